@@ -1,0 +1,171 @@
+#include "calc/lutcalc.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "lut/read_lutfile.h"
+
+namespace {
+
+// Lattice coordinate of one input channel: the two neighbouring indexes and the fraction
+// between them. S is size - 1 as a float; scale is (1 / (max - min)) * S.
+struct Coord {
+    int lo;
+    int hi;
+    float f;
+};
+
+inline float axisScale(float min, float max, float S)
+{
+    return (1.0f / (max - min)) * S;
+}
+
+inline Coord coordinate(float in, float min, float scale, float S)
+{
+    float t = (in - min) * scale;
+    if (S < t)
+        t = S;
+    // Written so that a NaN (a NaN input, or a zero-width domain) lands on index 0 instead
+    // of an undefined conversion to int.
+    if (!(t >= 0.0f))
+        t = 0.0f;
+    const int lo = int(std::floor(t));
+    const int hi = int(std::ceil(t));
+    return Coord{lo, hi, t - float(lo)};
+}
+
+// Everything the interpolator needs of a lattice, worked out once per table.
+struct Lattice {
+    const float *data;
+    int n;
+    float S;
+    float min[3];
+    float scale[3];
+
+    explicit Lattice(const Read_LUTFile &lut)
+        : data(lut.lut3D.data()), n(lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0), S(float(n - 1))
+    {
+        for (int ch = 0; ch < 3; ++ch) {
+            min[ch] = lut.domainMin3D[ch];
+            scale[ch] = axisScale(lut.domainMin3D[ch], lut.domainMax3D[ch], S);
+        }
+    }
+
+    const float *node(int r, int g, int b) const
+    {
+        return data + ((std::size_t(r) * std::size_t(n) + std::size_t(g)) * std::size_t(n) + std::size_t(b)) * 3;
+    }
+
+    void interpolate(const float *in, float *out) const
+    {
+        const Coord r = coordinate(in[0], min[0], scale[0], S);
+        const Coord g = coordinate(in[1], min[1], scale[1], S);
+        const Coord b = coordinate(in[2], min[2], scale[2], S);
+        const float fr = r.f, fg = g.f, fb = b.f;
+
+        const float *v000 = node(r.lo, g.lo, b.lo);
+        const float *v111 = node(r.hi, g.hi, b.hi);
+        const float *p2;
+        const float *p3;
+        float w1, w2, w3, w4;
+        if (fr > fg) {
+            if (fg > fb) {
+                p2 = node(r.hi, g.lo, b.lo);
+                p3 = node(r.hi, g.hi, b.lo);
+                w1 = 1.0f - fr; w2 = fr - fg; w3 = fg - fb; w4 = fb;
+            } else if (fr > fb) {
+                p2 = node(r.hi, g.lo, b.lo);
+                p3 = node(r.hi, g.lo, b.hi);
+                w1 = 1.0f - fr; w2 = fr - fb; w3 = fb - fg; w4 = fg;
+            } else {
+                p2 = node(r.lo, g.lo, b.hi);
+                p3 = node(r.hi, g.lo, b.hi);
+                w1 = 1.0f - fb; w2 = fb - fr; w3 = fr - fg; w4 = fg;
+            }
+        } else if (fb > fg) {
+            p2 = node(r.lo, g.lo, b.hi);
+            p3 = node(r.lo, g.hi, b.hi);
+            w1 = 1.0f - fb; w2 = fb - fg; w3 = fg - fr; w4 = fr;
+        } else if (fb > fr) {
+            p2 = node(r.lo, g.hi, b.lo);
+            p3 = node(r.lo, g.hi, b.hi);
+            w1 = 1.0f - fg; w2 = fg - fb; w3 = fb - fr; w4 = fr;
+        } else {
+            p2 = node(r.lo, g.hi, b.lo);
+            p3 = node(r.hi, g.hi, b.lo);
+            w1 = 1.0f - fg; w2 = fg - fr; w3 = fr - fb; w4 = fb;
+        }
+        for (int k = 0; k < 3; ++k)
+            out[k] = w1 * v000[k] + w2 * p2[k] + w3 * p3[k] + w4 * v111[k];
+    }
+};
+
+}
+
+LutCalc::LutCalc(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void LutCalc::Lut3D_Tetrahedral(const float *in, float *out, const Read_LUTFile &lut)
+{
+    const Lattice lattice(lut);
+    if (lattice.n < 1) {
+        // No lattice to look into: nothing maps anywhere.
+        out[0] = out[1] = out[2] = 0.0f;
+        return;
+    }
+    lattice.interpolate(in, out);
+}
+
+void LutCalc::Lut3D_Out(const Read_LUTFile &src, Read_LUTFile &dst)
+{
+    const Lattice lattice(src);
+    if (lattice.n < 1)
+        return;
+    const int N = dst.lut3D ? std::min(dst.lut3DSize, dst.lut3D.size()) : 0;
+    if (N < 1)
+        return;
+    // A one-point destination is a constant table: it takes the source's value at the origin
+    // (N - 1 would divide by zero).
+    const float div = N > 1 ? float(N - 1) : 1.0f;
+    float *outNode = dst.lut3D.data();
+    for (int i = 0; i < N; ++i) {
+        for (int j = 0; j < N; ++j) {
+            for (int k = 0; k < N; ++k) {
+                const float in[3] = {float(i) / div, float(j) / div, float(k) / div};
+                lattice.interpolate(in, outNode);
+                outNode += 3;
+            }
+        }
+    }
+}
+
+void LutCalc::Lut1D_liner(const float *in, float *out, const Read_LUTFile &lut)
+{
+    const int n = lut.lut1D ? std::min(lut.lut1DSize, lut.lut1D.size()) : 0;
+    if (n < 1) {
+        out[0] = out[1] = out[2] = 0.0f;
+        return;
+    }
+    const float S = float(n - 1);
+    for (int ch = 0; ch < 3; ++ch) {
+        const Coord c = coordinate(in[ch], lut.domainMin1D[ch], axisScale(lut.domainMin1D[ch], lut.domainMax1D[ch], S), S);
+        const float lo = lut.lut1D[c.lo][ch];
+        const float hi = lut.lut1D[c.hi][ch];
+        out[ch] = (hi - lo) * c.f + lo;
+    }
+}
+
+void LutCalc::Lut1D_Out(const Read_LUTFile &src, Read_LUTFile &dst)
+{
+    if (!src.lut1D || src.lut1DSize < 1)
+        return;
+    const int N = dst.lut1D ? std::min(dst.lut1DSize, dst.lut1D.size()) : 0;
+    const float div = N > 1 ? float(N - 1) : 1.0f;
+    for (int i = 0; i < N; ++i) {
+        const float x = float(i) / div;
+        const float in[3] = {x, x, x};
+        Lut1D_liner(in, dst.lut1D[i], src);
+    }
+}

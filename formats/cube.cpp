@@ -1,0 +1,233 @@
+// .cube: a text 3D LUT with a keyword header, an optional 1D table after the lattice, and an
+// integer variant whose samples are divided by 2^n from a "Mesh" line.
+//
+//   # comment
+//   TITLE "grade"
+//   DOMAIN_MIN 0 0 0
+//   DOMAIN_MAX 1 1 1
+//   LUT_3D_SIZE 2
+//   0.0 0.0 0.0      <- node r=0 g=0 b=0: red runs fastest, blue slowest
+//   1.0 0.0 0.0      <- r=1 g=0 b=0
+//   ...              (size^3 lines of R G B)
+//
+// Header keywords are found anywhere in a line; lines beginning with "#" or "x" are skipped.
+// Without any size keyword the lattice size is the cube root of the number of data lines.
+// The writer prints "TITLE ", "LUT_3D_SIZE n" and the lattice in the writer's orders.
+
+#include <QDebug>
+
+#include <cmath>
+
+#include "lut/linereader.h"
+#include "lut/lutlimits.h"
+#include "lut/numscan.h"
+#include "lut/read_lutfile.h"
+#include "lut/textwriter.h"
+#include "lut/write_lutfile.h"
+
+namespace {
+
+// The text after every "keyword " is removed from the line, as a whole decimal integer.
+bool keywordInt(const LineReader &r, const char *keywordBlank, int &value)
+{
+    QByteArray rest = r.line();
+    rest.replace(keywordBlank, "");
+    bool ok = false;
+    value = rest.toInt(&ok);
+    return ok;
+}
+
+// Up to `count` floats after every "keyword " is removed; the conversions made.
+int keywordFloats(const LineReader &r, const char *keywordBlank, float *out, int count)
+{
+    QByteArray rest = r.line();
+    rest.replace(keywordBlank, "");
+    return NumScan::scanFloats(rest.constData(), rest.size(), out, count);
+}
+
+bool isSkipped(const LineReader &r)
+{
+    return r.isEmpty() || r.first() == '#' || r.first() == 'x';
+}
+
+bool validDomain(const float *min, const float *max)
+{
+    for (int ch = 0; ch < 3; ++ch) {
+        const float width = max[ch] - min[ch];
+        if (!(width > 0.0f) || !std::isfinite(width))
+            return false;
+    }
+    return true;
+}
+
+// The samples are normalised: both tables now span the nominal range. Done on every way out,
+// so that a file ending one sample early never leaves a stale upper end on the other table.
+void resetUpperEnds(Read_LUTFile &lut)
+{
+    for (int ch = 0; ch < 3; ++ch)
+        lut.domainMax3D[ch] = lut.domainMax1D[ch] = 1.0f;
+}
+
+}
+
+bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
+{
+    LineReader r;
+    if (!openText(r, path))
+        return false;
+    applyDefaultOrder(true, false);
+    intData = false;
+
+    // Header scan: sizes, domains and the integer variant, up to the first sample line once
+    // a size is known.
+    qint64 dataLines = 0;
+    int domainLine = 0;
+    while (r.next()) {
+        if (isSkipped(r)) {
+            if (!r.isEmpty())
+                qDebug() << r.text();
+            continue;
+        }
+        if (r.contains("LUT_3D_SIZE")) {
+            int n = 0;
+            if (!keywordInt(r, "LUT_3D_SIZE ", n))
+                return failAt(r, QStringLiteral("LUT_3D_SIZE has no number"));
+            if (n < 1)
+                return failAt(r, QStringLiteral("LUT_3D_SIZE %1 is below 1").arg(n));
+            if (!setSize3D(n, headerOnly, r.lineNumber()))
+                return false;
+        } else if (r.contains("TITLE")) {
+            qDebug() << r.text();
+        } else if (r.contains("DOMAIN_MIN") || r.contains("DOMAIN_MAX")) {
+            const bool isMin = r.contains("DOMAIN_MIN");
+            float v[3] = {0.0f, 0.0f, 0.0f};
+            if (keywordFloats(r, isMin ? "DOMAIN_MIN " : "DOMAIN_MAX ", v, 3) >= 1) {
+                float *domain = isMin ? domainMin3D : domainMax3D;
+                domain[0] = v[0];
+                domain[1] = v[1];
+                domain[2] = v[2];
+                domainLine = r.lineNumber();
+            }
+        } else if (r.contains("LUT_1D_SIZE")) {
+            int n = 0;
+            if (!keywordInt(r, "LUT_1D_SIZE ", n))
+                return failAt(r, QStringLiteral("LUT_1D_SIZE has no number"));
+            if (n < 1)
+                return failAt(r, QStringLiteral("LUT_1D_SIZE %1 is below 1").arg(n));
+            if (!setSize1D(n, headerOnly, r.lineNumber()))
+                return false;
+        } else if (r.contains("LUT_1D_INPUT_RANGE")) {
+            float v[2] = {0.0f, 0.0f};
+            if (keywordFloats(r, "LUT_1D_INPUT_RANGE ", v, 2) >= 1) {
+                for (int ch = 0; ch < 3; ++ch) {
+                    domainMin1D[ch] = v[0];
+                    domainMax1D[ch] = v[1];
+                }
+                domainLine = r.lineNumber();
+            }
+        } else if (r.startsWith("Mesh")) {
+            int v[2] = {0, 0};
+            const int skip = std::min(r.size(), 5);
+            if (NumScan::scanInts(r.data() + skip, r.size() - skip, v, 2) < 2)
+                return failAt(r, QStringLiteral("Mesh line needs two numbers"));
+            if (v[1] < 0 || v[1] > 30)
+                return failAt(r, QStringLiteral("Mesh bit depth %1 is outside 0 to 30").arg(v[1]));
+            intData = true;
+            intScale = qint32(1) << v[1];
+            qDebug() << r.text();
+        } else {
+            ++dataLines;
+            if (lut3DSize > 0)
+                break;
+        }
+    }
+
+    if (lut3DSize == 0 && lut1DSize == 0) {
+        if (dataLines == 0)
+            return fail(QStringLiteral("no LUT_3D_SIZE, LUT_1D_SIZE or sample lines"));
+        const int n = int(std::floor(std::pow(double(dataLines), 1.0 / 3.0) + 0.5));
+        if (!setSize3D(n, headerOnly, 0))
+            return fail(QStringLiteral("%1 sample lines make a lattice of %2 points, outside 1 to %3")
+                            .arg(dataLines).arg(n).arg(LutLimits::max3DSize));
+    }
+    // A domain of zero (or negative, or unbounded) width cannot be mapped onto the table.
+    if ((lut3DSize > 0 && !validDomain(domainMin3D, domainMax3D))
+        || (lut1DSize > 0 && !validDomain(domainMin1D, domainMax1D)))
+        return failAt(domainLine, QStringLiteral("the domain's upper end is not above its lower end"));
+
+    r.rewind();
+    if (!headerOnly) {
+        // Channels a short line does not give keep the previous sample's values.
+        float f[3] = {0.0f, 0.0f, 0.0f};
+        int iv[3] = {0, 0, 0};
+        const double intDiv = intData ? double(intScale) : 1.0;
+        const int n = lut3DSize;
+        for (int outer = 0; outer < n; ++outer) {
+            for (int middle = 0; middle < n; ++middle) {
+                for (int inner = 0; inner < n; ++inner) {
+                    bool got = false;
+                    while (r.next()) {
+                        if (isSkipped(r) || r.contains("MESH"))
+                            continue;
+                        if (intData) {
+                            if (NumScan::scanInts(r.data(), r.size(), iv, 3) < 1)
+                                continue;
+                            for (int c = 0; c < 3; ++c)
+                                f[c] = float(double(iv[c]) / intDiv);
+                        } else if (NumScan::scanFloats(r.data(), r.size(), f, 3) < 1) {
+                            continue;
+                        }
+                        got = true;
+                        break;
+                    }
+                    if (!got) {
+                        resetUpperEnds(*this);
+                        if (outer == n - 1 && middle == n - 1 && inner == n - 1)
+                            return true;
+                        const qint64 filled = (qint64(outer) * n + middle) * n + inner;
+                        return failAt(r.lineNumber(), QStringLiteral("the lattice ends after %1 of %2 samples")
+                                                          .arg(filled).arg(qint64(n) * n * n));
+                    }
+                    White3D(outer, middle, inner, f[0], f[1], f[2], domainMin3D, domainMax3D);
+                }
+            }
+        }
+        for (int index = 0; index < lut1DSize; ++index) {
+            bool got = false;
+            while (r.next()) {
+                if (isSkipped(r))
+                    continue;
+                if (NumScan::scanFloats(r.data(), r.size(), f, 3) < 1)
+                    continue;
+                got = true;
+                break;
+            }
+            if (!got) {
+                resetUpperEnds(*this);
+                if (index == lut1DSize - 1)
+                    return true;
+                return failAt(r.lineNumber(), QStringLiteral("the 1D table ends after %1 of %2 entries")
+                                                  .arg(index).arg(lut1DSize));
+            }
+            White1D(index, f[0], f[1], f[2], domainMin1D, domainMax1D);
+        }
+    }
+
+    resetUpperEnds(*this);
+    return lut3DSize > 0 || lut1DSize > 0;
+}
+
+bool Write_LUTFile::Write_Cube(QString path, Read_LUTFile &lut)
+{
+    // .cube has no orders of its own: the two flags are used as the caller set them.
+    TextWriter out;
+    if (!openOutput(out, path))
+        return false;
+    out.put("TITLE ");
+    out.endLine();
+    out.put("LUT_3D_SIZE ");
+    out.putInt(lut.lut3DSize);
+    out.endLine();
+    writeLattice(out, lut, scale, " ");
+    return finish(out);
+}

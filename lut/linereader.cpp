@@ -1,0 +1,140 @@
+#include "lut/linereader.h"
+
+#include <QFile>
+
+#include <cstring>
+
+namespace {
+
+// QTextStream reads a text through QByteArray-sized strings; a file beyond that is no LUT.
+constexpr qint64 maxFileSize = qint64(1536) << 20;
+
+inline bool isSpace(unsigned char ch)
+{
+    return ch == ' ' || (ch >= '\t' && ch <= '\r');
+}
+
+}
+
+bool LineReader::open(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error_ = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.size() > maxFileSize) {
+        error_ = QStringLiteral("%1 is too large to be a LUT (%2 bytes)").arg(path).arg(file.size());
+        return false;
+    }
+    QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error_ = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    setText(text);
+    return true;
+}
+
+void LineReader::setText(const QByteArray &text)
+{
+    buf_ = text;
+    error_.clear();
+    rewind();
+}
+
+void LineReader::rewind()
+{
+    pos_ = buf_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    line_ = nullptr;
+    len_ = 0;
+    lineNo_ = 0;
+}
+
+bool LineReader::next()
+{
+    const qsizetype total = buf_.size();
+    if (pos_ >= total) {
+        line_ = nullptr;
+        len_ = 0;
+        return false;
+    }
+    const char *base = buf_.constData();
+    const char *start = base + pos_;
+    const char *stop = base + total;
+    const char *nl = static_cast<const char *>(std::memchr(start, '\n', std::size_t(stop - start)));
+    const char *segEnd = nl ? nl : stop;
+    const char *cr = static_cast<const char *>(std::memchr(start, '\r', std::size_t(segEnd - start)));
+    const char *lineEnd = segEnd;
+    if (cr && cr + 1 != segEnd) {
+        // A lone CR (old Mac line end) ends the line too.
+        lineEnd = cr;
+        pos_ = (cr - base) + 1;
+    } else {
+        if (cr)
+            lineEnd = cr;   // CR LF
+        pos_ = nl ? (nl - base) + 1 : total;
+    }
+    ++lineNo_;
+
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(start);
+    const unsigned char *e = reinterpret_cast<const unsigned char *>(lineEnd);
+    unsigned char high = 0;
+    for (const unsigned char *q = b; q < e; ++q)
+        high |= *q;
+    if (high & 0x80) {
+        // Not pure ASCII: decode, trim as text (Unicode spaces included) and encode again.
+        slow_ = QString::fromUtf8(start, int(lineEnd - start)).trimmed().toUtf8();
+        line_ = slow_.constData();
+        len_ = slow_.size();
+        return true;
+    }
+    while (b < e && isSpace(*b))
+        ++b;
+    while (e > b && isSpace(e[-1]))
+        --e;
+    line_ = reinterpret_cast<const char *>(b);
+    len_ = int(e - b);
+    return true;
+}
+
+bool LineReader::nextNonEmpty()
+{
+    while (next()) {
+        if (len_ > 0)
+            return true;
+    }
+    return false;
+}
+
+bool LineReader::startsWith(const char *prefix) const
+{
+    const std::size_t n = std::strlen(prefix);
+    return std::size_t(len_) >= n && std::memcmp(line_, prefix, n) == 0;
+}
+
+bool LineReader::equals(const char *s) const
+{
+    const std::size_t n = std::strlen(s);
+    return std::size_t(len_) == n && std::memcmp(line_, s, n) == 0;
+}
+
+bool LineReader::contains(const char *needle) const
+{
+    const std::size_t n = std::strlen(needle);
+    if (n == 0)
+        return true;
+    if (std::size_t(len_) < n)
+        return false;
+    const char *p = line_;
+    const char *last = line_ + len_ - n;
+    while (p <= last) {
+        p = static_cast<const char *>(std::memchr(p, needle[0], std::size_t(last - p) + 1));
+        if (!p)
+            return false;
+        if (std::memcmp(p, needle, n) == 0)
+            return true;
+        ++p;
+    }
+    return false;
+}

@@ -1,0 +1,95 @@
+#ifndef READ_LUTFILE_H
+#define READ_LUTFILE_H
+
+#include <QObject>
+#include <QString>
+
+#include "lut/lutfile_st.h"
+#include "lut/luttable.h"
+
+class LineReader;
+
+// The in-memory LUT: an optional 3D lattice of RGB triples indexed [red][green][blue], an
+// optional 1D table, their input domains and the order flags of the file being read. It also
+// holds the readers of every format (one unit per family under formats/), the two store rules
+// every reader puts its samples through, and the table of format ids.
+class Read_LUTFile : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Read_LUTFile(QObject *parent = nullptr);
+    ~Read_LUTFile() override;
+
+    float domainMin3D[3] = {0.0f, 0.0f, 0.0f};
+    float domainMax3D[3] = {1.0f, 1.0f, 1.0f};
+    Lut3DTable lut3D;
+    qint32 lut3DSize = 0;
+    float domainMin1D[3] = {0.0f, 0.0f, 0.0f};
+    float domainMax1D[3] = {1.0f, 1.0f, 1.0f};
+    Lut1DTable lut1D;
+    qint32 lut1DSize = 0;
+    double meshPoints[256];       // .3dl input mesh points, divided by their largest value
+    double gamma = 1.0;           // number of a .3dl "gamma" line
+    bool dataOrderRGB = true;
+    bool tableOrderRGB = true;
+    bool defaultOrder = true;
+    qint32 intScale = 1;          // .cube "Mesh" variant: integer samples are divided by this
+    bool intData = false;
+
+    // Why the last read failed, with the physical line number where there is one
+    // ("line 3: LUT_3D_SIZE has no number"); empty after a successful read.
+    QString errorString;
+
+    // Allocate a zero-filled table of `size` points per axis (entries for 1D). The caller sets
+    // lut3DSize / lut1DSize first. Sizes of 0 or less, or beyond what the program holds, leave
+    // the table untouched.
+    static void Data3DCalloc(Lut3DTable *table, int size);
+    static void Data1DCalloc(Lut1DTable *table, int size);
+
+    // Store rules: clamp each number to [min, max] of its channel, divide by (max - min), and
+    // place it by the order flags. i, j, k are the file's lattice counters, outermost first.
+    void White3D(int i, int j, int k, float first, float second, float third, const float *min, const float *max);
+    void White1D(int index, float first, float second, float third, const float *min, const float *max);
+
+    static QString formatStr(int id);
+    static bool formatIs3D(int id);
+    static constexpr int formatCount = 17;
+
+    bool ReadFile(LUTFILE_ST file, bool headerOnly);
+
+    bool Read_Cube(QString path, bool headerOnly);
+    bool Read_Texture(QString path, bool headerOnly);
+    bool Read_IUC(QString path, bool headerOnly);
+    bool Read_3dl(QString path, bool headerOnly);
+    bool Read_Mga(QString path, bool headerOnly);
+    bool Read_Look(QString path, bool headerOnly);
+    bool Read_1dLut_Discreet(QString path, bool headerOnly);
+    bool Read_1dLut(QString path, bool headerOnly);
+    bool Read_DavLut(QString path, bool headerOnly);
+    bool Read_Csp(QString path, bool headerOnly);
+    bool Read_Cub(QString path, bool headerOnly);
+    bool Read_Itx(QString path, bool headerOnly);
+    bool Read_Spi1D(QString path, bool headerOnly);
+    bool Read_Spi3D(QString path, bool headerOnly);
+    bool Read_Csv(QString path, bool headerOnly);
+    bool Read_TMS1D(QString path, bool headerOnly);
+    bool Read_TMS3D(QString path, bool headerOnly);
+
+    // Failure helpers for readers: record the reason and return false.
+    bool fail(const QString &why);
+    bool failAt(const LineReader &reader, const QString &why);
+    bool failAt(int line, const QString &why);
+
+    // Set lut3DSize / lut1DSize and allocate the table unless headerOnly. Sizes beyond what
+    // the program holds are refused before anything is allocated.
+    bool setSize3D(int size, bool headerOnly, int line = 0);
+    bool setSize1D(int size, bool headerOnly, int line = 0);
+    // Apply the format's own orders when the caller asked for them.
+    void applyDefaultOrder(bool dataRGB, bool tableRGB);
+    // Open a text file through the shared line reader, recording the reason on failure.
+    bool openText(LineReader &reader, const QString &path);
+    // A reader for a format that this build cannot read yet.
+    bool notSupported(const QString &format);
+};
+
+#endif

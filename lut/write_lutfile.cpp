@@ -1,0 +1,186 @@
+#include "lut/write_lutfile.h"
+
+#include <QTextStream>
+
+#include <algorithm>
+
+#include "lut/numformat.h"
+#include "lut/read_lutfile.h"
+#include "lut/textwriter.h"
+
+namespace {
+
+// The emitters once, for both outputs: the QTextStream a caller hands in, and the writers'
+// buffered TextWriter. Each adapter prints exactly what the stream would.
+struct StreamOut {
+    QTextStream &s;
+    void setFixed() { s.setRealNumberNotation(QTextStream::FixedNotation); }
+    void real(float v) { s << v; }
+    void fixedWidth(float v, int width)
+    {
+        s.setFieldWidth(width);
+        s << v;
+        s.setFieldWidth(0);
+    }
+    void integer(qint64 v) { s << v; }
+    void text(const QString &t) { s << t; }
+};
+
+struct WriterOut {
+    TextWriter &w;
+    void setFixed() { w.setFixed(true); }
+    void real(float v) { w.putReal(v); }
+    void fixedWidth(float v, int width) { w.putFixed(v, width); }
+    void integer(qint64 v) { w.putInt(v); }
+    void text(const char *t) { w.put(t); }
+};
+
+inline void channelOrder(const float *v, bool rgb, float out[3])
+{
+    if (rgb) {
+        out[0] = v[0];
+        out[1] = v[1];
+        out[2] = v[2];
+    } else {
+        out[0] = v[2];
+        out[1] = v[1];
+        out[2] = v[0];
+    }
+}
+
+template <typename Out, typename Sep>
+void emit3D(Out out, const Lut3DTable &table, bool dataRGB, bool tableRGB, int i, int j, int k, qint64 scale, const Sep &sep)
+{
+    out.setFixed();
+    float v[3];
+    channelOrder(tableRGB ? table.node(i, j, k) : table.node(k, j, i), dataRGB, v);
+    if (scale < 2) {
+        for (int c = 0; c < 3; ++c) {
+            out.fixedWidth(v[c], 8);
+            if (c < 2)
+                out.text(sep);
+        }
+    } else {
+        for (int c = 0; c < 3; ++c) {
+            out.integer(NumFormat::scaled(v[c], scale));
+            out.text(sep);
+        }
+    }
+}
+
+template <typename Out, typename Sep>
+void emit1D(Out out, const Lut1DTable &table, bool dataRGB, int index, qint64 scale, const Sep &sep, int channels)
+{
+    float v[3];
+    channelOrder(table[index], dataRGB, v);
+    if (channels == 1)
+        v[0] = table[index][0];
+    for (int c = 0; c < channels; ++c) {
+        if (scale < 2)
+            out.real(v[c]);
+        else
+            out.integer(NumFormat::scaled(v[c], scale));
+        out.text(sep);
+    }
+}
+
+}
+
+Write_LUTFile::Write_LUTFile(QObject *parent)
+    : QObject(parent)
+{
+}
+
+bool Write_LUTFile::WriteFile(LUTFILE_ST file, Read_LUTFile &lut)
+{
+    dataOrderRGB = file.dataOrderRGB;
+    tableOrderRGB = file.tableOrderRGB;
+    defaultOrder = file.defaultOrder;
+    scale = file.scale;
+    errorString.clear();
+
+    using Writer = bool (Write_LUTFile::*)(QString, Read_LUTFile &);
+    static const Writer writers[Read_LUTFile::formatCount] = {
+        &Write_LUTFile::Write_Cube, nullptr, nullptr, nullptr, &Write_LUTFile::Write_Mga, nullptr,
+        &Write_LUTFile::Write_1dLut_Discreet, &Write_LUTFile::Write_1dLut, &Write_LUTFile::Write_DavLut,
+        nullptr, nullptr, &Write_LUTFile::Write_Itx, &Write_LUTFile::Write_Spi1D, &Write_LUTFile::Write_Spi3D,
+        &Write_LUTFile::Write_Csv, &Write_LUTFile::Write_TMS1D, &Write_LUTFile::Write_TMS3D,
+    };
+    if (file.formatId < 0 || file.formatId >= Read_LUTFile::formatCount || !writers[file.formatId]) {
+        errorString = QStringLiteral("format id %1 cannot be written").arg(file.formatId);
+        return false;
+    }
+    return (this->*writers[file.formatId])(file.path, lut);
+}
+
+void Write_LUTFile::White3D(const Lut3DTable &table, QTextStream &stream, int i, int j, int k, qint64 scale, const QString &separator)
+{
+    emit3D(StreamOut{stream}, table, dataOrderRGB, tableOrderRGB, i, j, k, scale, separator);
+}
+
+void Write_LUTFile::White1D(const Lut1DTable &table, QTextStream &stream, int index, qint64 scale, const QString &separator)
+{
+    emit1D(StreamOut{stream}, table, dataOrderRGB, index, scale, separator, 3);
+}
+
+void Write_LUTFile::WhiteGamma(const Lut1DTable &table, QTextStream &stream, int index, qint64 scale, const QString &separator)
+{
+    emit1D(StreamOut{stream}, table, dataOrderRGB, index, scale, separator, 1);
+}
+
+void Write_LUTFile::White3D(const Lut3DTable &table, TextWriter &out, int i, int j, int k, qint64 scale, const char *separator)
+{
+    emit3D(WriterOut{out}, table, dataOrderRGB, tableOrderRGB, i, j, k, scale, separator);
+}
+
+void Write_LUTFile::White1D(const Lut1DTable &table, TextWriter &out, int index, qint64 scale, const char *separator)
+{
+    emit1D(WriterOut{out}, table, dataOrderRGB, index, scale, separator, 3);
+}
+
+void Write_LUTFile::WhiteGamma(const Lut1DTable &table, TextWriter &out, int index, qint64 scale, const char *separator)
+{
+    emit1D(WriterOut{out}, table, dataOrderRGB, index, scale, separator, 1);
+}
+
+void Write_LUTFile::applyDefaultOrder(bool dataRGB, bool tableRGB)
+{
+    if (defaultOrder) {
+        dataOrderRGB = dataRGB;
+        tableOrderRGB = tableRGB;
+    }
+}
+
+bool Write_LUTFile::openOutput(TextWriter &out, const QString &path)
+{
+    if (out.open(path))
+        return true;
+    errorString = out.errorString();
+    return false;
+}
+
+bool Write_LUTFile::finish(TextWriter &out)
+{
+    if (out.commit())
+        return true;
+    errorString = out.errorString();
+    return false;
+}
+
+void Write_LUTFile::writeLattice(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator)
+{
+    // Never walk past the table actually allocated, whatever lut3DSize claims.
+    const int n = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
+    for (int outer = 0; outer < n; ++outer)
+        for (int middle = 0; middle < n; ++middle)
+            for (int inner = 0; inner < n; ++inner) {
+                White3D(lut.lut3D, out, outer, middle, inner, scale, separator);
+                out.endLine();
+            }
+}
+
+bool Write_LUTFile::notSupported(const QString &format)
+{
+    errorString = QStringLiteral("writing %1 files is not available in this build").arg(format);
+    return false;
+}
