@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what building and testing Lutwright needs on Debian 12, only when something is
+# missing, so that running it again costs nothing.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qt5-image-formats-plugins
+  libbenchmark-dev
+  locales
+  fonts-wqy-microhei
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
