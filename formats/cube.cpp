@@ -182,9 +182,11 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
                     }
                     if (!got) {
                         resetUpperEnds(*this);
-                        if (outer == n - 1 && middle == n - 1 && inner == n - 1)
-                            return true;
+                        // One missing last node is tolerated; a lattice without any sample
+                        // (a one-point lattice whose only line is missing) is not a table.
                         const qint64 filled = (qint64(outer) * n + middle) * n + inner;
+                        if (outer == n - 1 && middle == n - 1 && inner == n - 1 && filled > 0)
+                            return true;
                         return failAt(r.lineNumber(), QStringLiteral("the lattice ends after %1 of %2 samples")
                                                           .arg(filled).arg(qint64(n) * n * n));
                     }
@@ -204,7 +206,7 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
             }
             if (!got) {
                 resetUpperEnds(*this);
-                if (index == lut1DSize - 1)
+                if (index == lut1DSize - 1 && (index > 0 || lut3DSize > 0))
                     return true;
                 return failAt(r.lineNumber(), QStringLiteral("the 1D table ends after %1 of %2 entries")
                                                   .arg(index).arg(lut1DSize));
