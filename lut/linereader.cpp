@@ -16,6 +16,15 @@ inline bool isSpace(unsigned char ch)
 
 }
 
+QString LineReader::decodeLine(const char *data, int len)
+{
+    // QString::fromUtf8 drops a byte-order mark at the start of what it decodes; one at the
+    // start of a line (not of the file) is text, so a mark is put in front to be dropped.
+    if (len >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+        return QString::fromUtf8(QByteArray("\xEF\xBB\xBF").append(data, len));
+    return QString::fromUtf8(data, len);
+}
+
 bool LineReader::open(const QString &path)
 {
     QFile file(path);
@@ -45,7 +54,7 @@ void LineReader::setText(const QByteArray &text)
 
 void LineReader::rewind()
 {
-    pos_ = buf_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    pos_ = 0;
     line_ = nullptr;
     len_ = 0;
     lineNo_ = 0;
@@ -61,6 +70,10 @@ bool LineReader::next()
     }
     const char *base = buf_.constData();
     const char *start = base + pos_;
+    // A byte-order mark at the start of the file is no text (a file of only the mark still
+    // has one, empty, line).
+    if (pos_ == 0 && total >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+        start += 3;
     const char *stop = base + total;
     const char *nl = static_cast<const char *>(std::memchr(start, '\n', std::size_t(stop - start)));
     const char *segEnd = nl ? nl : stop;
@@ -84,7 +97,7 @@ bool LineReader::next()
         high |= *q;
     if (high & 0x80) {
         // Not pure ASCII: decode, trim as text (Unicode spaces included) and encode again.
-        slow_ = QString::fromUtf8(start, int(lineEnd - start)).trimmed().toUtf8();
+        slow_ = decodeLine(start, int(lineEnd - start)).trimmed().toUtf8();
         line_ = slow_.constData();
         len_ = slow_.size();
         return true;

@@ -34,13 +34,16 @@ public:
     int size() const { return len_; }
     bool isEmpty() const { return len_ == 0; }
     QByteArray line() const { return QByteArray(line_, len_); }
-    QString text() const { return QString::fromUtf8(line_, len_); }
+    QString text() const { return decodeLine(line_, len_); }
     int lineNumber() const { return lineNo_; }
 
     bool startsWith(const char *prefix) const;
     bool contains(const char *needle) const;
     bool equals(const char *s) const;
     char first() const { return len_ > 0 ? line_[0] : '\0'; }
+
+    // UTF-8 bytes of a line as text, a byte-order mark inside the text kept.
+    static QString decodeLine(const char *data, int len);
 
 private:
     QByteArray buf_;
