@@ -3,6 +3,10 @@
 
 #include <QObject>
 
+#include <cstdint>
+
+#include "lut/luttable.h"
+
 class Read_LUTFile;
 
 // LUT arithmetic. Stateless: every operation is static. Lut3D_Tetrahedral is the one 3D
@@ -19,7 +23,30 @@ public:
     static void Lut1D_liner(const float *in, float *out, const Read_LUTFile &lut);
     static void Lut1D_Out(const Read_LUTFile &src, Read_LUTFile &dst);
 
-    // Auxiliary transforms.
+    // Auxiliary transforms. Destination tables are allocated by the caller; a size below 1
+    // makes an operation do nothing. Where a quotient i / (N - 1) would divide by zero (a
+    // one-point table) the position 0 is used instead.
+    static void Lut3D_OnebyOne(Read_LUTFile &lut);
+    static void Lut1D_OnebyOne(Read_LUTFile &lut);
+    // out = second(first(x)), each source looked up over its own domain and size.
+    static void Lut3D_Merge(const Read_LUTFile &first, const Read_LUTFile &second, Read_LUTFile &out);
+    // dst's 1D table: src's 3D table along the grey axis.
+    static void Lut3D_to_Lut1D(const Read_LUTFile &src, Read_LUTFile &dst);
+    // dst's 3D table: the separable form of `size` entries of `table`, no interpolation.
+    static void Lut1D_to_Lut3D(const Lut1DTable &table, int size, Read_LUTFile &dst);
+    // 8-bit codes in, 8-bit codes out; lattices of 2 to 256 points.
+    static void Lut3D_Tetrahedral_Int(const uint64_t *in, uint64_t *out, const Read_LUTFile &lut);
+
+    // 16-bit device words of a chosen bit depth (1 to 16; other depths do nothing). Word
+    // arrays are the caller's and hold uartWords3D / uartWords1D / lut1DSize words.
+    static void Lut3D_to_Uart(uint16_t *words, int bits, const Read_LUTFile &lut);
+    static void Uart_to_Lut3D(const uint16_t *words, int bits, Read_LUTFile &lut);
+    static void Lut1D_to_Uart(uint16_t *words, int bits, const Read_LUTFile &lut);
+    static void Uart_to_Lut1D(const uint16_t *words, int bits, Read_LUTFile &lut);
+    static void Gamma_to_Uart(uint16_t *words, int bits, const Read_LUTFile &lut);
+    static void Uart_to_Gamma(const uint16_t *words, int bits, Read_LUTFile &lut);
+    static std::size_t uartWords3D(const Read_LUTFile &lut);
+    static std::size_t uartWords1D(const Read_LUTFile &lut);
 
     // Image-pair sampling.
 };
