@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Set up, build everything and run the whole test suite.
+# Set up, build everything and run the whole test suite: once in the Release build, and once
+# more under AddressSanitizer and UndefinedBehaviorSanitizer. `--quick` skips the second run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+jobs="$(nproc)"
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j"$(nproc)"
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
+cmake --build build -j"$jobs"
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+
+if [ "${1:-}" != "--quick" ]; then
+  cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUTWRIGHT_SANITIZE=ON -DLUTWRIGHT_BENCH=OFF > /dev/null
+  cmake --build build-sanitize -j"$jobs"
+  (cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
+fi
