@@ -384,7 +384,7 @@ void TestCube::damaged_data()
     QTest::newRow("truncated lattice") << "LUT_3D_SIZE 3\n" + eight << QByteArray("line 9: the lattice ends after 8 of 27 samples");
     QTest::newRow("mesh without bits") << "Mesh 4\nLUT_3D_SIZE 2\n" + eight << QByteArray("line 1: Mesh line needs two numbers");
     QTest::newRow("mesh bits too large") << "Mesh 4 40\nLUT_3D_SIZE 2\n" + eight << QByteArray("line 1: Mesh bit depth 40 is outside 0 to 30");
-    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff\xfe\x80garbage\x00\n\x7f\x10", 18)
+    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff\xfe\x80garbage\x00\n\x7f\x10", 16)
                                      << QByteArray("line 2: the lattice ends after 0 of 1 samples");
     QTest::newRow("one-point lattice without its sample") << QByteArray("LUT_3D_SIZE 1\n# none\n")
                                                            << QByteArray("line 2: the lattice ends after 0 of 1 samples");
