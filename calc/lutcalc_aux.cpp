@@ -55,6 +55,26 @@ float unpackWord(uint16_t word, double full)
     return float(double(word) / full);
 }
 
+// Tables are stored element after element in the word order of the device (node [i][j][k]
+// at 3 * ((i * N + j) * N + k), red slowest), so packing walks the floats in place.
+void packFloats(uint16_t *words, int bits, const float *values, std::size_t count)
+{
+    if (!validBits(bits))
+        return;
+    const float F = float(int64_t(fullScale(bits)));
+    for (std::size_t i = 0; i < count; ++i)
+        words[i] = packWord(values[i], F);
+}
+
+void unpackFloats(const uint16_t *words, int bits, float *values, std::size_t count)
+{
+    if (!validBits(bits))
+        return;
+    const double full = fullScale(bits);
+    for (std::size_t i = 0; i < count; ++i)
+        values[i] = unpackWord(words[i], full);
+}
+
 // A node element as an 8-bit code: value * 255 truncated, the value held to 0..1 first.
 uint64_t code(float value)
 {
@@ -205,46 +225,22 @@ std::size_t LutCalc::uartWords1D(const Read_LUTFile &lut)
 
 void LutCalc::Lut3D_to_Uart(uint16_t *words, int bits, const Read_LUTFile &lut)
 {
-    if (!validBits(bits))
-        return;
-    const float F = float(int64_t(fullScale(bits)));
-    const float *v = lut.lut3D.data();
-    const std::size_t count = uartWords3D(lut);
-    for (std::size_t i = 0; i < count; ++i)
-        words[i] = packWord(v[i], F);
+    packFloats(words, bits, lut.lut3D.data(), uartWords3D(lut));
 }
 
 void LutCalc::Uart_to_Lut3D(const uint16_t *words, int bits, Read_LUTFile &lut)
 {
-    if (!validBits(bits))
-        return;
-    const double full = fullScale(bits);
-    float *v = lut.lut3D.data();
-    const std::size_t count = uartWords3D(lut);
-    for (std::size_t i = 0; i < count; ++i)
-        v[i] = unpackWord(words[i], full);
+    unpackFloats(words, bits, lut.lut3D.data(), uartWords3D(lut));
 }
 
 void LutCalc::Lut1D_to_Uart(uint16_t *words, int bits, const Read_LUTFile &lut)
 {
-    if (!validBits(bits))
-        return;
-    const float F = float(int64_t(fullScale(bits)));
-    const float *v = lut.lut1D.data();
-    const std::size_t count = uartWords1D(lut);
-    for (std::size_t i = 0; i < count; ++i)
-        words[i] = packWord(v[i], F);
+    packFloats(words, bits, lut.lut1D.data(), uartWords1D(lut));
 }
 
 void LutCalc::Uart_to_Lut1D(const uint16_t *words, int bits, Read_LUTFile &lut)
 {
-    if (!validBits(bits))
-        return;
-    const double full = fullScale(bits);
-    float *v = lut.lut1D.data();
-    const std::size_t count = uartWords1D(lut);
-    for (std::size_t i = 0; i < count; ++i)
-        v[i] = unpackWord(words[i], full);
+    unpackFloats(words, bits, lut.lut1D.data(), uartWords1D(lut));
 }
 
 void LutCalc::Gamma_to_Uart(uint16_t *words, int bits, const Read_LUTFile &lut)
