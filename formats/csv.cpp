@@ -13,6 +13,9 @@
 // as a row of column titles, are skipped. The writer prints the first channel of each entry,
 // as a float or as the integer of value x scale depending on the writer's scale.
 
+#include <algorithm>
+#include <cmath>
+
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -25,15 +28,24 @@ namespace {
 constexpr qint64 maxValue = qint64(1) << 30;
 
 // A line read as "%d,\t%d ": the index, a comma right after it, any white space and the
-// value. Returns the numbers converted (0, 1 or 2).
-int scanEntry(const LineReader &r, qint64 &index, qint64 &value)
+// value. Returns the numbers converted (0, 1 or 2). The value is read as a real number and cut
+// to its integer part, so "51.9" gives 51 as the integer scan does, while a small value in
+// exponent form ("9.5e-07") gives 0 rather than the 9 in front of its point.
+int scanEntry(const LineReader &r, qint64 &index, double &value)
 {
     NumScan::Cursor c{r.data(), r.data() + r.size()};
     if (!NumScan::readLong(c, index))
         return 0;
-    if (!NumScan::matchChar(c, ',') || !NumScan::readLong(c, value))
+    if (!NumScan::matchChar(c, ',') || !NumScan::readDouble(c, value))
         return 1;
     return 2;
+}
+
+// The integer part of a value already checked to be finite and at most maxValue. Negative
+// values all clamp to 0 in the table; they are bounded so that the conversion stays defined.
+qint64 wholePart(double value)
+{
+    return qint64(std::max(value, -double(maxValue)));
 }
 
 int fullScaleOf(qint64 last)
@@ -64,7 +76,7 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
     int highLine = 0;
     while (r.nextNonEmpty()) {
         qint64 index = 0;
-        qint64 value = 0;
+        double value = 0.0;
         const int got = scanEntry(r, index, value);
         if (got < 1)
             continue;
@@ -78,9 +90,11 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
         }
         ++count;
         if (got == 2) {
-            if (value > maxValue)
-                return failAt(r, QStringLiteral("value %1 is beyond 2^30").arg(value));
-            last = value;
+            if (!std::isfinite(value))
+                return failAt(r, QStringLiteral("value %1 is not a finite number").arg(value));
+            if (value > double(maxValue))
+                return failAt(r, QStringLiteral("value %1 is beyond 2^30").arg(value, 0, 'g', 15));
+            last = wholePart(value);
             haveValue = true;
         }
     }
@@ -108,12 +122,12 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
     // Second pass: each line fills the entry its index names; a line with the index alone
     // repeats the value of the line before.
     r.rewind();
-    qint64 value = 0;
+    double value = 0.0;
     while (r.nextNonEmpty()) {
         qint64 index = 0;
         if (scanEntry(r, index, value) < 1)
             continue;
-        const float v = float(value);
+        const float v = float(wholePart(value));
         White1D(int(index), v, v, v, domainMin1D, domainMax1D);
     }
     for (int ch = 0; ch < 3; ++ch)
