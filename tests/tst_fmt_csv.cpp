@@ -29,12 +29,7 @@ class TestCsv : public QObject
 
     QTemporaryDir dir;
 
-    QString put(const QByteArray &text)
-    {
-        const QString path = dir.filePath(QStringLiteral("in.csv"));
-        TestUtil::writeFile(path, text);
-        return path;
-    }
+    QString put(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.csv"), text); }
 
     bool read(Read_LUTFile &lut, const QByteArray &text, bool headerOnly = false)
     {

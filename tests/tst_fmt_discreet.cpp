@@ -27,12 +27,7 @@ class TestDiscreet : public QObject
 
     QTemporaryDir dir;
 
-    QString put(const QByteArray &text)
-    {
-        const QString path = dir.filePath(QStringLiteral("in.lut"));
-        TestUtil::writeFile(path, text);
-        return path;
-    }
+    QString put(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.lut"), text); }
 
     void compareEntry(const Read_LUTFile &lut, int i, float r, float g, float b)
     {
@@ -44,15 +39,7 @@ class TestDiscreet : public QObject
 private slots:
     void dividesByLargestValue_data()
     {
-        QTest::addColumn<bool>("defaultOrder");
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<bool>("reversed");
-        QTest::newRow("both true") << false << true << true << false;
-        QTest::newRow("table order false reverses") << false << true << false << true;
-        QTest::newRow("data order false reverses") << false << false << true << true;
-        QTest::newRow("both false cancel") << false << false << false << false;
-        QTest::newRow("format default") << true << false << false << false;
+        TestUtil::orderRows1D(false);
     }
     void dividesByLargestValue()
     {
@@ -277,14 +264,8 @@ private slots:
         QVERIFY(w.WriteFile(TestUtil::side(discreetId, path, true, false, false, scale), lut));
         Read_LUTFile back;
         QVERIFY(back.ReadFile(TestUtil::side(discreetId, path), false));
-        QCOMPARE(back.lut1DSize, 64);
-        for (int i = 0; i < 64; ++i)
-            for (int c = 0; c < 3; ++c) {
-                const float want = entries[std::size_t(i)][std::size_t(c)] * factor;
-                QVERIFY2(std::fabs(back.lut1D[i][c] - want) <= tolerance,
-                         qPrintable(QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c)
-                                        .arg(double(back.lut1D[i][c])).arg(double(want))));
-            }
+        const QString diff = TestUtil::differences1D(back, entries, factor, tolerance);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 };
 

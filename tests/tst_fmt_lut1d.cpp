@@ -30,12 +30,7 @@ class TestLut1D : public QObject
 
     QTemporaryDir dir;
 
-    QString put(const QByteArray &text)
-    {
-        const QString path = dir.filePath(QStringLiteral("in.lut"));
-        TestUtil::writeFile(path, text);
-        return path;
-    }
+    QString put(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.lut"), text); }
 
 private slots:
     void readsRamp()
@@ -100,14 +95,7 @@ private slots:
 
     void orders_data()
     {
-        QTest::addColumn<bool>("defaultOrder");
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<bool>("reversed");
-        QTest::newRow("both true") << false << true << true << false;
-        QTest::newRow("table order false reverses") << false << true << false << true;
-        QTest::newRow("data order false reverses") << false << false << true << true;
-        QTest::newRow("format default") << true << false << true << false;
+        TestUtil::orderRows1D(false);
     }
     void orders()
     {
@@ -245,13 +233,8 @@ private slots:
         QVERIFY(w.WriteFile(TestUtil::side(lut1dId, path, true, false, false, scale), lut));
         Read_LUTFile back;
         QVERIFY(back.ReadFile(TestUtil::side(lut1dId, path), false));
-        for (int i = 0; i < 256; ++i)
-            for (int c = 0; c < 3; ++c) {
-                const float want = entries[std::size_t(i)][std::size_t(c)] * factor;
-                QVERIFY2(std::fabs(back.lut1D[i][c] - want) <= tolerance,
-                         qPrintable(QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c)
-                                        .arg(double(back.lut1D[i][c])).arg(double(want))));
-            }
+        const QString diff = TestUtil::differences1D(back, entries, factor, tolerance);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 };
 

@@ -25,12 +25,7 @@ class TestSpi1D : public QObject
 
     QTemporaryDir dir;
 
-    QString put(const QByteArray &text)
-    {
-        const QString path = dir.filePath(QStringLiteral("in.spi1d"));
-        TestUtil::writeFile(path, text);
-        return path;
-    }
+    QString put(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.spi1d"), text); }
 
     // Read with both order flags true, so that values land in line order.
     bool readPlain(Read_LUTFile &lut, const QByteArray &text)
@@ -42,14 +37,7 @@ private slots:
     // The format's own order stores every line reversed; explicit equal flags do not.
     void orders_data()
     {
-        QTest::addColumn<bool>("defaultOrder");
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<bool>("reversed");
-        QTest::newRow("format default reverses") << true << true << true << true;
-        QTest::newRow("both true") << false << true << true << false;
-        QTest::newRow("both false") << false << false << false << false;
-        QTest::newRow("data order false") << false << false << true << true;
+        TestUtil::orderRows1D(true);
     }
     void orders()
     {
@@ -334,14 +322,8 @@ private slots:
         QVERIFY(w.WriteFile(TestUtil::side(spi1dId, path, true, false, false, scale), lut));
         Read_LUTFile back;
         QVERIFY(back.ReadFile(TestUtil::side(spi1dId, path, readDefault, true, true), false));
-        QCOMPARE(back.lut1DSize, 1024);
-        for (int i = 0; i < 1024; ++i)
-            for (int c = 0; c < 3; ++c) {
-                const float want = entries[std::size_t(i)][std::size_t(readDefault ? 2 - c : c)];
-                QVERIFY2(std::fabs(back.lut1D[i][c] - want) <= tolerance,
-                         qPrintable(QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c)
-                                        .arg(double(back.lut1D[i][c])).arg(double(want))));
-            }
+        const QString diff = TestUtil::differences1D(back, entries, 1.0f, tolerance, readDefault);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 };
 
