@@ -1,13 +1,153 @@
-// Not built yet: the reader (and writer) answer false with a reason.
+// .csv curve: one curve for all three channels, a line per entry: the entry index, a comma,
+// a tab and an integer value. No header.
+//
+//   0,	0
+//   1,	4
+//   ...
+//   1023,	1023
+//
+// The reader takes the entry from the index column, so lines may come in any order, and
+// divides the values by a full scale it finds itself: the smallest power of two, at least 2,
+// that reaches the value of the last line, minus 1 (1000 and 1023 give 1023, 1025 gives
+// 2047). Values are integers: "0.5" reads as 0. Lines that do not start with a number, such
+// as a row of column titles, are skipped. The writer prints the first channel of each entry,
+// as a float or as the integer of value x scale depending on the writer's scale.
+
+#include <algorithm>
+#include <cmath>
+
+#include "lut/linereader.h"
+#include "lut/numscan.h"
 #include "lut/read_lutfile.h"
+#include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
-bool Read_LUTFile::Read_Csv(QString, bool)
+namespace {
+
+// Beyond this the power-of-two full scale would not fit in an int.
+constexpr qint64 maxValue = qint64(1) << 30;
+
+// A line read as "%d,\t%d ": the index, a comma right after it, any white space and the
+// value. Returns the numbers converted (0, 1 or 2). The value is read as a real number and cut
+// to its integer part, so "51.9" gives 51 as the integer scan does, while a small value in
+// exponent form ("9.5e-07") gives 0 rather than the 9 in front of its point.
+int scanEntry(const LineReader &r, qint64 &index, double &value)
 {
-    return notSupported(QStringLiteral(".csv"));
+    NumScan::Cursor c{r.data(), r.data() + r.size()};
+    if (!NumScan::readLong(c, index))
+        return 0;
+    if (!NumScan::matchChar(c, ',') || !NumScan::readDouble(c, value))
+        return 1;
+    return 2;
 }
 
-bool Write_LUTFile::Write_Csv(QString, Read_LUTFile &)
+// The integer part of a value already checked to be finite and at most maxValue. Negative
+// values all clamp to 0 in the table; they are bounded so that the conversion stays defined.
+qint64 wholePart(double value)
 {
-    return notSupported(QStringLiteral(".csv"));
+    return qint64(std::max(value, -double(maxValue)));
+}
+
+int fullScaleOf(qint64 last)
+{
+    qint64 p = 2;
+    while (p < last)
+        p *= 2;
+    return int(p - 1);
+}
+
+}
+
+bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
+{
+    LineReader r;
+    if (!openText(r, path))
+        return false;
+    applyDefaultOrder(true, true);
+
+    // First pass: the entry count, the value of the last line that has one, and the index
+    // range, so that a bad index is refused before anything is allocated.
+    qint64 count = 0;
+    qint64 last = 0;
+    bool haveValue = false;
+    qint64 lowIndex = 0;
+    qint64 highIndex = 0;
+    int lowLine = 0;
+    int highLine = 0;
+    while (r.nextNonEmpty()) {
+        qint64 index = 0;
+        double value = 0.0;
+        const int got = scanEntry(r, index, value);
+        if (got < 1)
+            continue;
+        if (count == 0 || index < lowIndex) {
+            lowIndex = index;
+            lowLine = r.lineNumber();
+        }
+        if (count == 0 || index > highIndex) {
+            highIndex = index;
+            highLine = r.lineNumber();
+        }
+        ++count;
+        if (got == 2) {
+            if (!std::isfinite(value))
+                return failAt(r, QStringLiteral("value %1 is not a finite number").arg(value));
+            if (value > double(maxValue))
+                return failAt(r, QStringLiteral("value %1 is beyond 2^30").arg(value, 0, 'g', 15));
+            last = wholePart(value);
+            haveValue = true;
+        }
+    }
+    if (count == 0)
+        return fail(QStringLiteral("no line holds an index and a value"));
+    if (!haveValue)
+        return fail(QStringLiteral("no line holds a value after its index"));
+    if (lowIndex < 0)
+        return failAt(lowLine, QStringLiteral("index %1 is outside 0 to %2").arg(lowIndex).arg(count - 1));
+    if (highIndex >= count)
+        return failAt(highLine, QStringLiteral("index %1 is outside 0 to %2").arg(highIndex).arg(count - 1));
+
+    const float fullScale = float(fullScaleOf(last));
+    for (int ch = 0; ch < 3; ++ch)
+        domainMax1D[ch] = fullScale;
+    if (!setSize1D(count, headerOnly))
+        return false;
+    // A header read keeps the full scale in the domain: it is what the file was made for.
+    if (headerOnly) {
+        if (count < 256)
+            return fail(QStringLiteral("the curve has %1 entries, fewer than 256").arg(count));
+        return true;
+    }
+
+    // Second pass: each line fills the entry its index names; a line with the index alone
+    // repeats the value of the line before.
+    r.rewind();
+    double value = 0.0;
+    while (r.nextNonEmpty()) {
+        qint64 index = 0;
+        if (scanEntry(r, index, value) < 1)
+            continue;
+        const float v = float(wholePart(value));
+        White1D(int(index), v, v, v, domainMin1D, domainMax1D);
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        domainMax1D[ch] = 1.0f;
+    return true;
+}
+
+bool Write_LUTFile::Write_Csv(QString path, Read_LUTFile &lut)
+{
+    TextWriter out;
+    if (!openOutput(out, path))
+        return false;
+    // The orders change nothing here: only the first channel is written.
+    applyDefaultOrder(true, true);
+    const int n = entries1D(lut);
+    for (int e = 0; e < n; ++e) {
+        out.putInt(e);
+        out.put(",\t");
+        WhiteGamma(lut.lut1D, out, e, scale, "");
+        out.endLine();
+    }
+    return finish(out);
 }

@@ -1,13 +1,172 @@
-// Not built yet: the reader (and writer) answer false with a reason.
+// .spi1d: a keyword header, then one sample per line between "{" and "}".
+//
+//   Version 1
+//   From 0.0 1.0      <- range of the sample values: each is clamped to it and divided by
+//                        its width (upper - lower)
+//   Length 2          <- entries
+//   Components 3      <- values per line: 1 (the value serves R, G and B), 2 (blue is 0) or 3
+//   {
+//           0 0 0
+//           1 1 1
+//   }
+//
+// Keywords are case-sensitive and must start the line; other header lines are ignored. The
+// format's own order stores each line's three values reversed (see the reader). The writer
+// prints "From 0.0 scale" and samples as floats, or as integers of value x scale, which the
+// reader divides back by the "From" range.
+
+#include <QDebug>
+
+#include <cmath>
+
+#include "lut/linereader.h"
+#include "lut/numscan.h"
 #include "lut/read_lutfile.h"
+#include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
-bool Read_LUTFile::Read_Spi1D(QString, bool)
+namespace {
+
+// The line with every `keyword` removed, as a cursor over `rest`.
+NumScan::Cursor afterKeyword(const LineReader &r, const char *keyword, QByteArray &rest)
 {
-    return notSupported(QStringLiteral(".spi1d"));
+    rest = r.line();
+    rest.replace(keyword, "");
+    return NumScan::Cursor{rest.constData(), rest.constData() + rest.size()};
 }
 
-bool Write_LUTFile::Write_Spi1D(QString, Read_LUTFile &)
+struct UpperEndReset {
+    float *max;
+    ~UpperEndReset() { max[0] = max[1] = max[2] = 1.0f; }
+};
+
+}
+
+bool Read_LUTFile::Read_Spi1D(QString path, bool headerOnly)
 {
-    return notSupported(QStringLiteral(".spi1d"));
+    LineReader r;
+    if (!openText(r, path))
+        return false;
+    // The format's default order differs from the writer's (true, true): with it every line's
+    // three values are stored reversed.
+    applyDefaultOrder(true, false);
+    // The samples are normalised by the "From" range: afterwards the table spans 0 to 1,
+    // whichever way the read ends. The lower end stays as the file gave it.
+    UpperEndReset reset{domainMax1D};
+
+    // Header. A keyword without a number ends it, as "{" does; the reason is kept for the
+    // case that what was read by then is not enough.
+    qint64 components = 0;
+    int componentsLine = 0;
+    int endLine = 0;
+    QString endWhy;
+    QByteArray rest;
+    while (r.nextNonEmpty()) {
+        if (r.startsWith("Version")) {
+            qDebug() << r.text();
+        } else if (r.startsWith("From")) {
+            NumScan::Cursor c = afterKeyword(r, "From", rest);
+            float lo = 0.0f;
+            float hi = 0.0f;
+            if (!NumScan::readFloat(c, lo)) {
+                endLine = r.lineNumber();
+                endWhy = QStringLiteral("From has no number");
+                break;
+            }
+            if (!NumScan::readFloat(c, hi))
+                return failAt(r, QStringLiteral("From needs a lower and an upper end"));
+            // Samples are divided by the width: it must be a positive, finite number.
+            if (!(hi > lo) || !std::isfinite(hi - lo))
+                return failAt(r, QStringLiteral("From range %1 to %2 has no width").arg(double(lo)).arg(double(hi)));
+            for (int ch = 0; ch < 3; ++ch) {
+                domainMin1D[ch] = lo;
+                domainMax1D[ch] = hi;
+            }
+        } else if (r.startsWith("Length")) {
+            NumScan::Cursor c = afterKeyword(r, "Length", rest);
+            qint64 n = 0;
+            if (!NumScan::readLong(c, n)) {
+                endLine = r.lineNumber();
+                endWhy = QStringLiteral("Length has no number");
+                break;
+            }
+            if (!setSize1D(n, headerOnly, r.lineNumber()))
+                return false;
+        } else if (r.startsWith("Components")) {
+            NumScan::Cursor c = afterKeyword(r, "Components", rest);
+            if (!NumScan::readLong(c, components)) {
+                endLine = r.lineNumber();
+                endWhy = QStringLiteral("Components has no number");
+                break;
+            }
+            componentsLine = r.lineNumber();
+        } else if (r.first() == '{') {
+            break;
+        }
+    }
+
+    if (lut1DSize <= 0)
+        return endWhy.isEmpty() ? fail(QStringLiteral("no Length line")) : failAt(endLine, endWhy);
+    if (headerOnly)
+        return true;
+    // Without a usable component count no sample can be placed; a table of zeros would look
+    // like a successful read.
+    if (componentsLine == 0)
+        return endWhy.isEmpty() ? fail(QStringLiteral("no Components line")) : failAt(endLine, endWhy);
+    if (components < 1 || components > 3)
+        return failAt(componentsLine, QStringLiteral("Components %1 is not 1, 2 or 3").arg(components));
+
+    // Values a short line does not give keep those of the line before.
+    double v[3] = {0.0, 0.0, 0.0};
+    int e = 0;
+    while (e < lut1DSize) {
+        if (!r.nextNonEmpty()) {
+            // A file one entry short is taken, its last entry left at zero.
+            if (e == lut1DSize - 1)
+                return true;
+            return failAt(r, QStringLiteral("the table ends after %1 of %2 entries").arg(e).arg(lut1DSize));
+        }
+        if (r.first() == '}')
+            continue;
+        if (NumScan::scanDoubles(r.data(), r.size(), v, int(components)) < 1)
+            continue;
+        const float first = float(v[0]);
+        if (components == 1)
+            White1D(e, first, first, first, domainMin1D, domainMax1D);
+        else
+            White1D(e, first, float(v[1]), components == 3 ? float(v[2]) : 0.0f, domainMin1D, domainMax1D);
+        ++e;
+    }
+    return true;
+}
+
+bool Write_LUTFile::Write_Spi1D(QString path, Read_LUTFile &lut)
+{
+    TextWriter out;
+    if (!openOutput(out, path))
+        return false;
+    const int n = entries1D(lut);
+    out.put("Version 1");
+    out.endLine();
+    // Floats are written for the range 0 to 1; a scale below 1 would make a range of no
+    // width that no reader can divide by.
+    out.put("From 0.0 ");
+    out.putInt(scale < 2 ? 1 : scale);
+    out.endLine();
+    out.put("Length ");
+    out.putInt(n);
+    out.endLine();
+    out.put("Components 3");
+    out.endLine();
+    out.put("{");
+    out.endLine();
+    applyDefaultOrder(true, true);
+    for (int e = 0; e < n; ++e) {
+        out.put("        ");
+        White1D(lut.lut1D, out, e, scale, " ");
+        out.endLine();
+    }
+    out.put("}");
+    out.endLine();
+    return finish(out);
 }

@@ -177,15 +177,15 @@ bool Read_LUTFile::setSize3D(int size, bool headerOnly, int line)
     return true;
 }
 
-bool Read_LUTFile::setSize1D(int size, bool headerOnly, int line)
+bool Read_LUTFile::setSize1D(qint64 size, bool headerOnly, int line)
 {
     if (!LutLimits::valid1DSize(size))
         return failAt(line, QStringLiteral("1D size %1 is outside 1 to %2").arg(size).arg(LutLimits::max1DSize));
     lut1D.release();
-    lut1DSize = size;
+    lut1DSize = int(size);
     if (headerOnly)
         return true;
-    Data1DCalloc(&lut1D, size);
+    Data1DCalloc(&lut1D, lut1DSize);
     if (!lut1D) {
         lut1DSize = 0;
         return failAt(line, QStringLiteral("not enough memory for a %1-entry table").arg(size));

@@ -81,9 +81,10 @@ public:
     bool failAt(int line, const QString &why);
 
     // Set lut3DSize / lut1DSize and allocate the table unless headerOnly. Sizes beyond what
-    // the program holds are refused before anything is allocated.
+    // the program holds are refused before anything is allocated (the 1D size is taken as read
+    // from the file, 64 bits wide, so that a huge count cannot wrap into a small one).
     bool setSize3D(int size, bool headerOnly, int line = 0);
-    bool setSize1D(int size, bool headerOnly, int line = 0);
+    bool setSize1D(qint64 size, bool headerOnly, int line = 0);
     // Apply the format's own orders when the caller asked for them.
     void applyDefaultOrder(bool dataRGB, bool tableRGB);
     // Open a text file through the shared line reader, recording the reason on failure.

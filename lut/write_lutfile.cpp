@@ -179,6 +179,11 @@ void Write_LUTFile::writeLattice(TextWriter &out, const Read_LUTFile &lut, qint6
             }
 }
 
+int Write_LUTFile::entries1D(const Read_LUTFile &lut)
+{
+    return lut.lut1D ? std::max(0, std::min(lut.lut1DSize, lut.lut1D.size())) : 0;
+}
+
 bool Write_LUTFile::notSupported(const QString &format)
 {
     errorString = QStringLiteral("writing %1 files is not available in this build").arg(format);

@@ -4,6 +4,15 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "lut/lutfile_st.h"
+#include "lut/read_lutfile.h"
 
 namespace TestUtil {
 
@@ -21,6 +30,71 @@ inline QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
     return f.readAll();
+}
+
+// One side of a conversion, as the window or a caller of the dispatch fills it.
+inline LUTFILE_ST side(int formatId, const QString &path, bool defaultOrder = true, bool dataOrderRGB = true,
+                       bool tableOrderRGB = true, qint64 scale = 1)
+{
+    LUTFILE_ST f;
+    f.path = path;
+    f.formatId = formatId;
+    f.defaultOrder = defaultOrder;
+    f.dataOrderRGB = dataOrderRGB;
+    f.tableOrderRGB = tableOrderRGB;
+    f.scale = scale;
+    return f;
+}
+
+// Write `text` to the file `name` in `dir`; its path.
+inline QString writeTemp(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    const QString path = dir.filePath(name);
+    writeFile(path, text);
+    return path;
+}
+
+// Data rows for reading a 1D file under each setting of the order flags: the columns
+// defaultOrder, dataRGB, tableRGB, and whether the stored channels come out reversed.
+// `defaultReverses` says whether the format's own order reverses them.
+inline void orderRows1D(bool defaultReverses)
+{
+    QTest::addColumn<bool>("defaultOrder");
+    QTest::addColumn<bool>("dataRGB");
+    QTest::addColumn<bool>("tableRGB");
+    QTest::addColumn<bool>("reversed");
+    QTest::newRow("both true") << false << true << true << false;
+    QTest::newRow("both false cancel") << false << false << false << false;
+    QTest::newRow("table order false reverses") << false << true << false << true;
+    QTest::newRow("data order false reverses") << false << false << true << true;
+    QTest::newRow("format default, flags given ignored") << true << false << true << defaultReverses;
+}
+
+// Give a fresh model a 1D table holding `entries`.
+inline void set1D(Read_LUTFile &lut, const std::vector<std::array<float, 3>> &entries)
+{
+    lut.lut1DSize = int(entries.size());
+    Read_LUTFile::Data1DCalloc(&lut.lut1D, lut.lut1DSize);
+    for (int i = 0; i < lut.lut1DSize; ++i)
+        for (int c = 0; c < 3; ++c)
+            lut.lut1D[i][c] = entries[std::size_t(i)][std::size_t(c)];
+}
+
+
+// Empty when every entry of `lut` is within `tolerance` of `want` times `factor` (channels
+// taken reversed when `reversed`); otherwise the first difference.
+inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::array<float, 3>> &want, float factor,
+                             float tolerance, bool reversed = false)
+{
+    if (lut.lut1DSize != int(want.size()) || !lut.lut1D)
+        return QStringLiteral("%1 entries, not %2").arg(lut.lut1DSize).arg(want.size());
+    for (int i = 0; i < lut.lut1DSize; ++i)
+        for (int c = 0; c < 3; ++c) {
+            const float w = want[std::size_t(i)][std::size_t(reversed ? 2 - c : c)] * factor;
+            if (!(std::fabs(lut.lut1D[i][c] - w) <= tolerance))
+                return QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c).arg(double(lut.lut1D[i][c])).arg(double(w));
+        }
+    return QString();
 }
 
 }
