@@ -1,12 +1,13 @@
 #include <QApplication>
-#include <QLabel>
 
-// Placeholder start-up until the main window lands: shows the program's name.
+#include "app/mainwindow.h"
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Lutwright"));
-    label.resize(1000, 480);
-    label.show();
-    return app.exec();
+    auto *window = new MainWindow;
+    window->show();
+    const int code = app.exec();
+    delete window;
+    return code;
 }
