@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -57,10 +58,62 @@ const char *const lutFilter =
     "lut (*.cube *.3dl *.lut *.davlut *.mga *.m3d *.look *.csp *.cub *.itx *.spi1d *.spi3d *.csv *.tms1d *.tms3d);;"
     "icc (*.icc *.icm);;texture (*.bmp *.png);;UTIs (*.tiff *.tif *.dat);;All (*.*)";
 
+// The given font, made smaller only as far as needed for the longest caption of either
+// language to fit a label `width` pixels wide. Fonts differ between systems; the fixed
+// label width does not.
+QFont captionFont(QFont font, int width)
+{
+    const bool byPoints = font.pointSizeF() > 0;
+    qreal size = byPoints ? font.pointSizeF() : font.pixelSize();
+    const qreal smallest = byPoints ? 6.0 : 8.0;
+    auto fits = [width](const QFont &f) {
+        const QFontMetrics metrics(f);
+        for (const QString *table : {labelTextEn, labelTextZh})
+            for (int i = 0; i < 18; ++i)
+                if (metrics.horizontalAdvance(table[i]) > width)
+                    return false;
+        return true;
+    };
+    while (!fits(font) && size > smallest) {
+        size -= byPoints ? 0.5 : 1.0;
+        if (byPoints)
+            font.setPointSizeF(size);
+        else
+            font.setPixelSize(int(size));
+    }
+    return font;
+}
+
+// "Default Order" goes with the first item of both order boxes of its side.
+void untickUnlessFirstItems(QCheckBox *check, const QComboBox *data, const QComboBox *table)
+{
+    if (data->currentIndex() != 0 || table->currentIndex() != 0)
+        check->setChecked(false);
+}
+
+// Resetting the first box alone would untick the check box again while the second box still
+// holds its other item, so both change together before anyone hears of it.
+void selectFirstItems(QComboBox *data, QComboBox *table)
+{
+    const QSignalBlocker blockData(data);
+    const QSignalBlocker blockTable(table);
+    data->setCurrentIndex(0);
+    table->setCurrentIndex(0);
+}
+
 // x of a column: the given fraction of the width plus an offset, truncated toward zero.
 inline int columnX(int width, int twelfths, int offset)
 {
     return int(double(width) * twelfths / 12 + offset);
+}
+
+// A caption is 40 pixels high beside fields that are mostly 30 or less: its text is centred
+// on the upper 30 pixels, level with the field.
+QLabel *makeCaption(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setContentsMargins(0, 0, 0, 10);
+    return label;
 }
 
 QComboBox *makeCombox(QWidget *parent, const QStringList &items)
@@ -112,6 +165,7 @@ MainWindow::MainWindow(QWidget *parent)
         return QFileDialog::getSaveFileName(p, caption, dir, filter);
     };
     showMessage = &MainWindow::warningBox;
+    setFont(captionFont(font(), captionWidth));
 
     createButtons();
     createInputSide();
@@ -135,9 +189,9 @@ void MainWindow::createButtons()
 
     labelCount = 0;
     for (; labelCount < 8; ++labelCount)
-        labels[labelCount] = new QLabel(this);
+        labels[labelCount] = makeCaption(this);
     for (int i = labelCount; i < labelCount + 6; ++i)
-        labels[i] = new QLabel(this);
+        labels[i] = makeCaption(this);
 }
 
 void MainWindow::createInputSide()
@@ -152,9 +206,8 @@ void MainWindow::createInputSide()
     inCheckBox->setChecked(true);
     inDataCombox = makeCombox(this, {QStringLiteral("RGB"), QStringLiteral("BGR")});
     inTableCombox = makeCombox(this, {QStringLiteral("BGR"), QStringLiteral("RGB")});
-    connect(inCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotInCheckBoxChanged);
-    connect(inDataCombox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &MainWindow::slotInComboxChanged);
-    connect(inTableCombox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &MainWindow::slotInComboxChanged);
+    connectOrderBoxes(inCheckBox, inDataCombox, inTableCombox, &MainWindow::slotInCheckBoxChanged,
+                      &MainWindow::slotInComboxChanged);
 }
 
 void MainWindow::createOutputSide()
@@ -168,9 +221,16 @@ void MainWindow::createOutputSide()
     outCheckBox->setChecked(true);
     outDataCombox = makeCombox(this, {QStringLiteral("BGR"), QStringLiteral("RGB")});
     outTableCombox = makeCombox(this, {QStringLiteral("BGR"), QStringLiteral("RGB")});
-    connect(outCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotOutCheckBoxChanged);
-    connect(outDataCombox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &MainWindow::slotOutComboxChanged);
-    connect(outTableCombox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &MainWindow::slotOutComboxChanged);
+    connectOrderBoxes(outCheckBox, outDataCombox, outTableCombox, &MainWindow::slotOutCheckBoxChanged,
+                      &MainWindow::slotOutComboxChanged);
+}
+
+void MainWindow::connectOrderBoxes(QCheckBox *check, QComboBox *data, QComboBox *table,
+                                   void (MainWindow::*onCheck)(int), void (MainWindow::*onOrder)(int))
+{
+    connect(check, &QCheckBox::stateChanged, this, onCheck);
+    connect(data, QOverload<int>::of(&QComboBox::currentIndexChanged), this, onOrder);
+    connect(table, QOverload<int>::of(&QComboBox::currentIndexChanged), this, onOrder);
 }
 
 void MainWindow::createLanguageChoice()
@@ -304,36 +364,24 @@ void MainWindow::warningBox(const QString &title, const QString &text, const QSt
 
 void MainWindow::slotInComboxChanged(int)
 {
-    if (inDataCombox->currentIndex() != 0 || inTableCombox->currentIndex() != 0)
-        inCheckBox->setChecked(false);
+    untickUnlessFirstItems(inCheckBox, inDataCombox, inTableCombox);
 }
 
 void MainWindow::slotOutComboxChanged(int)
 {
-    if (outDataCombox->currentIndex() != 0 || outTableCombox->currentIndex() != 0)
-        outCheckBox->setChecked(false);
+    untickUnlessFirstItems(outCheckBox, outDataCombox, outTableCombox);
 }
 
-// Resetting the first box would otherwise untick the check box again while the second box
-// still holds its other item; both go back to their first item together.
 void MainWindow::slotInCheckBoxChanged(int state)
 {
-    if (state != Qt::Checked)
-        return;
-    const QSignalBlocker blockData(inDataCombox);
-    const QSignalBlocker blockTable(inTableCombox);
-    inDataCombox->setCurrentIndex(0);
-    inTableCombox->setCurrentIndex(0);
+    if (state == Qt::Checked)
+        selectFirstItems(inDataCombox, inTableCombox);
 }
 
 void MainWindow::slotOutCheckBoxChanged(int state)
 {
-    if (state != Qt::Checked)
-        return;
-    const QSignalBlocker blockData(outDataCombox);
-    const QSignalBlocker blockTable(outTableCombox);
-    outDataCombox->setCurrentIndex(0);
-    outTableCombox->setCurrentIndex(0);
+    if (state == Qt::Checked)
+        selectFirstItems(outDataCombox, outTableCombox);
 }
 
 void MainWindow::slotLanguageChanged(int index)
@@ -364,6 +412,7 @@ void MainWindow::refreshWindow()
     for (int i = labelCount; i < labelCount + 6; ++i)
         labels[i]->setText(table[i + 2]);
 }
+
 
 void MainWindow::paintEvent(QPaintEvent *)
 {
@@ -402,9 +451,9 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     place(outputButton, outLabelX, 10, 100, 40);
     place(writeButton, rightX, h - 50, 120, 40);
     for (int i = 0; i < labelCount; ++i)
-        place(labels[i], inLabelX, 60 + 50 * i, 100, 40);
+        place(labels[i], inLabelX, 60 + 50 * i, captionWidth, 40);
     for (int i = 0; i < 6; ++i)
-        place(labels[labelCount + i], outLabelX, 60 + 50 * i, 100, 40);
+        place(labels[labelCount + i], outLabelX, 60 + 50 * i, captionWidth, 40);
 
     place(inNameEdit, inFieldX, 60, 280, 30);
     place(inTypeEdit, inFieldX, 110, 100, 30);

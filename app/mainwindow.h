@@ -67,6 +67,8 @@ public:
     // Smallest size at which the columns neither overlap nor run into the separators.
     static constexpr int smallestWidth = 1000;
     static constexpr int smallestHeight = 460;
+    // Width of every caption label; the window's font is made to fit it.
+    static constexpr int captionWidth = 100;
 
 public slots:
     void slotInputButton();
@@ -90,6 +92,8 @@ private:
     void createInputSide();
     void createOutputSide();
     void createLanguageChoice();
+    void connectOrderBoxes(QCheckBox *check, QComboBox *data, QComboBox *table,
+                           void (MainWindow::*onCheck)(int), void (MainWindow::*onOrder)(int));
     static void warningBox(const QString &title, const QString &text, const QString &reason);
 };
 
