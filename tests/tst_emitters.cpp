@@ -38,17 +38,24 @@ void fillCases(Lut3DTable &t)
     setNode(t, 2, 2, 2, 12345.678f, 1e-7f, 0.0078125f);
 }
 
-// What one sequence of emitter calls prints on a fresh QTextStream and on a fresh TextWriter.
-template <typename OnStream, typename OnWriter>
-QPair<QByteArray, QByteArray> printBoth(OnStream onStream, OnWriter onWriter)
+// Separators and plain characters as each output takes them.
+QString sep(QTextStream &, const char *s) { return QString::fromLatin1(s); }
+const char *sep(TextWriter &, const char *s) { return s; }
+void putChar(QTextStream &ts, char c) { ts << c; }
+void putChar(TextWriter &out, char c) { out.put(c); }
+
+// What one sequence of emitter calls prints on a fresh QTextStream and on a fresh TextWriter;
+// `body` takes either output.
+template <typename Body>
+QPair<QByteArray, QByteArray> printBoth(Body body)
 {
     QString text;
     {
         QTextStream ts(&text);
-        onStream(ts);
+        body(ts);
     }
     TextWriter writer;
-    onWriter(writer);
+    body(writer);
     return qMakePair(text.toLatin1(), writer.buffer());
 }
 
@@ -141,9 +148,7 @@ void tst_Emitters::white3D()
     Write_LUTFile w;
     w.dataOrderRGB = dataRGB;
     w.tableOrderRGB = tableRGB;
-    const auto texts = printBoth(
-        [&](QTextStream &ts) { w.White3D(table, ts, i, j, k, scale, QString::fromLatin1(separator)); },
-        [&](TextWriter &out) { w.White3D(table, out, i, j, k, scale, separator.constData()); });
+    const auto texts = printBoth([&](auto &out) { w.White3D(table, out, i, j, k, scale, sep(out, separator.constData())); });
     QCOMPARE(texts.first, expected);
     QCOMPARE(texts.second, expected);
 }
@@ -185,8 +190,7 @@ void tst_Emitters::white1D()
     Write_LUTFile w;
     w.dataOrderRGB = dataRGB;
     w.tableOrderRGB = tableRGB;
-    const auto texts = printBoth([&](QTextStream &ts) { w.White1D(table, ts, index, scale, QStringLiteral(" ")); },
-                                 [&](TextWriter &out) { w.White1D(table, out, index, scale, " "); });
+    const auto texts = printBoth([&](auto &out) { w.White1D(table, out, index, scale, sep(out, " ")); });
     QCOMPARE(texts.first, expected);
     QCOMPARE(texts.second, expected);
 }
@@ -202,21 +206,13 @@ void tst_Emitters::white1DFixedAfterWhite3D()
     table[0][1] = 0.25f;
     table[0][2] = 1.0f;
     Write_LUTFile w;
-    const auto texts = printBoth(
-        [&](QTextStream &ts) {
-            w.White1D(table, ts, 0, 1, QStringLiteral(" "));
-            ts << '|';
-            w.White3D(lattice, ts, 0, 0, 0, 1, QStringLiteral(" "));
-            ts << '|';
-            w.White1D(table, ts, 0, 1, QStringLiteral(" "));
-        },
-        [&](TextWriter &out) {
-            w.White1D(table, out, 0, 1, " ");
-            out.put('|');
-            w.White3D(lattice, out, 0, 0, 0, 1, " ");
-            out.put('|');
-            w.White1D(table, out, 0, 1, " ");
-        });
+    const auto texts = printBoth([&](auto &out) {
+        w.White1D(table, out, 0, 1, sep(out, " "));
+        putChar(out, '|');
+        w.White3D(lattice, out, 0, 0, 0, 1, sep(out, " "));
+        putChar(out, '|');
+        w.White1D(table, out, 0, 1, sep(out, " "));
+    });
     const QByteArray expected = "0.5 0.25 1 |0.000000 0.000000 0.000000|0.500000 0.250000 1.000000 ";
     QCOMPARE(texts.first, expected);
     QCOMPARE(texts.second, expected);
@@ -252,17 +248,11 @@ void tst_Emitters::whiteGamma()
     Write_LUTFile w;
     w.dataOrderRGB = dataRGB;
     const QByteArray lead = afterWhite3D ? "0.000000 0.000000 0.000000" : "";
-    const auto texts = printBoth(
-        [&](QTextStream &ts) {
-            if (afterWhite3D)
-                w.White3D(lattice, ts, 0, 0, 0, 1, QStringLiteral(" "));
-            w.WhiteGamma(table, ts, 1, scale, QStringLiteral(","));
-        },
-        [&](TextWriter &out) {
-            if (afterWhite3D)
-                w.White3D(lattice, out, 0, 0, 0, 1, " ");
-            w.WhiteGamma(table, out, 1, scale, ",");
-        });
+    const auto texts = printBoth([&](auto &out) {
+        if (afterWhite3D)
+            w.White3D(lattice, out, 0, 0, 0, 1, sep(out, " "));
+        w.WhiteGamma(table, out, 1, scale, sep(out, ","));
+    });
     QCOMPARE(texts.first, lead + expected);
     QCOMPARE(texts.second, lead + expected);
 }
@@ -290,37 +280,21 @@ void tst_Emitters::streamAndWriterAgree()
             Write_LUTFile w;
             w.dataOrderRGB = flags & 1;
             w.tableOrderRGB = flags & 2;
-            const auto texts = printBoth(
-                [&](QTextStream &ts) {
-                    for (int e = 0; e < n * n; ++e) {
-                        w.White1D(table, ts, e, scale, QStringLiteral(" "));
-                        w.WhiteGamma(table, ts, e, scale, QStringLiteral(";"));
-                        ts << '\n';
-                    }
-                    for (int i = 0; i < n; ++i)
-                        for (int j = 0; j < n; ++j)
-                            for (int k = 0; k < n; ++k) {
-                                w.White3D(lattice, ts, i, j, k, scale, QStringLiteral(", "));
-                                ts << '\n';
-                            }
-                    for (int e = 0; e < n * n; ++e)
-                        w.White1D(table, ts, e, scale, QStringLiteral("\t"));
-                },
-                [&](TextWriter &out) {
-                    for (int e = 0; e < n * n; ++e) {
-                        w.White1D(table, out, e, scale, " ");
-                        w.WhiteGamma(table, out, e, scale, ";");
-                        out.put('\n');
-                    }
-                    for (int i = 0; i < n; ++i)
-                        for (int j = 0; j < n; ++j)
-                            for (int k = 0; k < n; ++k) {
-                                w.White3D(lattice, out, i, j, k, scale, ", ");
-                                out.put('\n');
-                            }
-                    for (int e = 0; e < n * n; ++e)
-                        w.White1D(table, out, e, scale, "\t");
-                });
+            const auto texts = printBoth([&](auto &out) {
+                for (int e = 0; e < n * n; ++e) {
+                    w.White1D(table, out, e, scale, sep(out, " "));
+                    w.WhiteGamma(table, out, e, scale, sep(out, ";"));
+                    putChar(out, '\n');
+                }
+                for (int i = 0; i < n; ++i)
+                    for (int j = 0; j < n; ++j)
+                        for (int k = 0; k < n; ++k) {
+                            w.White3D(lattice, out, i, j, k, scale, sep(out, ", "));
+                            putChar(out, '\n');
+                        }
+                for (int e = 0; e < n * n; ++e)
+                    w.White1D(table, out, e, scale, sep(out, "\t"));
+            });
             QVERIFY(texts.first.size() > n * n * n * 10);
             QCOMPARE(texts.second, texts.first);
         }
