@@ -10,7 +10,9 @@
 //  - the default notation: shortest general form with 6 significant digits (10.03125 prints
 //    10.0313).
 // Each function writes into `out` (at least 48 bytes free for fixed with small values; use
-// NumFormat::maxLength) and returns the end of what it wrote.
+// NumFormat::maxLength) and returns the end of what it wrote. Every float (as a double) takes
+// the fast path; doubles of 2^64 and above, or with more than 50 significant bits after the
+// point, are printed by fixed6 through QTextStream itself, exact but slow.
 namespace NumFormat {
 
 constexpr int maxLength = 350;   // longest fixed form of a double (1e308 with 6 decimals)
