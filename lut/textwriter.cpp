@@ -1,86 +1,140 @@
 #include "lut/textwriter.h"
 
-#include <cstring>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 namespace {
-constexpr int flushSize = 1 << 20;
 #ifdef Q_OS_WIN
 constexpr char lineEnd[] = "\r\n";
 #else
 constexpr char lineEnd[] = "\n";
 #endif
+
+// Move the finished temporary file over the target in one step.
+bool replaceFile(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    QFile::remove(to);
+    return QFile::rename(from, to);
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+}
+
+TextWriter::TextWriter()
+    : buf_(new char[bufferSize])
+    , pos_(buf_.get())
+    , end_(buf_.get() + bufferSize)
+{
 }
 
 TextWriter::~TextWriter()
 {
-    if (file_)
-        file_->cancelWriting();
-    delete file_;
+    discard();
 }
 
 bool TextWriter::open(const QString &path)
 {
-    delete file_;
-    file_ = new QSaveFile(path);
-    // Writing into a folder where no temporary file can be made (but the target itself is
-    // writable) falls back to writing the target directly.
-    file_->setDirectWriteFallback(true);
-    if (!file_->open(QIODevice::WriteOnly)) {
-        error_ = QStringLiteral("cannot open %1 for writing: %2").arg(path, file_->errorString());
-        delete file_;
-        file_ = nullptr;
+    discard();
+    failed_ = false;
+    error_.clear();
+    target_ = path;
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        error_ = QStringLiteral("cannot write %1: it is a folder").arg(path);
         return false;
     }
-    buf_.reserve(flushSize + 4096);
+    auto temp = std::make_unique<QTemporaryFile>(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
+    temp->setAutoRemove(false);
+    if (temp->open()) {
+        direct_ = false;
+        file_ = std::move(temp);
+        if (info.exists())
+            file_->setPermissions(QFile::permissions(path));
+        return true;
+    }
+    // A folder where no temporary file can be made, but whose target may be writable: write
+    // the target directly.
+    auto direct = std::make_unique<QFile>(path);
+    if (!direct->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error_ = QStringLiteral("cannot open %1 for writing: %2").arg(path, direct->errorString());
+        return false;
+    }
+    direct_ = true;
+    file_ = std::move(direct);
     return true;
 }
 
 void TextWriter::endLine()
 {
-    buf_.append(lineEnd, int(sizeof(lineEnd) - 1));
-    flushIfFull();
+    put(lineEnd, int(sizeof(lineEnd) - 1));
 }
 
 void TextWriter::putReal(float value)
 {
-    char tmp[NumFormat::maxLength];
-    char *end = fixed_ ? NumFormat::fixed6(tmp, value) : NumFormat::general6(tmp, value);
-    buf_.append(tmp, int(end - tmp));
+    reserveNumber();
+    pos_ = fixed_ ? NumFormat::fixed6(pos_, value) : NumFormat::general6(pos_, value);
 }
 
 void TextWriter::putFixed(float value, int width)
 {
-    char tmp[NumFormat::maxLength];
-    char *end = NumFormat::fixed6(tmp, value);
-    const int len = int(end - tmp);
-    if (len < width)
-        buf_.append(width - len, ' ');
-    buf_.append(tmp, len);
+    reserveNumber();
+    char *start = pos_;
+    char *stop = NumFormat::fixed6(start, value);
+    const int len = int(stop - start);
+    if (len < width) {
+        std::memmove(start + (width - len), start, std::size_t(len));
+        std::memset(start, ' ', std::size_t(width - len));
+        stop = start + width;
+    }
+    pos_ = stop;
 }
 
 void TextWriter::putInt(qint64 value)
 {
-    char tmp[24];
-    char *end = NumFormat::integer(tmp, value);
-    buf_.append(tmp, int(end - tmp));
+    reserveNumber();
+    pos_ = NumFormat::integer(pos_, value);
 }
 
-void TextWriter::flushIfFull()
+void TextWriter::writeOut(const char *data, qint64 len)
 {
-    if (buf_.size() >= flushSize)
-        flush();
-}
-
-bool TextWriter::flush()
-{
-    if (!file_ || buf_.isEmpty())
-        return !failed_;
-    if (!failed_ && file_->write(buf_) != buf_.size()) {
-        failed_ = true;
-        error_ = QStringLiteral("write error: %1").arg(file_->errorString());
+    if (len <= 0)
+        return;
+    if (!file_) {
+        memory_.append(data, int(len));
+        return;
     }
-    buf_.clear();
-    return !failed_;
+    if (!failed_ && file_->write(data, len) != len) {
+        failed_ = true;
+        error_ = QStringLiteral("cannot write %1: %2").arg(target_, file_->errorString());
+    }
+}
+
+void TextWriter::flush()
+{
+    writeOut(buf_.get(), pos_ - buf_.get());
+    pos_ = buf_.get();
+}
+
+QByteArray TextWriter::buffer() const
+{
+    return memory_ + QByteArray(buf_.get(), int(pos_ - buf_.get()));
+}
+
+void TextWriter::discard()
+{
+    if (file_ && !direct_) {
+        const QString temp = file_->fileName();
+        file_->close();
+        QFile::remove(temp);
+    }
+    file_.reset();
+    pos_ = buf_.get();
 }
 
 bool TextWriter::commit()
@@ -88,13 +142,23 @@ bool TextWriter::commit()
     if (!file_)
         return false;
     flush();
-    if (failed_) {
-        file_->cancelWriting();
-    } else if (!file_->commit()) {
+    if (!failed_ && !file_->flush()) {
         failed_ = true;
-        error_ = QStringLiteral("cannot write %1: %2").arg(file_->fileName(), file_->errorString());
+        error_ = QStringLiteral("cannot write %1: %2").arg(target_, file_->errorString());
     }
-    delete file_;
-    file_ = nullptr;
-    return !failed_;
+    file_->close();
+    if (!failed_ && file_->error() != QFileDevice::NoError) {
+        failed_ = true;
+        error_ = QStringLiteral("cannot write %1: %2").arg(target_, file_->errorString());
+    }
+    if (!failed_ && !direct_ && !replaceFile(file_->fileName(), target_)) {
+        failed_ = true;
+        error_ = QStringLiteral("cannot replace %1").arg(target_);
+    }
+    if (failed_) {
+        discard();
+        return false;
+    }
+    file_.reset();
+    return true;
 }
