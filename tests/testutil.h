@@ -80,7 +80,6 @@ inline void set1D(Read_LUTFile &lut, const std::vector<std::array<float, 3>> &en
             lut.lut1D[i][c] = entries[std::size_t(i)][std::size_t(c)];
 }
 
-
 // Empty when every entry of `lut` is within `tolerance` of `want` times `factor` (channels
 // taken reversed when `reversed`); otherwise the first difference.
 inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::array<float, 3>> &want, float factor,
@@ -95,6 +94,15 @@ inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::arr
                 return QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c).arg(double(lut.lut1D[i][c])).arg(double(w));
         }
     return QString();
+
+// Read `path` through the reading dispatch as format `formatId`, in the format's own orders.
+inline bool readAs(Read_LUTFile &lut, const QString &path, int formatId, bool headerOnly = false)
+{
+    LUTFILE_ST file;
+    file.path = path;
+    file.formatId = formatId;
+    file.defaultOrder = true;
+    return lut.ReadFile(file, headerOnly);
 }
 
 }
