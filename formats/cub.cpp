@@ -130,12 +130,12 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
         return true;
     if (lut3DSize > 0 && !cubeRead) {
         if (earlyCubeLine)
-            return failAt(earlyCubeLine, QStringLiteral("\"Cube\" comes before the width line"));
+            return failAt(earlyCubeLine, QStringLiteral("\"Cube\" needs a width line before it"));
         return failAt(widthLine, QStringLiteral("the lattice of width %1 has no \"Cube\" section").arg(lut3DSize));
     }
     if (lut1DSize > 0 && !inputRead) {
         if (earlyInputLine)
-            return failAt(earlyInputLine, QStringLiteral("\"InputLUT\" comes before the width and lutLength lines"));
+            return failAt(earlyInputLine, QStringLiteral("\"InputLUT\" needs a width and a lutLength line before it"));
         return failAt(lengthLine, QStringLiteral("the input table of length %1 has no \"InputLUT\" section").arg(lut1DSize));
     }
     return true;

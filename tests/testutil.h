@@ -105,6 +105,50 @@ inline bool readAs(Read_LUTFile &lut, const QString &path, int formatId, bool he
     return lut.ReadFile(file, headerOnly);
 }
 
+// Lattice node values for building test files: the identity, and a ramp in [0, 1] that
+// differs for every node and channel.
+inline float identityValue(int r, int g, int b, int ch, int n)
+{
+    return float(ch == 0 ? r : ch == 1 ? g : b) / float(n - 1);
+}
+
+inline float rampValue(int r, int g, int b, int ch, int n)
+{
+    const float x[3] = {float(r), float(g), float(b)};
+    return (3.0f * x[ch] + x[(ch + 1) % 3]) / (4.0f * float(n - 1));
+}
+
+// A float as text that reads back to the same float.
+inline QByteArray exactText(float v)
+{
+    return QByteArray::number(double(v), 'g', 9);
+}
+
+// Lines of "R G B" for an n-point lattice with the red index fastest, as f(r, g, b, ch, n) gives them.
+template <typename F>
+QByteArray latticeLines(int n, F f, const QByteArray &sep = " ", const QByteArray &eol = "\n")
+{
+    QByteArray out;
+    for (int b = 0; b < n; ++b)
+        for (int g = 0; g < n; ++g)
+            for (int r = 0; r < n; ++r)
+                out += exactText(f(r, g, b, 0, n)) + sep + exactText(f(r, g, b, 1, n)) + sep + exactText(f(r, g, b, 2, n)) + eol;
+    return out;
+}
+
+// Every node of the model's lattice equals f(r, g, b, ch, n).
+template <typename F>
+void compareLattice(const Read_LUTFile &lut, int n, F f)
+{
+    QCOMPARE(lut.lut3DSize, n);
+    QVERIFY(lut.lut3D != nullptr);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b)
+                for (int ch = 0; ch < 3; ++ch)
+                    QCOMPARE(lut.lut3D[r][g][b][ch], f(r, g, b, ch, n));
+}
+
 }
 
 #endif

@@ -9,37 +9,14 @@ namespace {
 
 constexpr int cspId = 9;
 
-QByteArray num(float v)
-{
-    return QByteArray::number(double(v), 'g', 9);
-}
-
-// Sample lines of an n-point lattice, red fastest.
-template <typename F>
-QByteArray latticeLines(int n, F f, const QByteArray &sep = " ", const QByteArray &eol = "\n")
-{
-    QByteArray out;
-    for (int b = 0; b < n; ++b)
-        for (int g = 0; g < n; ++g)
-            for (int r = 0; r < n; ++r)
-                out += num(f(r, g, b, 0)) + sep + num(f(r, g, b, 1)) + sep + num(f(r, g, b, 2)) + eol;
-    return out;
-}
-
-float identity(int r, int g, int b, int ch, int n)
-{
-    return float(ch == 0 ? r : ch == 1 ? g : b) / float(n - 1);
-}
-
-float nodeValue(int r, int g, int b, int ch, int n)
-{
-    const float x[3] = {float(r), float(g), float(b)};
-    return (3.0f * x[ch] + x[(ch + 1) % 3]) / (4.0f * float(n - 1));
-}
+using TestUtil::exactText;
+using TestUtil::identityValue;
+using TestUtil::latticeLines;
+using TestUtil::rampValue;
 
 QByteArray identityLines(int n)
 {
-    return latticeLines(n, [n](int r, int g, int b, int ch) { return identity(r, g, b, ch, n); });
+    return latticeLines(n, identityValue);
 }
 
 // The 2-point sample: size line on line 17, samples from line 18.
@@ -71,16 +48,6 @@ private:
         TestUtil::writeFile(path, bytes);
         return path;
     }
-    static void checkLattice(const Read_LUTFile &lut, int n, float (*f)(int, int, int, int, int))
-    {
-        QCOMPARE(lut.lut3DSize, n);
-        QVERIFY(lut.lut3D != nullptr);
-        for (int r = 0; r < n; ++r)
-            for (int g = 0; g < n; ++g)
-                for (int b = 0; b < n; ++b)
-                    for (int ch = 0; ch < 3; ++ch)
-                        QCOMPARE(lut.lut3D[r][g][b][ch], f(r, g, b, ch, n));
-    }
 
 private slots:
     void identity2()
@@ -90,7 +57,7 @@ private slots:
         QVERIFY(lut.errorString.isEmpty());
         QCOMPARE(lut.dataOrderRGB, true);
         QCOMPARE(lut.tableOrderRGB, false);
-        checkLattice(lut, 2, identity);
+        TestUtil::compareLattice(lut, 2, identityValue);
         QCOMPARE(lut.lut1DSize, 0);
         for (int ch = 0; ch < 3; ++ch) {
             QCOMPARE(lut.domainMin3D[ch], 0.0f);
@@ -144,15 +111,15 @@ private slots:
         for (int ch = 0; ch < 3; ++ch) {
             QByteArray in, out;
             for (int p = 0; p <= 10; ++p) {
-                in += num(p / 10.0f * (ch + 1)) + " ";
-                out += num(p / 10.0f) + "\t";
+                in += exactText(p / 10.0f * (ch + 1)) + " ";
+                out += exactText(p / 10.0f) + "\t";
             }
             file += "11\r\n" + in + "\r\n" + out + "\r\n\r\n";
         }
-        file += "7 7 7\r\n\r\n" + latticeLines(n, [n](int r, int g, int b, int ch) { return nodeValue(r, g, b, ch, n); }, "\t", "  \r\n");
+        file += "7 7 7\r\n\r\n" + latticeLines(n, rampValue, "\t", "  \r\n");
         Read_LUTFile lut;
         QVERIFY2(TestUtil::readAs(lut, put(file), cspId), qPrintable(lut.errorString));
-        checkLattice(lut, n, nodeValue);
+        TestUtil::compareLattice(lut, n, rampValue);
     }
 
     // The caller's orders: blue-fastest nodes, samples B G R.
@@ -163,8 +130,8 @@ private slots:
         for (int r = 0; r < n; ++r)
             for (int g = 0; g < n; ++g)
                 for (int b = 0; b < n; ++b)
-                    samples += num(nodeValue(r, g, b, 2, n)) + " " + num(nodeValue(r, g, b, 1, n)) + " "
-                               + num(nodeValue(r, g, b, 0, n)) + "\n";
+                    samples += exactText(rampValue(r, g, b, 2, n)) + " " + exactText(rampValue(r, g, b, 1, n)) + " "
+                               + exactText(rampValue(r, g, b, 0, n)) + "\n";
         LUTFILE_ST file;
         file.path = put(csp3D("0.0 1.0", "3 3 3", samples));
         file.formatId = cspId;
@@ -173,7 +140,7 @@ private slots:
         file.tableOrderRGB = true;
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(file, false), qPrintable(lut.errorString));
-        checkLattice(lut, n, nodeValue);
+        TestUtil::compareLattice(lut, n, rampValue);
     }
 
     // 1D files: the format's orders store each entry reversed; the caller's RGB orders do not.
@@ -218,7 +185,7 @@ private slots:
     // A file one sample short reads, the missing node left zero; the domain stays.
     void lastSampleMissing()
     {
-        QByteArray samples = latticeLines(2, [](int r, int g, int b, int ch) { return 2.0f * identity(r, g, b, ch, 2); });
+        QByteArray samples = latticeLines(2, [](int r, int g, int b, int ch, int n) { return 2.0f * identityValue(r, g, b, ch, n); });
         samples.chop(QByteArray("2 2 2\n").size());
         Read_LUTFile lut;
         QVERIFY2(TestUtil::readAs(lut, put(csp3D("0.0 2.0", "2 2 2", samples)), cspId), qPrintable(lut.errorString));
@@ -242,7 +209,7 @@ private slots:
         text.insert(14, "BEGIN METADATA\nEND METADATA\n");
         Read_LUTFile fixed;
         QVERIFY2(TestUtil::readAs(fixed, put(text), cspId), qPrintable(fixed.errorString));
-        checkLattice(fixed, 2, [](int r, int g, int b, int ch, int) { return (ch == 0 ? r : ch == 1 ? g : b) ? 1.0f : 0.1f; });
+        TestUtil::compareLattice(fixed, 2, [](int r, int g, int b, int ch, int) { return (ch == 0 ? r : ch == 1 ? g : b) ? 1.0f : 0.1f; });
     }
 
     // Damaged variants of the good sample, each with the reason it must give.

@@ -25,12 +25,8 @@ QByteArray hexOf(float v)
     return out;
 }
 
-// A node value in [0, 1] that differs per node and channel.
-float nodeValue(int r, int g, int b, int ch, int n)
-{
-    const float x[3] = {float(r), float(g), float(b)};
-    return (3.0f * x[ch] + x[(ch + 1) % 3]) / (4.0f * float(n - 1));
-}
+using TestUtil::identityValue;
+using TestUtil::rampValue;
 
 // The digits of an n-point lattice, red fastest, with `f` giving each value.
 template <typename F>
@@ -47,7 +43,7 @@ QByteArray latticeDigits(int n, F f)
 
 QByteArray identityDigits(int n)
 {
-    return latticeDigits(n, [n](int r, int g, int b, int ch) { return float(ch == 0 ? r : ch == 1 ? g : b) / float(n - 1); });
+    return latticeDigits(n, [n](int r, int g, int b, int ch) { return identityValue(r, g, b, ch, n); });
 }
 
 // Digits wrapped `perLine` to a line, each line indented, as tools lay out long data.
@@ -78,20 +74,6 @@ private:
         const QString path = dir.filePath(QStringLiteral("t.look"));
         TestUtil::writeFile(path, bytes);
         return path;
-    }
-    static void checkLattice(const Read_LUTFile &lut, int n, float (*f)(int, int, int, int, int))
-    {
-        QCOMPARE(lut.lut3DSize, n);
-        QVERIFY(lut.lut3D != nullptr);
-        for (int r = 0; r < n; ++r)
-            for (int g = 0; g < n; ++g)
-                for (int b = 0; b < n; ++b)
-                    for (int ch = 0; ch < 3; ++ch)
-                        QCOMPARE(lut.lut3D[r][g][b][ch], f(r, g, b, ch, n));
-    }
-    static float identity(int r, int g, int b, int ch, int n)
-    {
-        return float(ch == 0 ? r : ch == 1 ? g : b) / float(n - 1);
     }
 
 private slots:
@@ -191,7 +173,7 @@ private slots:
         QVERIFY(lut.errorString.isEmpty());
         QCOMPARE(lut.dataOrderRGB, true);
         QCOMPARE(lut.tableOrderRGB, false);
-        checkLattice(lut, 2, identity);
+        TestUtil::compareLattice(lut, 2, identityValue);
         QCOMPARE(lut.lut1DSize, 0);
         for (int ch = 0; ch < 3; ++ch) {
             QCOMPARE(lut.domainMin3D[ch], 0.0f);
@@ -202,10 +184,10 @@ private slots:
     void lattice9()
     {
         Read_LUTFile lut;
-        const QByteArray d = latticeDigits(9, [](int r, int g, int b, int ch) { return nodeValue(r, g, b, ch, 9); });
+        const QByteArray d = latticeDigits(9, [](int r, int g, int b, int ch) { return rampValue(r, g, b, ch, 9); });
         QVERIFY2(TestUtil::readAs(lut, put(lookDoc("\"9\"", "\"" + wrapped(d, 96, "        ", "\r\n") + "\"", "\r\n")), lookId),
                  qPrintable(lut.errorString));
-        checkLattice(lut, 9, nodeValue);
+        TestUtil::compareLattice(lut, 9, rampValue);
     }
 
     // The caller's orders instead of the format's: blue-fastest nodes, samples B G R.
@@ -217,7 +199,7 @@ private slots:
             for (int g = 0; g < n; ++g)
                 for (int b = 0; b < n; ++b)
                     for (int ch = 2; ch >= 0; --ch)
-                        d += hexOf(nodeValue(r, g, b, ch, n));
+                        d += hexOf(rampValue(r, g, b, ch, n));
         LUTFILE_ST file;
         file.path = put(lookDoc("3", d));
         file.formatId = lookId;
@@ -226,7 +208,7 @@ private slots:
         file.tableOrderRGB = true;
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(file, false), qPrintable(lut.errorString));
-        checkLattice(lut, n, nodeValue);
+        TestUtil::compareLattice(lut, n, rampValue);
     }
 
     // A channel above 1 is scaled down by its largest sample; negatives and infinities clamp.
@@ -271,7 +253,7 @@ private slots:
         }
         for (int ch = 0; ch < 3; ++ch)
             QCOMPARE(lut.domainMax1D[ch], 1.0f);
-        checkLattice(lut, 2, identity);
+        TestUtil::compareLattice(lut, 2, identityValue);
     }
 
     void headerOnly()
@@ -337,7 +319,7 @@ private slots:
         // What was read before the damage stands; nothing is stored from damaged data, and no
         // scale is left behind.
         if (latticeRead)
-            checkLattice(lut, 2, identity);
+            TestUtil::compareLattice(lut, 2, identityValue);
         else if (lut.lut3D)
             for (std::size_t i = 0; i < lut.lut3D.floatCount(); ++i)
                 QCOMPARE(lut.lut3D.data()[i], 0.0f);
