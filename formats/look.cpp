@@ -30,34 +30,44 @@
 #include "lut/linereader.h"
 #include "lut/read_lutfile.h"
 
+namespace {
+
+// Value of each byte as a hexadecimal digit; -1 for a byte that is none.
+struct HexTable {
+    signed char value[256];
+    constexpr HexTable() : value()
+    {
+        for (int i = 0; i < 256; ++i)
+            value[i] = -1;
+        for (int i = 0; i < 10; ++i)
+            value['0' + i] = static_cast<signed char>(i);
+        for (int i = 0; i < 6; ++i) {
+            value['a' + i] = static_cast<signed char>(10 + i);
+            value['A' + i] = static_cast<signed char>(10 + i);
+        }
+    }
+};
+constexpr HexTable hexTable;
+
+}
+
 bool hexasciitoint(char &value, char digit)
 {
-    if (digit >= '0' && digit <= '9') {
-        value = char(digit - '0');
-        return true;
-    }
-    if (digit >= 'a' && digit <= 'f') {
-        value = char(digit - 'a' + 10);
-        return true;
-    }
-    if (digit >= 'A' && digit <= 'F') {
-        value = char(digit - 'A' + 10);
-        return true;
-    }
-    value = 0;
-    return false;
+    const signed char v = hexTable.value[static_cast<unsigned char>(digit)];
+    value = v < 0 ? 0 : char(v);
+    return v >= 0;
 }
 
 bool hexasciitofloat(float &value, const char *text)
 {
     quint32 bits = 0;
     for (int i = 0; i < 8; ++i) {
-        char nibble = 0;
-        if (!hexasciitoint(nibble, text[i]))
+        const signed char nibble = hexTable.value[static_cast<unsigned char>(text[i])];
+        if (nibble < 0)
             return false;
         // Digit pair k is byte k, least significant first; the first digit is the high half.
         const int shift = (i / 2) * 8 + ((i % 2) ? 0 : 4);
-        bits |= quint32(quint8(nibble)) << shift;
+        bits |= quint32(nibble) << shift;
     }
     std::memcpy(&value, &bits, sizeof value);
     return true;
@@ -79,13 +89,14 @@ QLatin1String elementName(Kind kind)
 // kept (non-ASCII ones as a stand-in that is no digit) so that decoding refuses it.
 QByteArray hexDigits(const QString &raw)
 {
-    QByteArray out;
-    out.reserve(raw.size());
+    QByteArray out(raw.size(), Qt::Uninitialized);
+    char *w = out.data();
     for (const QChar c : raw) {
         if (c == QLatin1Char('"') || c.isSpace())
             continue;
-        out.append(c.unicode() < 0x80 ? char(c.unicode()) : '\x7f');
+        *w++ = c.unicode() < 0x80 ? char(c.unicode()) : '\x7f';
     }
+    out.truncate(int(w - out.constData()));
     return out;
 }
 
