@@ -13,6 +13,7 @@
 
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
 
 namespace TestUtil {
 
@@ -80,6 +81,7 @@ inline void set1D(Read_LUTFile &lut, const std::vector<std::array<float, 3>> &en
             lut.lut1D[i][c] = entries[std::size_t(i)][std::size_t(c)];
 }
 
+
 // Empty when every entry of `lut` is within `tolerance` of `want` times `factor` (channels
 // taken reversed when `reversed`); otherwise the first difference.
 inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::array<float, 3>> &want, float factor,
@@ -94,15 +96,27 @@ inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::arr
                 return QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c).arg(double(lut.lut1D[i][c])).arg(double(w));
         }
     return QString();
+}
 
-// Read `path` through the reading dispatch as format `formatId`, in the format's own orders.
-inline bool readAs(Read_LUTFile &lut, const QString &path, int formatId, bool headerOnly = false)
+// The writing dispatch refuses `formatId` for this model and leaves no file at `path`.
+inline bool writeRefused(Read_LUTFile &lut, const QString &path, int formatId)
 {
-    LUTFILE_ST file;
-    file.path = path;
-    file.formatId = formatId;
-    file.defaultOrder = true;
-    return lut.ReadFile(file, headerOnly);
+    Write_LUTFile writer;
+    return !writer.WriteFile(side(formatId, path), lut) && !QFile::exists(path);
+}
+
+// A read that succeeded, took the given orders, and left the tables on the nominal range
+// (3D domain 0 to 1, upper ends of both domains 1).
+inline void compareCleanRead(const Read_LUTFile &lut, bool dataRGB, bool tableRGB)
+{
+    QVERIFY(lut.errorString.isEmpty());
+    QCOMPARE(lut.dataOrderRGB, dataRGB);
+    QCOMPARE(lut.tableOrderRGB, tableRGB);
+    for (int ch = 0; ch < 3; ++ch) {
+        QCOMPARE(lut.domainMin3D[ch], 0.0f);
+        QCOMPARE(lut.domainMax3D[ch], 1.0f);
+        QCOMPARE(lut.domainMax1D[ch], 1.0f);
+    }
 }
 
 // Lattice node values for building test files: the identity, and a ramp in [0, 1] that

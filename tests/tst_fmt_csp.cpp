@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
@@ -42,27 +41,16 @@ class TestFmtCsp : public QObject
 
 private:
     QTemporaryDir dir;
-    QString put(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("t.csp"));
-        TestUtil::writeFile(path, bytes);
-        return path;
-    }
+    QString put(const QByteArray &bytes) { return TestUtil::writeTemp(dir, QStringLiteral("t.csp"), bytes); }
 
 private slots:
     void identity2()
     {
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(csp3D()), cspId), qPrintable(lut.errorString));
-        QVERIFY(lut.errorString.isEmpty());
-        QCOMPARE(lut.dataOrderRGB, true);
-        QCOMPARE(lut.tableOrderRGB, false);
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, put(csp3D())), false), qPrintable(lut.errorString));
+        TestUtil::compareCleanRead(lut, true, false);
         TestUtil::compareLattice(lut, 2, identityValue);
         QCOMPARE(lut.lut1DSize, 0);
-        for (int ch = 0; ch < 3; ++ch) {
-            QCOMPARE(lut.domainMin3D[ch], 0.0f);
-            QCOMPARE(lut.domainMax3D[ch], 1.0f);
-        }
     }
 
     // The ends of the pre-LUT's output list bound the samples, scale them, and stay as the
@@ -92,7 +80,7 @@ private slots:
         for (int i = 0; i < 8; ++i)
             samples += sample + " " + sample + " " + sample + "\n";
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(csp3D(out, "2 2 2", samples)), cspId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, put(csp3D(out, "2 2 2", samples))), false), qPrintable(lut.errorString));
         for (int i = 0; i < 8; ++i)
             for (int ch = 0; ch < 3; ++ch)
                 QCOMPARE(lut.lut3D[i & 1][(i >> 1) & 1][i >> 2][ch], stored);
@@ -118,7 +106,7 @@ private slots:
         }
         file += "7 7 7\r\n\r\n" + latticeLines(n, rampValue, "\t", "  \r\n");
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(file), cspId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, put(file)), false), qPrintable(lut.errorString));
         TestUtil::compareLattice(lut, n, rampValue);
     }
 
@@ -132,14 +120,8 @@ private slots:
                 for (int b = 0; b < n; ++b)
                     samples += exactText(rampValue(r, g, b, 2, n)) + " " + exactText(rampValue(r, g, b, 1, n)) + " "
                                + exactText(rampValue(r, g, b, 0, n)) + "\n";
-        LUTFILE_ST file;
-        file.path = put(csp3D("0.0 1.0", "3 3 3", samples));
-        file.formatId = cspId;
-        file.defaultOrder = false;
-        file.dataOrderRGB = false;
-        file.tableOrderRGB = true;
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(file, false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, put(csp3D("0.0 1.0", "3 3 3", samples)), false, false, true), false), qPrintable(lut.errorString));
         TestUtil::compareLattice(lut, n, rampValue);
     }
 
@@ -155,12 +137,9 @@ private slots:
     {
         QFETCH(bool, defaultOrder);
         QFETCH(bool, reversed);
-        LUTFILE_ST file;
-        file.path = put(csp1D("0.0 2.0", "4", entries1D));
-        file.formatId = cspId;
-        file.defaultOrder = defaultOrder;
+        const QString path = put(csp1D("0.0 2.0", "4", entries1D));
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(file, false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, path, defaultOrder, true, true), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut1DSize, 4);
         QCOMPARE(lut.lut3DSize, 0);
         const float expected[4][3] = {{0, 0.125f, 0.25f}, {0.25f, 0.25f, 0.25f}, {0.5f, 0.375f, 0.25f}, {1, 0.5f, 0}};
@@ -176,7 +155,7 @@ private slots:
     void headerOnly()
     {
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(csp3D("0.0 2.0", "2 2 2", "damaged\n")), cspId, true), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, put(csp3D("0.0 2.0", "2 2 2", "damaged\n"))), true), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 2);
         QVERIFY(lut.lut3D == nullptr);
         QCOMPARE(lut.domainMax3D[1], 2.0f);
@@ -188,7 +167,7 @@ private slots:
         QByteArray samples = latticeLines(2, [](int r, int g, int b, int ch, int n) { return 2.0f * identityValue(r, g, b, ch, n); });
         samples.chop(QByteArray("2 2 2\n").size());
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(csp3D("0.0 2.0", "2 2 2", samples)), cspId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cspId, put(csp3D("0.0 2.0", "2 2 2", samples))), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3D[0][1][1][2], 1.0f);
         QCOMPARE(lut.lut3D[1][1][1][0], 0.0f);
         QCOMPARE(lut.domainMax3D[0], 2.0f);
@@ -200,7 +179,7 @@ private slots:
     {
         const QString path = QStringLiteral(LUTWRIGHT_CORPUS "/lut3d_arbitrary.csp");
         Read_LUTFile lut;
-        QVERIFY(!TestUtil::readAs(lut, path, cspId));
+        QVERIFY(!lut.ReadFile(TestUtil::side(cspId, path), false));
         QCOMPARE(lut.errorString, QStringLiteral("no \"BEGIN METADATA\" line"));
         QVERIFY(lut.lut3D == nullptr);
 
@@ -208,7 +187,7 @@ private slots:
         QVERIFY(text.startsWith("CSPLUTV100\n3D\n"));
         text.insert(14, "BEGIN METADATA\nEND METADATA\n");
         Read_LUTFile fixed;
-        QVERIFY2(TestUtil::readAs(fixed, put(text), cspId), qPrintable(fixed.errorString));
+        QVERIFY2(fixed.ReadFile(TestUtil::side(cspId, put(text)), false), qPrintable(fixed.errorString));
         TestUtil::compareLattice(fixed, 2, [](int r, int g, int b, int ch, int) { return (ch == 0 ? r : ch == 1 ? g : b) ? 1.0f : 0.1f; });
     }
 
@@ -249,20 +228,15 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, reason);
         Read_LUTFile lut;
-        QVERIFY(!TestUtil::readAs(lut, put(file), cspId));
+        QVERIFY(!lut.ReadFile(TestUtil::side(cspId, put(file)), false));
         QCOMPARE(lut.errorString, reason);
     }
 
     void notWritable()
     {
         Read_LUTFile lut;
-        QVERIFY(TestUtil::readAs(lut, put(csp3D()), cspId));
-        LUTFILE_ST out;
-        out.path = dir.filePath(QStringLiteral("out.csp"));
-        out.formatId = cspId;
-        Write_LUTFile writer;
-        QVERIFY(!writer.WriteFile(out, lut));
-        QVERIFY(!QFile::exists(out.path));
+        QVERIFY(lut.ReadFile(TestUtil::side(cspId, put(csp3D())), false));
+        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.csp")), cspId));
     }
 };
 

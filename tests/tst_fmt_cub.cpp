@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
@@ -42,28 +41,19 @@ class TestFmtCub : public QObject
 
 private:
     QTemporaryDir dir;
-    QString put(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("t.cub"));
-        TestUtil::writeFile(path, bytes);
-        return path;
-    }
+    QString put(const QByteArray &bytes) { return TestUtil::writeTemp(dir, QStringLiteral("t.cub"), bytes); }
 
 private slots:
     void identity2()
     {
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(good), cubId), qPrintable(lut.errorString));
-        QVERIFY(lut.errorString.isEmpty());
-        QCOMPARE(lut.dataOrderRGB, true);
-        QCOMPARE(lut.tableOrderRGB, false);
+        QVERIFY2(lut.ReadFile(TestUtil::side(cubId, put(good)), false), qPrintable(lut.errorString));
+        TestUtil::compareCleanRead(lut, true, false);
         TestUtil::compareLattice(lut, 2, identityValue);
         QCOMPARE(lut.lut1DSize, 2);
         for (int ch = 0; ch < 3; ++ch) {
             QCOMPARE(lut.lut1D[0][ch], 0.0f);
             QCOMPARE(lut.lut1D[1][ch], 1.0f);
-            QCOMPARE(lut.domainMax3D[ch], 1.0f);
-            QCOMPARE(lut.domainMax1D[ch], 1.0f);
         }
     }
 
@@ -80,7 +70,7 @@ private slots:
         QFETCH(bool, cubeFirst);
         const int n = 5;
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(toolFile(n, cubeFirst)), cubId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cubId, put(toolFile(n, cubeFirst))), false), qPrintable(lut.errorString));
         TestUtil::compareLattice(lut, n, rampValue);
         QCOMPARE(lut.lut1DSize, n);
         for (int i = 0; i < n; ++i)
@@ -92,7 +82,7 @@ private slots:
     {
         QByteArray file = "# width 17 17 17\n# lutLength 1\n# InputLUT\n1 2 4\n# Cube\n" + latticeLines(17, identityValue);
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(file), cubId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cubId, put(file)), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut1D[0][0], 4.0f / 17.0f);
         QCOMPARE(lut.lut1D[0][1], 2.0f / 17.0f);
         QCOMPARE(lut.lut1D[0][2], 1.0f / 17.0f);
@@ -120,7 +110,7 @@ private slots:
         QFETCH(int, size3D);
         QFETCH(int, size1D);
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(file), cubId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cubId, put(file)), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, size3D);
         QCOMPARE(lut.lut1DSize, size1D);
         QCOMPARE(lut.lut3D[1][1][0][1], 1.0f);
@@ -129,7 +119,7 @@ private slots:
     void headerOnly()
     {
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(QByteArray(good).replace("# Cube\n", "")), cubId, true), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(cubId, put(QByteArray(good).replace("# Cube\n", ""))), true), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 2);
         QCOMPARE(lut.lut1DSize, 2);
         QVERIFY(lut.lut3D == nullptr);
@@ -173,7 +163,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, reason);
         Read_LUTFile lut;
-        QVERIFY(!TestUtil::readAs(lut, put(file), cubId));
+        QVERIFY(!lut.ReadFile(TestUtil::side(cubId, put(file)), false));
         QCOMPARE(lut.errorString, reason);
         for (int ch = 0; ch < 3; ++ch)
             QCOMPARE(lut.domainMax1D[ch], 1.0f);
@@ -182,13 +172,8 @@ private slots:
     void notWritable()
     {
         Read_LUTFile lut;
-        QVERIFY(TestUtil::readAs(lut, put(good), cubId));
-        LUTFILE_ST out;
-        out.path = dir.filePath(QStringLiteral("out.cub"));
-        out.formatId = cubId;
-        Write_LUTFile writer;
-        QVERIFY(!writer.WriteFile(out, lut));
-        QVERIFY(!QFile::exists(out.path));
+        QVERIFY(lut.ReadFile(TestUtil::side(cubId, put(good)), false));
+        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.cub")), cubId));
     }
 };
 

@@ -7,7 +7,6 @@
 
 #include "formats/look.h"
 #include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
@@ -69,12 +68,7 @@ class TestFmtLook : public QObject
 
 private:
     QTemporaryDir dir;
-    QString put(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("t.look"));
-        TestUtil::writeFile(path, bytes);
-        return path;
-    }
+    QString put(const QByteArray &bytes) { return TestUtil::writeTemp(dir, QStringLiteral("t.look"), bytes); }
 
 private slots:
     void hexDigit_data()
@@ -169,23 +163,17 @@ private slots:
     {
         QFETCH(QByteArray, file);
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(file), lookId), qPrintable(lut.errorString));
-        QVERIFY(lut.errorString.isEmpty());
-        QCOMPARE(lut.dataOrderRGB, true);
-        QCOMPARE(lut.tableOrderRGB, false);
+        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(file)), false), qPrintable(lut.errorString));
+        TestUtil::compareCleanRead(lut, true, false);
         TestUtil::compareLattice(lut, 2, identityValue);
         QCOMPARE(lut.lut1DSize, 0);
-        for (int ch = 0; ch < 3; ++ch) {
-            QCOMPARE(lut.domainMin3D[ch], 0.0f);
-            QCOMPARE(lut.domainMax3D[ch], 1.0f);
-        }
     }
 
     void lattice9()
     {
         Read_LUTFile lut;
         const QByteArray d = latticeDigits(9, [](int r, int g, int b, int ch) { return rampValue(r, g, b, ch, 9); });
-        QVERIFY2(TestUtil::readAs(lut, put(lookDoc("\"9\"", "\"" + wrapped(d, 96, "        ", "\r\n") + "\"", "\r\n")), lookId),
+        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(lookDoc("\"9\"", "\"" + wrapped(d, 96, "        ", "\r\n") + "\"", "\r\n"))), false),
                  qPrintable(lut.errorString));
         TestUtil::compareLattice(lut, 9, rampValue);
     }
@@ -200,14 +188,8 @@ private slots:
                 for (int b = 0; b < n; ++b)
                     for (int ch = 2; ch >= 0; --ch)
                         d += hexOf(rampValue(r, g, b, ch, n));
-        LUTFILE_ST file;
-        file.path = put(lookDoc("3", d));
-        file.formatId = lookId;
-        file.defaultOrder = false;
-        file.dataOrderRGB = false;
-        file.tableOrderRGB = true;
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(file, false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(lookDoc("3", d)), false, false, true), false), qPrintable(lut.errorString));
         TestUtil::compareLattice(lut, n, rampValue);
     }
 
@@ -223,7 +205,7 @@ private slots:
             return r == 1 && g == 0 && b == 0 ? inf : 0.25f * float(b); // an infinite blue
         });
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(lookDoc("2", d)), lookId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(lookDoc("2", d))), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3D[1][0][0][0], 0.5f);
         QCOMPARE(lut.lut3D[1][1][1][0], 1.0f);
         QCOMPARE(lut.lut3D[0][0][0][0], 0.0f);
@@ -244,7 +226,7 @@ private slots:
         const QByteArray doc = "<look>\n <LUT1D>\n  <size>\"4\"</size>\n  <data>\"" + wrapped(d1, 24, "   ", "\n")
                                + "\"</data>\n </LUT1D>\n <LUT><size>2</size><data>" + identityDigits(2) + "</data></LUT>\n</look>";
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(doc), lookId), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(doc)), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut1DSize, 4);
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(lut.lut1D[i][0], 0.5f);
@@ -261,7 +243,7 @@ private slots:
         // Damaged data is not even looked at.
         const QByteArray doc = "<look><LUT><size>17</size><data>zz</data></LUT><LUT1D><size>\"5\"</size></LUT1D></look>";
         Read_LUTFile lut;
-        QVERIFY2(TestUtil::readAs(lut, put(doc), lookId, true), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(doc)), true), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 17);
         QCOMPARE(lut.lut1DSize, 5);
         QVERIFY(lut.lut3D == nullptr);
@@ -314,7 +296,7 @@ private slots:
         QFETCH(QString, reason);
         QFETCH(bool, latticeRead);
         Read_LUTFile lut;
-        QVERIFY(!TestUtil::readAs(lut, put(file), lookId));
+        QVERIFY(!lut.ReadFile(TestUtil::side(lookId, put(file)), false));
         QCOMPARE(lut.errorString, reason);
         // What was read before the damage stands; nothing is stored from damaged data, and no
         // scale is left behind.
@@ -330,20 +312,15 @@ private slots:
     void missingFile()
     {
         Read_LUTFile lut;
-        QVERIFY(!TestUtil::readAs(lut, dir.filePath(QStringLiteral("absent.look")), lookId));
+        QVERIFY(!lut.ReadFile(TestUtil::side(lookId, dir.filePath(QStringLiteral("absent.look"))), false));
         QVERIFY(lut.errorString.startsWith(QStringLiteral("cannot open")));
     }
 
     void notWritable()
     {
         Read_LUTFile lut;
-        QVERIFY(TestUtil::readAs(lut, put(lookDoc("2", identityDigits(2))), lookId));
-        LUTFILE_ST out;
-        out.path = dir.filePath(QStringLiteral("out.look"));
-        out.formatId = lookId;
-        Write_LUTFile writer;
-        QVERIFY(!writer.WriteFile(out, lut));
-        QVERIFY(!QFile::exists(out.path));
+        QVERIFY(lut.ReadFile(TestUtil::side(lookId, put(lookDoc("2", identityDigits(2)))), false));
+        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.look")), lookId));
     }
 };
 
