@@ -1,7 +1,142 @@
-// Not built yet: the reader (and writer) answer false with a reason.
-#include "lut/read_lutfile.h"
+// Truelight .cub: keyword lines give the dimensions, the lattice width and the length of an
+// input table; "InputLUT" and "Cube" open the two sample sections, in either order. Read only.
+//
+//   # Truelight Cube v2.0
+//   # iDims     3              <- input and output dimensions: only 3 is read
+//   # oDims     3
+//   # width     2 2 2          <- lattice width N, three equal numbers
+//   # lutLength 2              <- entries n of the input table
+//
+//   # InputLUT                 <- n lines of R G B, lattice coordinates 0 to N - 1
+//    0.000000 0.000000 0.000000
+//    1.000000 1.000000 1.000000
+//
+//   # Cube                     <- N^3 lines of R G B: red runs fastest, blue slowest
+//    0.000000 0.000000 0.000000
+//    1.000000 0.000000 0.000000
+//    ...
+//   # End                      <- reading stops here; a lower-case "end" is just a comment
+//
+// A keyword is the second field of a line that starts with "#", so "#width" is no keyword.
+// Input-table values are divided by the lattice width N.
 
-bool Read_LUTFile::Read_Cub(QString, bool)
+#include <QDebug>
+
+#include "lut/linereader.h"
+#include "lut/numscan.h"
+#include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
+
+namespace {
+
+// The numbers left after every "#" and every `keyword` are removed from the line.
+int keywordInts(const LineReader &r, const char *keyword, int *out, int count)
 {
-    return notSupported(QStringLiteral("Truelight .cub"));
+    QByteArray rest = r.line();
+    rest.replace("#", "");
+    rest.replace(keyword, "");
+    return NumScan::scanInts(rest.constData(), rest.size(), out, count);
+}
+
+}
+
+bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
+{
+    LineReader r;
+    if (!openText(r, path))
+        return false;
+    applyDefaultOrder(true, false);
+
+    float carry[3] = {0.0f, 0.0f, 0.0f};
+    // Where each size was set, and whether its section has been read since.
+    int widthLine = 0, lengthLine = 0;
+    bool cubeRead = false, inputRead = false;
+    // A section met before the sizes it needs is passed over; where, to say so.
+    int earlyCubeLine = 0, earlyInputLine = 0;
+    bool ok = true;
+    while (ok && r.nextNonEmpty()) {
+        if (r.first() != '#') {
+            if (!headerOnly)
+                qDebug() << "unkown" << r.text();
+            continue;
+        }
+        const QList<QByteArray> tokens = SampleLines::fields(r);
+        if (tokens.size() < 2)
+            continue;
+        const QByteArray &keyword = tokens.at(1);
+        if (keyword == "iDims" || keyword == "oDims") {
+            if (tokens.size() >= 3 && tokens.at(2) != "3")
+                ok = failAt(r, QStringLiteral("%1 is %2: only 3 dimensions can be read")
+                                   .arg(QString::fromUtf8(keyword), QString::fromUtf8(tokens.at(2))));
+        } else if (keyword == "width") {
+            if (tokens.size() != 5)
+                continue;
+            int n[3] = {0, 0, 0};
+            if (keywordInts(r, "width", n, 3) != 3)
+                ok = failAt(r, QStringLiteral("width needs three whole numbers"));
+            else if (n[0] != n[1] || n[1] != n[2])
+                ok = failAt(r, QStringLiteral("width %1 %2 %3: the three must be equal").arg(n[0]).arg(n[1]).arg(n[2]));
+            else
+                ok = setSize3D(n[0], headerOnly, r.lineNumber());
+            widthLine = r.lineNumber();
+            cubeRead = false;
+        } else if (keyword == "lutLength") {
+            int n = 0;
+            if (keywordInts(r, "lutLength", &n, 1) < 1) {
+                ok = failAt(r, QStringLiteral("lutLength has no whole number"));
+            } else if (n == 0) {
+                // No input table.
+                lut1D.release();
+                lut1DSize = 0;
+            } else {
+                ok = setSize1D(n, headerOnly, r.lineNumber());
+            }
+            lengthLine = r.lineNumber();
+            inputRead = false;
+        } else if (keyword == "InputLUT") {
+            if (headerOnly)
+                continue;
+            if (lut1DSize <= 0 || lut3DSize <= 0) {
+                earlyInputLine = r.lineNumber();
+                continue;
+            }
+            // The entries are lattice coordinates: the width brings them to the nominal range.
+            for (int ch = 0; ch < 3; ++ch)
+                domainMax1D[ch] = float(lut3DSize);
+            ok = inputRead = SampleLines::fill1D(*this, r, domainMin1D, domainMax1D, carry);
+        } else if (keyword == "Cube") {
+            if (headerOnly)
+                continue;
+            if (lut3DSize <= 0) {
+                earlyCubeLine = r.lineNumber();
+                continue;
+            }
+            for (int ch = 0; ch < 3; ++ch)
+                domainMax3D[ch] = 1.0f;
+            ok = cubeRead = SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, carry);
+        } else if (keyword == "End") {
+            break;
+        }
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        domainMax3D[ch] = domainMax1D[ch] = 1.0f;
+    if (!ok)
+        return false;
+
+    if (lut3DSize <= 0 && lut1DSize <= 0)
+        return fail(QStringLiteral("no \"width\" or \"lutLength\" line"));
+    // A declared table whose section never came would be handed on as zeros.
+    if (headerOnly)
+        return true;
+    if (lut3DSize > 0 && !cubeRead) {
+        if (earlyCubeLine)
+            return failAt(earlyCubeLine, QStringLiteral("\"Cube\" needs a width line before it"));
+        return failAt(widthLine, QStringLiteral("the lattice of width %1 has no \"Cube\" section").arg(lut3DSize));
+    }
+    if (lut1DSize > 0 && !inputRead) {
+        if (earlyInputLine)
+            return failAt(earlyInputLine, QStringLiteral("\"InputLUT\" needs a width and a lutLength line before it"));
+        return failAt(lengthLine, QStringLiteral("the input table of length %1 has no \"InputLUT\" section").arg(lut1DSize));
+    }
+    return true;
 }

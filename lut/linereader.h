@@ -23,6 +23,8 @@ public:
     // Use an in-memory text instead of a file (tests, and readers of embedded text).
     void setText(const QByteArray &text);
     QString errorString() const { return error_; }
+    // The whole text as read, for formats that are not parsed line by line (XML).
+    const QByteArray &buffer() const { return buf_; }
 
     // Advance to the next line; false at the end of the text.
     bool next();

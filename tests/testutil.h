@@ -13,6 +13,7 @@
 
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
 
 namespace TestUtil {
 
@@ -95,6 +96,71 @@ inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::arr
                 return QStringLiteral("entry %1 channel %2: %3, not %4").arg(i).arg(c).arg(double(lut.lut1D[i][c])).arg(double(w));
         }
     return QString();
+}
+
+// The writing dispatch refuses `formatId` for this model and leaves no file at `path`.
+inline bool writeRefused(Read_LUTFile &lut, const QString &path, int formatId)
+{
+    Write_LUTFile writer;
+    return !writer.WriteFile(side(formatId, path), lut) && !QFile::exists(path);
+}
+
+// A read that succeeded, took the given orders, and left the tables on the nominal range
+// (3D domain 0 to 1, upper ends of both domains 1).
+inline void compareCleanRead(const Read_LUTFile &lut, bool dataRGB, bool tableRGB)
+{
+    QVERIFY(lut.errorString.isEmpty());
+    QCOMPARE(lut.dataOrderRGB, dataRGB);
+    QCOMPARE(lut.tableOrderRGB, tableRGB);
+    for (int ch = 0; ch < 3; ++ch) {
+        QCOMPARE(lut.domainMin3D[ch], 0.0f);
+        QCOMPARE(lut.domainMax3D[ch], 1.0f);
+        QCOMPARE(lut.domainMax1D[ch], 1.0f);
+    }
+}
+
+// Lattice node values for building test files: the identity, and a ramp in [0, 1] that
+// differs for every node and channel.
+inline float identityValue(int r, int g, int b, int ch, int n)
+{
+    return float(ch == 0 ? r : ch == 1 ? g : b) / float(n - 1);
+}
+
+inline float rampValue(int r, int g, int b, int ch, int n)
+{
+    const float x[3] = {float(r), float(g), float(b)};
+    return (3.0f * x[ch] + x[(ch + 1) % 3]) / (4.0f * float(n - 1));
+}
+
+// A float as text that reads back to the same float.
+inline QByteArray exactText(float v)
+{
+    return QByteArray::number(double(v), 'g', 9);
+}
+
+// Lines of "R G B" for an n-point lattice with the red index fastest, as f(r, g, b, ch, n) gives them.
+template <typename F>
+QByteArray latticeLines(int n, F f, const QByteArray &sep = " ", const QByteArray &eol = "\n")
+{
+    QByteArray out;
+    for (int b = 0; b < n; ++b)
+        for (int g = 0; g < n; ++g)
+            for (int r = 0; r < n; ++r)
+                out += exactText(f(r, g, b, 0, n)) + sep + exactText(f(r, g, b, 1, n)) + sep + exactText(f(r, g, b, 2, n)) + eol;
+    return out;
+}
+
+// Every node of the model's lattice equals f(r, g, b, ch, n).
+template <typename F>
+void compareLattice(const Read_LUTFile &lut, int n, F f)
+{
+    QCOMPARE(lut.lut3DSize, n);
+    QVERIFY(lut.lut3D != nullptr);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b)
+                for (int ch = 0; ch < 3; ++ch)
+                    QCOMPARE(lut.lut3D[r][g][b][ch], f(r, g, b, ch, n));
 }
 
 }
