@@ -336,8 +336,10 @@ FindXResult LutCalc::FindX(const int target[3], int *, int *, SampleRecord *cons
         lowerOrder.push_back(&s);
     for (SampleRecord &s : upper)
         upperOrder.push_back(&s);
-    std::qsort(lowerOrder.data(), lowerOrder.size(), sizeof(SampleRecord *), compmin);
-    std::qsort(upperOrder.data(), upperOrder.size(), sizeof(SampleRecord *), compmax);
+    if (!lowerOrder.empty())
+        std::qsort(lowerOrder.data(), lowerOrder.size(), sizeof(SampleRecord *), compmin);
+    if (!upperOrder.empty())
+        std::qsort(upperOrder.data(), upperOrder.size(), sizeof(SampleRecord *), compmax);
     result.lowerCount = lower.size();
     result.upperCount = upper.size();
     if (report)
