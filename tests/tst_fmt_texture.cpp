@@ -120,6 +120,18 @@ Q_DECLARE_METATYPE(Kind)
 class TestTexture : public QObject
 {
     Q_OBJECT
+    // Coded images are costly at 4096 pixels: each size is written once per run, and the
+    // largest as a bitmap, which writes and reads fastest.
+    QTemporaryDir shared;
+    QHash<QString, QString> coded;
+    QString codedFile(int width, int height)
+    {
+        const QString name = QStringLiteral("coded%1x%2").arg(width).arg(height);
+        if (!coded.contains(name))
+            coded[name] = save(shared, codedImage(width, height), width > 1024 ? "bmp" : "png", name);
+        return coded[name];
+    }
+
 private slots:
     void identity_data();
     void identity();
@@ -156,7 +168,7 @@ void TestTexture::identity()
     QFETCH(int, width);
     QFETCH(int, n);
     QTemporaryDir dir;
-    const QString path = save(dir, identityImage(kind, width), "png", QStringLiteral("identity"));
+    const QString path = save(dir, identityImage(kind, width), width > 1024 ? "bmp" : "png", QStringLiteral("identity"));
 
     Read_LUTFile m;
     QVERIFY2(readImage(m, kind, path, false), qPrintable(m.errorString));
@@ -194,8 +206,8 @@ void TestTexture::layout_data()
         Kind kind;
         int width;
         const char *name;
-    } images[] = {{Texture, 64, "texture 64"}, {Texture, 512, "texture 512"}, {Strip, 16, "strip 16 x 4"},
-                  {Strip, 1024, "strip 1024 x 32"}};
+    } images[] = {{Texture, 64, "texture 64"}, {Texture, 512, "texture 512"}, {Texture, 4096, "texture 4096"},
+                  {Strip, 16, "strip 16 x 4"}, {Strip, 1024, "strip 1024 x 32"}};
     for (const auto &image : images) {
         QTest::addRow("%s, own orders", image.name) << image.kind << image.width << true << false << true;
         for (int flags = 0; flags < 4; ++flags)
@@ -214,8 +226,7 @@ void TestTexture::layout()
     QFETCH(bool, tableRGB);
     int n, across;
     geometry(kind, width, n, across);
-    QTemporaryDir dir;
-    const QString path = save(dir, codedImage(width, kind == Strip ? n : width), "png", QStringLiteral("coded"));
+    const QString path = codedFile(width, kind == Strip ? n : width);
 
     Read_LUTFile m;
     QVERIFY2(readImage(m, kind, path, false, defaultOrder, dataRGB, tableRGB), qPrintable(m.errorString));
@@ -270,8 +281,7 @@ void TestTexture::pixelToNode()
     QFETCH(QVector<int>, node);
     int n, across;
     geometry(kind, width, n, across);
-    QTemporaryDir dir;
-    const QString path = save(dir, codedImage(width, kind == Strip ? n : width), "png", QStringLiteral("coded"));
+    const QString path = codedFile(width, kind == Strip ? n : width);
     Read_LUTFile m;
     QVERIFY2(readImage(m, kind, path, false, defaultOrder, true, true), qPrintable(m.errorString));
     QCOMPARE(decode(m.lut3D[node[0]][node[1]][node[2]], true), pixel);
