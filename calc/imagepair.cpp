@@ -395,6 +395,14 @@ FindXResult LutCalc::FindX(const int target[3], int *, int *, SampleRecord *cons
 // ---------------------------------------------------------------------------------------------
 // Sampling a pair of images.
 
+namespace {
+
+// Each image is decoded whole, at up to four bytes a pixel: 256 MB apiece at most (a 64
+// megapixel photograph), so that a header claiming a vast image is refused before decoding.
+constexpr qint64 maxPairPixels = qint64(256) * 1024 * 1024 / 4;
+
+}
+
 bool sampleImagePair(const QString &sourcePath, const QString &targetPath, ImagePairSamples &samples, QString *error)
 {
     auto refuse = [error](const QString &why) {
@@ -410,6 +418,9 @@ bool sampleImagePair(const QString &sourcePath, const QString &targetPath, Image
         return refuse(QStringLiteral("target image %1").arg(target.errorString()));
     if (source.width() <= 0 || source.height() <= 0)
         return refuse(QStringLiteral("the source image has no pixels"));
+    if (qint64(source.width()) * source.height() > maxPairPixels)
+        return refuse(QStringLiteral("the source image has %1 x %2 pixels, more than the %3 that can be paired")
+                          .arg(source.width()).arg(source.height()).arg(maxPairPixels));
     // Pixels are paired by position: a target of another size is another framing of the scene.
     if (target.size() != source.size())
         return refuse(QStringLiteral("the target image is %1 x %2 pixels, the source %3 x %4; they must be the same size")

@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include <QImage>
-#include <QStandardPaths>
+#include <QtEndian>
 
 #include <map>
 #include <random>
@@ -368,6 +368,7 @@ void TestImagePair::samplingRefused_data()
     QTest::newRow("target narrower") << "4x3.png" << "3x3.png" << "the target image is 3 x 3 pixels, the source 4 x 3";
     QTest::newRow("target lower") << "4x3.png" << "4x2.png" << "the target image is 4 x 2 pixels";
     QTest::newRow("target larger") << "4x3.png" << "5x4.png" << "they must be the same size";
+    QTest::newRow("source too large") << "9000x8000.bmp" << "9000x8000.bmp" << "more than the 67108864 that can be paired";
     QTest::newRow("target pixels cut off") << "64x64.png" << "cut.png" << "target image cut.png: the pixels cannot be decoded";
 }
 
@@ -385,6 +386,15 @@ void TestImagePair::samplingRefused()
         QVERIFY(image.save(dir.filePath(QLatin1String(size) + QLatin1String(".png"))));
     }
     QVERIFY(TestUtil::writeFile(dir.filePath(QStringLiteral("text.png")), "not an image"));
+    // A bitmap header claiming 72 million pixels, with none behind it.
+    uchar bmp[54] = {'B', 'M'};
+    qToLittleEndian<quint32>(54, bmp + 10);
+    qToLittleEndian<quint32>(40, bmp + 14);
+    qToLittleEndian<qint32>(9000, bmp + 18);
+    qToLittleEndian<qint32>(8000, bmp + 22);
+    qToLittleEndian<quint16>(1, bmp + 26);
+    qToLittleEndian<quint16>(24, bmp + 28);
+    QVERIFY(TestUtil::writeFile(dir.filePath(QStringLiteral("9000x8000.bmp")), QByteArray(reinterpret_cast<char *>(bmp), sizeof bmp)));
     const QByteArray png = TestUtil::readFile(dir.filePath(QStringLiteral("64x64.png")));
     QVERIFY(TestUtil::writeFile(dir.filePath(QStringLiteral("cut.png")), png.left(png.size() - 20)));
 
