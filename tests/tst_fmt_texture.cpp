@@ -104,13 +104,7 @@ QString save(const QTemporaryDir &dir, const QImage &image, const char *format, 
 bool readImage(Read_LUTFile &m, Kind kind, const QString &path, bool headerOnly, bool defaultOrder = true,
                bool dataRGB = true, bool tableRGB = true)
 {
-    LUTFILE_ST f;
-    f.path = path;
-    f.formatId = kind;
-    f.defaultOrder = defaultOrder;
-    f.dataOrderRGB = dataRGB;
-    f.tableOrderRGB = tableRGB;
-    return m.ReadFile(f, headerOnly);
+    return m.ReadFile(TestUtil::side(kind, path, defaultOrder, dataRGB, tableRGB), headerOnly);
 }
 
 }
