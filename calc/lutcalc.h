@@ -49,6 +49,20 @@ public:
     static std::size_t uartWords1D(const Read_LUTFile &lut);
 
     // Image-pair sampling.
+    // (Its types are declared in calc/imagepair.h.) Samples a source image and the same
+    // picture graded (the target), writes every sample and the estimates for the greys 128, 32
+    // and 64 to diagnosticsDir (a folder in the system's temporary location when empty), and
+    // returns the estimates. At most maxPairs bracketing pairs are examined per grey (0 = all).
+    static struct ImagePairResult JPG_to_lut3d(const QString &sourcePath, const QString &targetPath,
+                                               const QString &diagnosticsDir = QString(), quint64 maxPairs = 0);
+    // Estimates the target colour of the source codes `target` from `count` sampled colours
+    // and the map they were sampled into: the exact sample when there is one, else one
+    // estimate per pair of a sample at or below and one at or above the target whose
+    // tetrahedron corners were all sampled. Writes a report to `report` when given. The two
+    // int pointers are not read.
+    static struct FindXResult FindX(const int target[3], int *unusedLow, int *unusedHigh,
+                                    struct SampleRecord *const *samples, quint64 count, const struct SampleMap &map,
+                                    class QTextStream *report = nullptr, quint64 maxPairs = 0);
 };
 
 #endif

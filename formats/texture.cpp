@@ -1,12 +1,120 @@
-// Not built yet: the reader (and writer) answer false with a reason.
-#include "lut/read_lutfile.h"
+// LUTs stored as images: every pixel is one lattice node, its R, G, B bytes the node's output.
+//
+// Texture (id 1): a square image of A x A tiles, each N x N pixels, one tile per blue index,
+// tiles counted left to right, then top to bottom.
+//
+//   side 64   -> N 16,  A 4          +-------+-------+-------+-------+
+//   side 512  -> N 64,  A 8          | b = 0 | b = 1 | b = 2 | b = 3 |   inside a tile:
+//   side 4096 -> N 256, A 16         +-------+-------+-------+-------+   red = column,
+//                                    | b = 4 | b = 5 |  ...  |       |   green = row
+//
+//   pixel (x, y) -> node [x mod N][y mod N][(y / N) * A + x / N]
+//
+// Identity unwrapped cube (id 2): a strip N^2 pixels wide and N high of N blocks, one per
+// blue index: pixel (x, y) -> node [x mod N][y][x / N]. A 1024 x 32 strip is a 32-point lattice.
+//
+// Both orders above are the formats' own (data order RGB, red index fastest); other order
+// flags place the same counters differently through the model's store rule. The geometry is
+// checked from the file's header, before any pixel is decoded or anything is allocated.
 
-bool Read_LUTFile::Read_Texture(QString, bool)
+#include <QDebug>
+
+#include <vector>
+
+#include "lut/lutlimits.h"
+#include "lut/read_lutfile.h"
+#include "lut/rgbimage.h"
+
+namespace {
+
+// Stores every node of an image of N x N tiles, `across` tiles per tile row, tile t holding
+// blue counter t. The store gets the counters (tile, row, column) as the file nests them.
+void storeTiles(Read_LUTFile &lut, const RgbImage &image, int n, int across)
 {
-    return notSupported(QStringLiteral("texture images"));
+    const int tileRows = (n + across - 1) / across;
+    std::vector<const uchar *> rows(std::size_t(tileRows), nullptr);
+    const float *min = lut.domainMin3D;
+    const float *max = lut.domainMax3D;
+    uchar r = 0, g = 0, b = 0;
+    for (int y0 = 0; y0 < n; ++y0) {
+        for (int tr = 0; tr < tileRows; ++tr)
+            rows[std::size_t(tr)] = image.row(tr * n + y0);
+        auto store = [&](int t, int x0) {
+            image.rgb(rows[std::size_t(t / across)], (t % across) * n + x0, r, g, b);
+            lut.White3D(t, y0, x0, float(r), float(g), float(b), min, max);
+        };
+        // Every (tile, column) pair is stored once whatever the order; the loops run so that
+        // successive stores land on neighbouring nodes of the table, not a plane apart.
+        if (lut.tableOrderRGB) {
+            for (int t = 0; t < n; ++t)
+                for (int x0 = 0; x0 < n; ++x0)
+                    store(t, x0);
+        } else {
+            for (int x0 = 0; x0 < n; ++x0)
+                for (int t = 0; t < n; ++t)
+                    store(t, x0);
+        }
+    }
 }
 
-bool Read_LUTFile::Read_IUC(QString, bool)
+// Common tail of both readers once the geometry is accepted: nothing of the model has been
+// touched yet, and nothing is unless the pixels decode and the table can be allocated.
+bool readTiles(Read_LUTFile &lut, RgbImage &image, const QString &path, int n, int across, bool headerOnly)
 {
-    return notSupported(QStringLiteral("unwrapped cube images"));
+    if (!headerOnly && !image.load(path))
+        return lut.fail(image.errorString());
+    if (!lut.setSize3D(n, headerOnly))
+        return false;
+    lut.applyDefaultOrder(true, false);
+    if (headerOnly)
+        return true;
+
+    // Bytes are stored divided by 255.
+    for (int ch = 0; ch < 3; ++ch)
+        lut.domainMax3D[ch] = 255.0f;
+    storeTiles(lut, image, n, across);
+    for (int ch = 0; ch < 3; ++ch)
+        lut.domainMax3D[ch] = 1.0f;
+    return true;
+}
+
+}
+
+bool Read_LUTFile::Read_Texture(QString path, bool headerOnly)
+{
+    qDebug() << "reading texture" << path;
+    RgbImage image;
+    if (!image.probe(path))
+        return fail(image.errorString());
+    struct Geometry {
+        int side;
+        int n;
+        int across;
+    };
+    static const Geometry geometries[] = {{64, 16, 4}, {512, 64, 8}, {4096, 256, 16}};
+    for (const Geometry &geometry : geometries) {
+        if (image.width() == geometry.side && image.height() == geometry.side)
+            return readTiles(*this, image, path, geometry.n, geometry.across, headerOnly);
+    }
+    return fail(QStringLiteral("a texture image is square, 64, 512 or 4096 pixels a side; this one is %1 x %2")
+                    .arg(image.width()).arg(image.height()));
+}
+
+bool Read_LUTFile::Read_IUC(QString path, bool headerOnly)
+{
+    qDebug() << "reading unwrapped cube" << path;
+    RgbImage image;
+    if (!image.probe(path))
+        return fail(image.errorString());
+    const qint64 w = image.width();
+    const qint64 n = image.height();
+    if (n <= 0 || w <= 0)
+        return fail(QStringLiteral("the image has no pixels (%1 x %2)").arg(w).arg(n));
+    if (w != n * n)
+        return fail(QStringLiteral("an unwrapped cube image is N*N pixels wide and N pixels high; this one is %1 x %2")
+                        .arg(w).arg(n));
+    if (!LutLimits::valid3DSize(n))
+        return fail(QStringLiteral("an unwrapped cube image %1 pixels high holds a %1-point lattice, above the limit of %2")
+                        .arg(n).arg(LutLimits::max3DSize));
+    return readTiles(*this, image, path, int(n), int(n), headerOnly);
 }
