@@ -72,75 +72,41 @@ void report(benchmark::State &state, const std::vector<std::string> &lines)
     state.counters["per_line"] = benchmark::Counter(double(lines.size()), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void scanFloatLines(benchmark::State &state, const std::vector<std::string> &lines)
+template <typename T>
+void scanLines(benchmark::State &state, const std::vector<std::string> &lines, int (*scan)(const char *, int, T *, int))
 {
-    float v[3];
+    T v[3];
     for (auto _ : state) {
         for (const std::string &l : lines) {
-            benchmark::DoNotOptimize(NumScan::scanFloats(l.data(), int(l.size()), v, 3));
+            benchmark::DoNotOptimize(scan(l.data(), int(l.size()), v, 3));
             benchmark::DoNotOptimize(v);
         }
     }
     report(state, lines);
 }
 
-void sscanfFloatLines(benchmark::State &state, const std::vector<std::string> &lines)
-{
-    std::setlocale(LC_ALL, "C");
-    float v[3];
-    for (auto _ : state) {
-        for (const std::string &l : lines) {
-            benchmark::DoNotOptimize(std::sscanf(l.c_str(), "%f %f %f", &v[0], &v[1], &v[2]));
-            benchmark::DoNotOptimize(v);
-        }
-    }
-    report(state, lines);
-}
-
-void BM_ScanFloats_6Digits(benchmark::State &state) { scanFloatLines(state, sixDigitLines()); }
-void BM_Sscanf_6Digits(benchmark::State &state) { sscanfFloatLines(state, sixDigitLines()); }
-void BM_ScanFloats_9Digits(benchmark::State &state) { scanFloatLines(state, nineDigitLines()); }
-void BM_Sscanf_9Digits(benchmark::State &state) { sscanfFloatLines(state, nineDigitLines()); }
-
-void BM_ScanDoubles_6Digits(benchmark::State &state)
-{
-    const auto &lines = sixDigitLines();
-    double v[3];
-    for (auto _ : state) {
-        for (const std::string &l : lines) {
-            benchmark::DoNotOptimize(NumScan::scanDoubles(l.data(), int(l.size()), v, 3));
-            benchmark::DoNotOptimize(v);
-        }
-    }
-    report(state, lines);
-}
-
-void BM_ScanInts(benchmark::State &state)
-{
-    const auto &lines = integerLines();
-    int v[3];
-    for (auto _ : state) {
-        for (const std::string &l : lines) {
-            benchmark::DoNotOptimize(NumScan::scanInts(l.data(), int(l.size()), v, 3));
-            benchmark::DoNotOptimize(v);
-        }
-    }
-    report(state, lines);
-}
-
-void BM_SscanfInts(benchmark::State &state)
+template <typename T>
+void sscanfLines(benchmark::State &state, const std::vector<std::string> &lines, const char *format)
 {
     std::setlocale(LC_ALL, "C");
-    const auto &lines = integerLines();
-    int v[3];
+    T v[3];
     for (auto _ : state) {
         for (const std::string &l : lines) {
-            benchmark::DoNotOptimize(std::sscanf(l.c_str(), "%d %d %d", &v[0], &v[1], &v[2]));
+            benchmark::DoNotOptimize(std::sscanf(l.c_str(), format, &v[0], &v[1], &v[2]));
             benchmark::DoNotOptimize(v);
         }
     }
     report(state, lines);
 }
+
+void BM_ScanFloats_6Digits(benchmark::State &state) { scanLines(state, sixDigitLines(), NumScan::scanFloats); }
+void BM_Sscanf_6Digits(benchmark::State &state) { sscanfLines<float>(state, sixDigitLines(), "%f %f %f"); }
+void BM_ScanFloats_9Digits(benchmark::State &state) { scanLines(state, nineDigitLines(), NumScan::scanFloats); }
+void BM_Sscanf_9Digits(benchmark::State &state) { sscanfLines<float>(state, nineDigitLines(), "%f %f %f"); }
+void BM_ScanDoubles_6Digits(benchmark::State &state) { scanLines(state, sixDigitLines(), NumScan::scanDoubles); }
+void BM_SscanfDoubles_6Digits(benchmark::State &state) { sscanfLines<double>(state, sixDigitLines(), "%lf %lf %lf"); }
+void BM_ScanInts(benchmark::State &state) { scanLines(state, integerLines(), NumScan::scanInts); }
+void BM_SscanfInts(benchmark::State &state) { sscanfLines<int>(state, integerLines(), "%d %d %d"); }
 
 // A whole 65-point .cube file (274,625 sample lines) through the reader.
 void BM_ReadCube65(benchmark::State &state)
@@ -179,6 +145,7 @@ BENCHMARK(BM_Sscanf_6Digits);
 BENCHMARK(BM_ScanFloats_9Digits);
 BENCHMARK(BM_Sscanf_9Digits);
 BENCHMARK(BM_ScanDoubles_6Digits);
+BENCHMARK(BM_SscanfDoubles_6Digits);
 BENCHMARK(BM_ScanInts);
 BENCHMARK(BM_SscanfInts);
 BENCHMARK(BM_ReadCube65)->Unit(benchmark::kMillisecond);

@@ -127,6 +127,27 @@ const char *parseSpecial(const char *p, const char *end, bool negative, T &out)
     return p;
 }
 
+// After an exponent letter: an optional sign and decimal digits, all taken even when no
+// digit follows the sign. The value is clamped far beyond any range; `signEnd`, if given,
+// receives where the digits begin.
+const char *parseExponent(const char *p, const char *end, std::int64_t &value, const char **signEnd = nullptr)
+{
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (signEnd)
+        *signEnd = p;
+    std::int64_t e = 0;
+    for (; p != end && digitAt(p) < 10; ++p) {
+        if (e < 1000000000)
+            e = e * 10 + digitAt(p);
+    }
+    value = negative ? -e : e;
+    return p;
+}
+
 // mantissa * 2^exp2 rounded once to T, ties to even; `sticky` stands for nonzero bits below
 // the mantissa's last bit.
 template <typename T>
@@ -207,18 +228,9 @@ const char *parseHex(const char *p, const char *end, bool negative, T &out)
         return p;
     }
     if (p != end && lower(*p) == 'p') {
-        ++p;
-        bool expNegative = false;
-        if (p != end && (*p == '+' || *p == '-')) {
-            expNegative = *p == '-';
-            ++p;
-        }
         std::int64_t e = 0;
-        for (; p != end && digitAt(p) < 10; ++p) {
-            if (e < 1000000000)
-                e = e * 10 + digitAt(p);
-        }
-        exp2 += expNegative ? -e : e;
+        p = parseExponent(p + 1, end, e);
+        exp2 += e;
     }
     out = withSign(roundBinary<T>(mantissa, sticky, exp2), negative);
     return p;
@@ -270,19 +282,11 @@ const char *parseDecimal(const char *p, const char *end, bool negative, T &out)
         return nullptr;
     const char *last = p;
     if (p != end && lower(*p) == 'e') {
-        ++p;
-        bool expNegative = false;
-        if (p != end && (*p == '+' || *p == '-')) {
-            expNegative = *p == '-';
-            ++p;
-        }
-        if (p != end && digitAt(p) < 10) {
-            std::int64_t e = 0;
-            for (; p != end && digitAt(p) < 10; ++p) {
-                if (e < 1000000000)
-                    e = e * 10 + digitAt(p);
-            }
-            exp10 += expNegative ? -e : e;
+        std::int64_t e = 0;
+        const char *signEnd = nullptr;
+        p = parseExponent(p + 1, end, e, &signEnd);
+        if (p != signEnd) {
+            exp10 += e;
             last = p;
         }
     }
