@@ -1,67 +1,435 @@
 #include "lut/numscan.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <string>
+#include <limits>
+
+// Each conversion first finds the span of characters glibc's scanf would take, by the same
+// greedy rules, and then gives the value that strtod gives for the longest number at the
+// start of that span. The span and the value differ where glibc takes characters it cannot
+// put back: "1e+" is taken whole but is worth 1. Decimals of up to 15 digits or so with a
+// small exponent are rounded correctly by one double multiplication or division (and, for a
+// float, a second rounding that is checked to be harmless); the rest go to std::from_chars,
+// which rounds correctly and ignores the locale.
 
 namespace NumScan {
 
 namespace {
 
-bool isSpace(char ch)
+inline bool isSpace(char ch)
 {
-    return ch == ' ' || (ch >= '\t' && ch <= '\r');
+    return ch == ' ' || unsigned(ch - '\t') <= unsigned('\r' - '\t');
 }
 
-const char *limit(const Cursor &c)
+// The digit's value, or 10 or more for any other byte (NUL included).
+inline unsigned digitAt(const char *p)
 {
-    const void *nul = std::memchr(c.p, '\0', std::size_t(c.end - c.p));
-    return nul ? static_cast<const char *>(nul) : c.end;
+    return unsigned(static_cast<unsigned char>(*p)) - '0';
 }
 
-template <typename T, typename Conv>
-bool readWith(Cursor &c, T &value, Conv conv)
+// ASCII letters in lower case; other bytes become something no caller compares with.
+inline unsigned lower(char ch)
 {
-    skipSpace(c);
-    const std::string copy(c.p, limit(c));
-    char *stop = nullptr;
-    const T v = conv(copy.c_str(), &stop);
-    if (stop == copy.c_str())
+    return unsigned(static_cast<unsigned char>(ch)) | 0x20u;
+}
+
+inline bool hexDigit(char ch, unsigned &value)
+{
+    value = digitAt(&ch);
+    if (value < 10)
+        return true;
+    value = lower(ch) - 'a';
+    if (value >= 6)
         return false;
-    value = v;
-    c.p += stop - copy.c_str();
+    value += 10;
     return true;
 }
 
-template <typename T, typename Read>
-int scanMany(const char *text, int len, T *out, int count, Read read)
+inline const char *skipSpaces(const char *p, const char *end)
 {
-    Cursor c{text, text + len};
-    int done = 0;
-    for (int i = 0; i < count; ++i) {
-        skipSpace(c);
-        if (atEnd(c))
-            return done == 0 ? -1 : done;
-        if (!read(c, out[i]))
-            return done;
-        ++done;
+    while (p != end && isSpace(*p))
+        ++p;
+    return p;
+}
+
+// Case-blind match of a lower-case word at p.
+bool matchWord(const char *p, const char *end, const char *word)
+{
+    for (; *word; ++word, ++p) {
+        if (p == end || lower(*p) != unsigned(static_cast<unsigned char>(*word)))
+            return false;
     }
-    return done;
+    return true;
+}
+
+template <typename T>
+struct Real;
+
+// Powers of ten that a double holds exactly.
+double exactPow10(int e)
+{
+    static constexpr double table[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    return table[e];
+}
+constexpr int maxExactPow10 = 22;
+constexpr std::uint64_t maxExactMantissa = std::uint64_t(1) << 53;
+
+template <>
+struct Real<float> {
+    static constexpr int bits = 24;             // significand precision
+    static constexpr int minExp = -126;         // exponent of the smallest normal
+    // A correctly rounded double rounds correctly once more to float unless it fell exactly
+    // halfway between two floats. The doubles of the exact path are all normal floats.
+    static bool narrowsExactly(double d)
+    {
+        std::uint64_t b;
+        std::memcpy(&b, &d, sizeof b);
+        const std::uint64_t below = (std::uint64_t(1) << (53 - 24)) - 1;
+        return (b & below) != (below + 1) / 2;
+    }
+};
+
+template <>
+struct Real<double> {
+    static constexpr int bits = 53;
+    static constexpr int minExp = -1022;
+    static bool narrowsExactly(double) { return true; }
+};
+
+template <typename T>
+inline T withSign(T v, bool negative)
+{
+    return negative ? -v : v;
+}
+
+// "nan", "inf" or "infinity" in any case. glibc takes no "(...)" after "nan", and once it
+// has seen "infi" it needs the whole "infinity".
+template <typename T>
+const char *parseSpecial(const char *p, const char *end, bool negative, T &out)
+{
+    if (matchWord(p, end, "nan")) {
+        out = std::copysign(std::numeric_limits<T>::quiet_NaN(), negative ? T(-1) : T(1));
+        return p + 3;
+    }
+    if (!matchWord(p, end, "inf"))
+        return nullptr;
+    p += 3;
+    if (p != end && lower(*p) == 'i') {
+        if (!matchWord(p, end, "inity"))
+            return nullptr;
+        p += 5;
+    }
+    out = withSign(std::numeric_limits<T>::infinity(), negative);
+    return p;
+}
+
+// After an exponent letter: an optional sign and decimal digits, all taken even when no
+// digit follows the sign. The value is clamped far beyond any range; `signEnd`, if given,
+// receives where the digits begin.
+const char *parseExponent(const char *p, const char *end, std::int64_t &value, const char **signEnd = nullptr)
+{
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (signEnd)
+        *signEnd = p;
+    std::int64_t e = 0;
+    for (; p != end && digitAt(p) < 10; ++p) {
+        if (e < 1000000000)
+            e = e * 10 + digitAt(p);
+    }
+    value = negative ? -e : e;
+    return p;
+}
+
+// mantissa * 2^exp2 rounded once to T, ties to even; `sticky` stands for nonzero bits below
+// the mantissa's last bit.
+template <typename T>
+T roundBinary(std::uint64_t mantissa, bool sticky, std::int64_t exp2)
+{
+    if (mantissa == 0)
+        return T(0);
+    while (!(mantissa >> 63)) {
+        mantissa <<= 1;
+        --exp2;
+    }
+    const std::int64_t top = exp2 + 63;
+    const std::int64_t lastBit = std::max<std::int64_t>(top - Real<T>::bits + 1, Real<T>::minExp - Real<T>::bits + 1);
+    const std::int64_t drop = lastBit - exp2;   // at least 64 - 53
+    std::uint64_t kept;
+    if (drop > 64) {
+        kept = 0;   // below half the smallest denormal
+    } else if (drop == 64) {
+        const std::uint64_t half = std::uint64_t(1) << 63;
+        kept = (mantissa > half || sticky) ? 1 : 0;
+    } else {
+        kept = mantissa >> drop;
+        const std::uint64_t rest = mantissa & ((std::uint64_t(1) << drop) - 1);
+        const std::uint64_t half = std::uint64_t(1) << (drop - 1);
+        if (rest > half || (rest == half && (sticky || (kept & 1))))
+            ++kept;
+    }
+    if (kept == 0)
+        return T(0);
+    // kept fits the significand, so the product is exact or overflows to infinity.
+    const int scale = int(std::min<std::int64_t>(lastBit, 4096));
+    return std::ldexp(T(kept), scale);
+}
+
+// Hexadecimal after "0x": hex digits with one optional point, then "p", a sign and decimal
+// digits. "0x" with no digit is no number; "0x." is the "0" before the "x".
+template <typename T>
+const char *parseHex(const char *p, const char *end, bool negative, T &out)
+{
+    std::uint64_t mantissa = 0;
+    int kept = 0;
+    bool sticky = false;
+    bool anyDigit = false;
+    std::int64_t exp2 = 0;
+    unsigned v;
+    for (; p != end && hexDigit(*p, v); ++p) {
+        anyDigit = true;
+        if (mantissa == 0 && v == 0)
+            continue;
+        if (kept < 16) {
+            mantissa = mantissa << 4 | v;
+            ++kept;
+        } else {
+            exp2 += 4;
+            sticky |= v != 0;
+        }
+    }
+    bool point = false;
+    if (p != end && *p == '.') {
+        point = true;
+        for (++p; p != end && hexDigit(*p, v); ++p) {
+            anyDigit = true;
+            if (mantissa == 0 && v == 0) {
+                exp2 -= 4;
+            } else if (kept < 16) {
+                mantissa = mantissa << 4 | v;
+                ++kept;
+                exp2 -= 4;
+            } else {
+                sticky |= v != 0;
+            }
+        }
+    }
+    if (!anyDigit) {
+        if (!point)
+            return nullptr;
+        out = withSign(T(0), negative);
+        return p;
+    }
+    if (p != end && lower(*p) == 'p') {
+        std::int64_t e = 0;
+        p = parseExponent(p + 1, end, e);
+        exp2 += e;
+    }
+    out = withSign(roundBinary<T>(mantissa, sticky, exp2), negative);
+    return p;
+}
+
+// Decimal text that did not take the exact path: from_chars rounds it; out of range it
+// leaves the value alone, and then the position of the leading digit tells infinity from 0.
+template <typename T>
+T convertDecimal(const char *first, const char *last, std::int64_t leadExp10)
+{
+    T v = 0;
+    const std::from_chars_result r = std::from_chars(first, last, v);
+    if (r.ec == std::errc::result_out_of_range)
+        return leadExp10 >= 0 ? std::numeric_limits<T>::infinity() : T(0);
+    return v;
+}
+
+// Digits with one optional point, then "e", a sign and digits. The exponent letter and its
+// sign are taken even when no digit follows; the value then ends before the letter.
+template <typename T>
+const char *parseDecimal(const char *p, const char *end, bool negative, T &out)
+{
+    const char *first = p;
+    std::uint64_t mantissa = 0;   // the first 19 significant digits
+    int digits = 0;
+    std::int64_t exp10 = 0;       // mantissa * 10^exp10 is the number up to the cut digits
+    bool anyDigit = false;
+    unsigned d;
+    for (; p != end && (d = digitAt(p)) < 10; ++p) {
+        anyDigit = true;
+        if (digits < 19) {
+            mantissa = mantissa * 10 + d;
+            digits += mantissa != 0;
+        } else {
+            ++exp10;
+        }
+    }
+    if (p != end && *p == '.') {
+        for (++p; p != end && (d = digitAt(p)) < 10; ++p) {
+            anyDigit = true;
+            if (digits < 19) {
+                mantissa = mantissa * 10 + d;
+                digits += mantissa != 0;
+                --exp10;
+            }
+        }
+    }
+    if (!anyDigit)
+        return nullptr;
+    const char *last = p;
+    if (p != end && lower(*p) == 'e') {
+        std::int64_t e = 0;
+        const char *signEnd = nullptr;
+        p = parseExponent(p + 1, end, e, &signEnd);
+        if (p != signEnd) {
+            exp10 += e;
+            last = p;
+        }
+    }
+    T v;
+    if (mantissa == 0) {
+        v = 0;
+    } else {
+        // With both operands exact in a double, the one rounding of the operation is the
+        // correct one.
+        double exact = 0;
+        const bool fast = mantissa <= maxExactMantissa && exp10 >= -maxExactPow10 && exp10 <= maxExactPow10;
+        if (fast)
+            exact = exp10 < 0 ? double(mantissa) / exactPow10(int(-exp10)) : double(mantissa) * exactPow10(int(exp10));
+        if (fast && Real<T>::narrowsExactly(exact))
+            v = T(exact);
+        else
+            v = convertDecimal<T>(first, last, exp10 + digits - 1);
+    }
+    out = withSign(v, negative);
+    return p;
+}
+
+// One %f / %lf conversion at p, which is past any white space. Returns the end of what was
+// taken, or nullptr when nothing converts.
+template <typename T>
+const char *parseReal(const char *p, const char *end, T &out)
+{
+    if (p == end)
+        return nullptr;
+    bool negative = false;
+    if (*p == '-' || *p == '+') {
+        negative = *p == '-';
+        if (++p == end)
+            return nullptr;
+    }
+    const unsigned c = lower(*p);
+    if (c == 'n' || c == 'i')
+        return parseSpecial(p, end, negative, out);
+    if (*p == '0' && end - p > 1 && lower(p[1]) == 'x')
+        return parseHex(p + 2, end, negative, out);
+    return parseDecimal(p, end, negative, out);
+}
+
+// One %ld conversion: strtol's value, clamped to 64 bits.
+const char *parseInteger(const char *p, const char *end, std::int64_t &out)
+{
+    if (p == end)
+        return nullptr;
+    bool negative = false;
+    if (*p == '-' || *p == '+') {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p == end || digitAt(p) >= 10)
+        return nullptr;
+    const std::uint64_t limit = negative ? std::uint64_t(1) << 63 : (std::uint64_t(1) << 63) - 1;
+    std::uint64_t magnitude = 0;
+    for (; p != end && digitAt(p) < 10; ++p) {
+        const unsigned d = digitAt(p);
+        magnitude = magnitude > (limit - d) / 10 ? limit : magnitude * 10 + d;
+    }
+    out = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
+    return p;
+}
+
+// %d stores the long that strtol gives cut to int, keeping the low 32 bits.
+inline const char *parseInt(const char *p, const char *end, int &out)
+{
+    std::int64_t v;
+    p = parseInteger(p, end, v);
+    if (p)
+        out = int(std::uint32_t(std::uint64_t(v)));
+    return p;
+}
+
+inline const char *parseFloat(const char *p, const char *end, float &out)
+{
+    return parseReal(p, end, out);
+}
+
+inline const char *parseDouble(const char *p, const char *end, double &out)
+{
+    return parseReal(p, end, out);
+}
+
+inline const char *parseLong(const char *p, const char *end, qint64 &out)
+{
+    std::int64_t v;
+    p = parseInteger(p, end, v);
+    if (p)
+        out = v;
+    return p;
+}
+
+inline bool endsAt(const char *p, const char *end)
+{
+    return p == end || *p == '\0';
+}
+
+template <typename T, const char *(*parse)(const char *, const char *, T &)>
+bool readOne(Cursor &c, T &value)
+{
+    const char *p = skipSpaces(c.p, c.end);
+    if (endsAt(p, c.end))
+        return false;
+    T v;
+    p = parse(p, c.end, v);
+    if (!p)
+        return false;
+    value = v;
+    c.p = p;
+    return true;
+}
+
+// The same conversion `count` times with white space between: "%f %f %f" and its kind.
+template <typename T, const char *(*parse)(const char *, const char *, T &)>
+int scanMany(const char *text, int len, T *out, int count)
+{
+    const char *p = text;
+    const char *end = text + (len > 0 ? len : 0);
+    for (int done = 0; done < count; ++done) {
+        p = skipSpaces(p, end);
+        if (endsAt(p, end))
+            return done == 0 ? -1 : done;
+        T v;
+        p = parse(p, end, v);
+        if (!p)
+            return done;
+        out[done] = v;
+    }
+    return count;
 }
 
 }
 
 void skipSpace(Cursor &c)
 {
-    while (c.p < c.end && isSpace(*c.p))
-        ++c.p;
+    c.p = skipSpaces(c.p, c.end);
 }
 
 bool atEnd(const Cursor &c)
 {
-    return c.p >= c.end || *c.p == '\0';
+    return endsAt(c.p, c.end);
 }
 
 bool matchChar(Cursor &c, char ch)
@@ -74,37 +442,55 @@ bool matchChar(Cursor &c, char ch)
 
 bool readFloat(Cursor &c, float &value)
 {
-    return readWith(c, value, [](const char *s, char **e) { return std::strtof(s, e); });
+    return readOne<float, parseFloat>(c, value);
 }
 
 bool readDouble(Cursor &c, double &value)
 {
-    return readWith(c, value, [](const char *s, char **e) { return std::strtod(s, e); });
+    return readOne<double, parseDouble>(c, value);
 }
 
 bool readInt(Cursor &c, int &value)
 {
-    return readWith(c, value, [](const char *s, char **e) { return int(std::strtol(s, e, 10)); });
+    return readOne<int, parseInt>(c, value);
 }
 
 bool readLong(Cursor &c, qint64 &value)
 {
-    return readWith(c, value, [](const char *s, char **e) { return qint64(std::strtoll(s, e, 10)); });
+    return readOne<qint64, parseLong>(c, value);
 }
 
 int scanFloats(const char *text, int len, float *out, int count)
 {
-    return scanMany(text, len, out, count, [](Cursor &c, float &v) { return readFloat(c, v); });
+    return scanMany<float, parseFloat>(text, len, out, count);
 }
 
 int scanDoubles(const char *text, int len, double *out, int count)
 {
-    return scanMany(text, len, out, count, [](Cursor &c, double &v) { return readDouble(c, v); });
+    return scanMany<double, parseDouble>(text, len, out, count);
 }
 
 int scanInts(const char *text, int len, int *out, int count)
 {
-    return scanMany(text, len, out, count, [](Cursor &c, int &v) { return readInt(c, v); });
+    return scanMany<int, parseInt>(text, len, out, count);
+}
+
+int scanLongs(const char *text, int len, qint64 *out, int count)
+{
+    return scanMany<qint64, parseLong>(text, len, out, count);
+}
+
+int scanIntCommaInt(const char *text, int len, int *out)
+{
+    Cursor c{text, text + (len > 0 ? len : 0)};
+    skipSpace(c);
+    if (atEnd(c))
+        return -1;
+    if (!readInt(c, out[0]))
+        return 0;
+    if (!matchChar(c, ','))
+        return 1;
+    return readInt(c, out[1]) ? 2 : 1;
 }
 
 }

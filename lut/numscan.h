@@ -6,9 +6,14 @@
 // The one number scanner of every text format. Each read mirrors one sscanf conversion in the
 // C locale ("%f", "%lf", "%d", "%ld"): it skips leading white space, takes the characters
 // sscanf would take, and on success stores the value and moves the cursor past them. On
-// failure nothing is stored. The scan never looks past `end`, and a NUL byte ends the text
-// as it ends a C string. The process locale plays no part, so "0.5" is a half under any
-// locale the user runs.
+// failure nothing is stored and the cursor does not move. The scan never looks past `end`,
+// and a NUL byte ends the text as it ends a C string. The process locale plays no part, so
+// "0.5" is a half under any locale the user runs.
+//
+// What sscanf takes is sometimes more than the number: "1e+x" gives 1 and leaves the cursor
+// at "x", "0x." gives 0 after three characters, "nan(1)" stops before "(". Values that
+// overflow become infinities and those below the smallest denormal become zeros; %d keeps
+// the low 32 bits of the number clamped to 64 bits, as glibc does.
 namespace NumScan {
 
 struct Cursor {
@@ -30,6 +35,11 @@ bool atEnd(const Cursor &c);                 // no character left (a NUL counts 
 int scanFloats(const char *text, int len, float *out, int count);
 int scanDoubles(const char *text, int len, double *out, int count);
 int scanInts(const char *text, int len, int *out, int count);
+int scanLongs(const char *text, int len, qint64 *out, int count);   // "%ld %ld ..."
+
+// sscanf(text, "%d,\t%d ", &out[0], &out[1]): an integer, a comma right after it, any white
+// space, an integer. Returns 2, 1, 0, or -1 for a text that is empty or only white space.
+int scanIntCommaInt(const char *text, int len, int *out);
 
 }
 
