@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qt5-image-formats-plugins
+  qtbase5-dev qtbase5-dev-tools qt5-image-formats-plugins
   libbenchmark-dev
   locales
   fonts-wqy-microhei
