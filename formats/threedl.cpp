@@ -1,7 +1,219 @@
-// Not built yet: the reader (and writer) answer false with a reason.
-#include "lut/read_lutfile.h"
+// .3dl: a text 3D LUT of integer samples (usually 10 to 16 bits), one line of three numbers per
+// node, with an optional header that declares the lattice and the sample depth.
+//
+//   3DMESH
+//   Mesh 4 12                      <- optional: 2^4 + 1 = 17 points, samples 0 to 2^12 - 1
+//   0 64 128 ... 960 1023          <- input mesh points along one axis (2 fields, or 4 or more)
+//   0 0 0                          <- node r=0 g=0 b=0
+//   0 0 255                        <- r=0 g=0 b=1: blue runs fastest, red slowest
+//   ...                            (size^3 lines of R G B)
+//   gamma 1.0                      <- optional, kept in `gamma`
+//
+// Lines beginning with "#" are comments; lines of one field (such as "LUT8") are ignored.
+// Without a "Mesh" line the lattice size is the number of mesh points and the sample range is
+// the smallest 2^m - 1 (m = 2 to 16) that holds the largest sample; a file whose samples are
+// all at most 1 holds fractions and keeps the range 0 to 1.
+//
+// The text is parsed once: the numbers of every sample line are collected while the header is
+// found, and the lattice is filled from them once the sample range is known.
 
-bool Read_LUTFile::Read_3dl(QString, bool)
+#include <QDebug>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "lut/linereader.h"
+#include "lut/lutlimits.h"
+#include "lut/numscan.h"
+#include "lut/read_lutfile.h"
+#include "lut/textfields.h"
+
+namespace {
+
+constexpr int maxMeshPoints = int(sizeof(Read_LUTFile::meshPoints) / sizeof(double));
+// No lattice the program holds needs more sample lines than this.
+constexpr std::size_t maxSampleLines = std::size_t(LutLimits::max3DSize) * LutLimits::max3DSize * LutLimits::max3DSize;
+
+// Largest exponents a "Mesh" line may give: 2^7 + 1 = 129 points (2^8 + 1 would pass the
+// lattice limit), and samples of up to 30 bits.
+constexpr int maxMeshExponent = 7;
+constexpr int maxSampleBits = 30;
+
+bool isSkipped(const LineReader &r)
 {
-    return notSupported(QStringLiteral(".3dl"));
+    return r.isEmpty() || r.first() == '#' || r.equals("3DMESH");
+}
+
+// The line with every "keyword " removed.
+QByteArray withoutKeyword(const LineReader &r, const char *keywordBlank)
+{
+    QByteArray rest = r.line();
+    rest.replace(keywordBlank, "");
+    return rest;
+}
+
+// Full-scale value of integer samples whose largest is `largest`: the smallest 2^m - 1 for
+// m = 2 to 16 not below its integer part, or 65535 beyond. Fractions (all samples at most 1)
+// are already normalised and keep the range 1: the rule would give 3 and shrink them.
+float inferredRange(double largest)
+{
+    if (!(largest > 1.0))
+        return 1.0f;
+    const double whole = std::floor(largest);
+    for (int m = 2; m <= 16; ++m) {
+        const double range = std::ldexp(1.0, m) - 1.0;
+        if (range >= whole)
+            return float(range);
+    }
+    return 65535.0f;
+}
+
+void resetUpperEnd(Read_LUTFile &lut)
+{
+    for (float &v : lut.domainMax3D)
+        v = 1.0f;
+}
+
+}
+
+bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
+{
+    LineReader r;
+    if (!openText(r, path))
+        return false;
+    applyDefaultOrder(true, true);
+
+    // Sample lines hold the samples as well as the largest of them (the sample range of a file
+    // without a "Mesh" line); a line of one number and two blanks still gives a sample, the
+    // other channels keeping the previous line's values.
+    double largest = 0.0;
+    double largestMesh = 0.0;
+    double s[3] = {0.0, 0.0, 0.0};
+    std::vector<float> samples;
+    std::size_t sampleLines = 0;
+    int sizeLine = 0;
+
+    const auto failed = [this](int line, const QString &why) {
+        resetUpperEnd(*this);
+        return failAt(line, why);
+    };
+
+    while (r.next()) {
+        if (isSkipped(r)) {
+            if (r.first() == '#')
+                qDebug() << r.text();
+            continue;
+        }
+        if (r.startsWith("Mesh")) {
+            const QByteArray rest = withoutKeyword(r, "Mesh ");
+            int v[2] = {0, 0};
+            const int got = NumScan::scanInts(rest.constData(), rest.size(), v, 2);
+            if (got < 1)
+                return failed(r.lineNumber(), QStringLiteral("Mesh line has no numbers"));
+            if (got < 2)
+                return failed(r.lineNumber(), QStringLiteral("Mesh line needs two numbers"));
+            if (v[0] < 0 || v[0] > maxMeshExponent)
+                return failed(r.lineNumber(), QStringLiteral("Mesh lattice exponent %1 is outside 0 to %2")
+                                                  .arg(v[0]).arg(maxMeshExponent));
+            if (v[1] < 1 || v[1] > maxSampleBits)
+                return failed(r.lineNumber(), QStringLiteral("Mesh sample depth %1 is outside 1 to %2")
+                                                  .arg(v[1]).arg(maxSampleBits));
+            setSize3D((1 << v[0]) + 1, true, r.lineNumber());
+            sizeLine = r.lineNumber();
+            for (int ch = 0; ch < 3; ++ch) {
+                domainMin3D[ch] = 0.0f;
+                domainMax3D[ch] = float((qint64(1) << v[1]) - 1);
+            }
+            continue;
+        }
+        if (r.startsWith("gamma")) {
+            const QByteArray rest = withoutKeyword(r, "gamma ");
+            if (NumScan::scanDoubles(rest.constData(), rest.size(), &gamma, 1) < 1)
+                return failed(r.lineNumber(), QStringLiteral("gamma line has no number"));
+            continue;
+        }
+
+        const int fields = TextFields::count(r.data(), r.size());
+        if (fields == 3) {
+            if (headerOnly || NumScan::scanDoubles(r.data(), r.size(), s, 3) < 1)
+                continue;
+            // Once a "Mesh" line has given an integer range the samples need not set one.
+            if (domainMax3D[0] < 1.1f) {
+                for (double v : s) {
+                    if (v > largest)
+                        largest = v;
+                }
+            }
+            if (sampleLines < maxSampleLines) {
+                if (samples.empty() && lut3DSize > 0)
+                    samples.reserve(std::size_t(lut3DSize) * lut3DSize * lut3DSize * 3);
+                samples.push_back(float(s[0]));
+                samples.push_back(float(s[1]));
+                samples.push_back(float(s[2]));
+                ++sampleLines;
+            }
+        } else if (fields != 1) {
+            // Input mesh points: one per lattice point along an axis.
+            if (fields > maxMeshPoints)
+                return failed(r.lineNumber(), QStringLiteral("%1 mesh points; a lattice has at most %2")
+                                                  .arg(fields).arg(maxMeshPoints));
+            TextFields::Cursor f{r.data(), r.data() + r.size()};
+            const char *begin = nullptr;
+            const char *stop = nullptr;
+            int n = 0;
+            while (f.next(begin, stop)) {
+                // A field that is not wholly a number counts as 0.
+                NumScan::Cursor c{begin, stop};
+                double v = 0.0;
+                if (!NumScan::readDouble(c, v) || c.p != stop)
+                    v = 0.0;
+                meshPoints[n++] = v;
+                if (v > largestMesh)
+                    largestMesh = v;
+            }
+            // Points that are all 0 (or not numbers) have no scale to divide by.
+            if (largestMesh > 0.0) {
+                for (int i = 0; i < n; ++i)
+                    meshPoints[i] /= largestMesh;
+            }
+            if (lut3DSize == 0) {
+                setSize3D(n, true, r.lineNumber());
+                sizeLine = r.lineNumber();
+            }
+        }
+    }
+    const int lastLine = r.lineNumber();
+
+    if (lut3DSize < 1)
+        return failed(0, QStringLiteral("no Mesh line and no mesh-point line: the lattice size is unknown"));
+    if (headerOnly) {
+        resetUpperEnd(*this);
+        return true;
+    }
+    if (domainMax3D[0] < 1.1f && largest > 0.1) {
+        const float range = inferredRange(largest);
+        for (int ch = 0; ch < 3; ++ch)
+            domainMax3D[ch] = range;
+    }
+
+    // Refused before the table is allocated: a short file never costs a large lattice.
+    const int n = lut3DSize;
+    const std::size_t nodes = std::size_t(n) * n * n;
+    if (sampleLines + 1 < nodes || sampleLines == 0)
+        return failed(lastLine, QStringLiteral("the lattice ends after %1 of %2 samples").arg(sampleLines).arg(nodes));
+    if (!setSize3D(n, false, sizeLine)) {
+        resetUpperEnd(*this);
+        return false;
+    }
+
+    const float *v = samples.data();
+    std::size_t left = std::min(sampleLines, nodes);
+    for (int outer = 0; outer < n && left > 0; ++outer)
+        for (int middle = 0; middle < n && left > 0; ++middle)
+            for (int inner = 0; inner < n && left > 0; ++inner, --left, v += 3)
+                White3D(outer, middle, inner, v[0], v[1], v[2], domainMin3D, domainMax3D);
+
+    resetUpperEnd(*this);
+    return true;
 }

@@ -12,6 +12,15 @@ constexpr int max1DSize = 1048576;
 
 constexpr bool valid3DSize(long long n) { return n >= 1 && n <= max3DSize; }
 constexpr bool valid1DSize(long long n) { return n >= 1 && n <= max1DSize; }
+
+// Whether a text of `bytes` bytes can hold the sample lines of an n-point lattice (n within
+// the limit above) when every line takes at least `lineBytes` bytes with its line end and the
+// last node may be missing. A file that cannot is refused before its table is allocated, so
+// a tiny file that declares the largest lattice costs nothing.
+constexpr bool textCanHoldLattice(long long bytes, int n, int lineBytes)
+{
+    return bytes >= (static_cast<long long>(n) * n * n - 1) * lineBytes - 1;
+}
 }
 
 #endif

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "lut/lutfile_st.h"
@@ -161,6 +163,113 @@ void compareLattice(const Read_LUTFile &lut, int n, F f)
             for (int b = 0; b < n; ++b)
                 for (int ch = 0; ch < 3; ++ch)
                     QCOMPARE(lut.lut3D[r][g][b][ch], f(r, g, b, ch, n));
+}
+
+// The outcome of a read through the dispatch, with the reason of a failure.
+struct ReadResult {
+    bool ok;
+    QString error;
+};
+
+inline ReadResult readLut(Read_LUTFile &m, const QString &path, int formatId, bool headerOnly = false,
+                          bool defaultOrder = true, bool dataRGB = true, bool tableRGB = true)
+{
+    const bool ok = m.ReadFile(side(formatId, path, defaultOrder, dataRGB, tableRGB), headerOnly);
+    return ReadResult{ok, m.errorString};
+}
+
+inline bool writeLut(Read_LUTFile &m, const QString &path, int formatId, bool defaultOrder, bool dataRGB,
+                     bool tableRGB, qint64 scale = 1, QString *error = nullptr)
+{
+    Write_LUTFile w;
+    const bool ok = w.WriteFile(side(formatId, path, defaultOrder, dataRGB, tableRGB, scale), m);
+    if (error)
+        *error = w.errorString;
+    return ok;
+}
+
+// An n-point lattice of distinct values with six decimals (they survive a six-decimal text
+// exactly), so that a misplaced node or swapped channels show.
+inline void fillRandomLattice(Read_LUTFile &m, int n, unsigned seed)
+{
+    m.setSize3D(n, false);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> d(0, 1000000);
+    float *v = m.lut3D.data();
+    for (std::size_t i = 0; i < m.lut3D.floatCount(); ++i)
+        v[i] = QByteArray::number(d(rng) / 1e6, 'f', 6).toFloat();
+}
+
+inline QByteArray repeatLine(int count, const QByteArray &line)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += line;
+    return out;
+}
+
+// A byte string that may hold NUL bytes.
+template <int N>
+QByteArray bytes(const char (&s)[N])
+{
+    return QByteArray(s, N - 1);
+}
+
+// `text` (lines ending in LF) with its 1-based line `line` replaced by `replacement`, or
+// dropped when `replacement` is null.
+inline QByteArray withLine(const QByteArray &text, int line, const QByteArray &replacement)
+{
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();
+    if (replacement.isNull())
+        lines.removeAt(line - 1);
+    else
+        lines[line - 1] = replacement;
+    return lines.join('\n') + '\n';
+}
+
+// Files of one test program, in a temporary folder removed at its end.
+class TempFiles
+{
+public:
+    bool isValid() const { return dir_.isValid(); }
+    QString path(const QString &name) const { return dir_.filePath(name); }
+    QString write(const QString &name, const QByteArray &text) const
+    {
+        const QString p = path(name);
+        writeFile(p, text);
+        return p;
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Data rows "defaultOrder", "dataRGB", "tableRGB": a format's own order (with the caller's
+// flags both false, to show they are ignored) and every combination of the two flags.
+inline void addOrderRows()
+{
+    QTest::addColumn<bool>("defaultOrder");
+    QTest::addColumn<bool>("dataRGB");
+    QTest::addColumn<bool>("tableRGB");
+    QTest::newRow("format's own order") << true << false << false;
+    QTest::newRow("RGB, blue fastest") << false << true << true;
+    QTest::newRow("RGB, red fastest") << false << true << false;
+    QTest::newRow("BGR, blue fastest") << false << false << true;
+    QTest::newRow("BGR, red fastest") << false << false << false;
+}
+
+// One node as the float emitter prints it (values 0 to 1, six decimals), R G B or B G R.
+inline QByteArray nodeText(const float *node, bool rgb, const char *separator)
+{
+    return QByteArray::number(node[rgb ? 0 : 2], 'f', 6) + separator + QByteArray::number(node[1], 'f', 6) + separator
+        + QByteArray::number(node[rgb ? 2 : 0], 'f', 6);
+}
+
+inline bool sameLattice(const Read_LUTFile &a, const Read_LUTFile &b)
+{
+    return a.lut3DSize == b.lut3DSize && a.lut3D && b.lut3D
+        && std::memcmp(a.lut3D.data(), b.lut3D.data(), a.lut3D.floatCount() * sizeof(float)) == 0;
 }
 
 }
