@@ -142,13 +142,13 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
             for (int inner = 0; inner < n; ++inner) {
                 bool got = false;
                 while (r.next()) {
-                    if (r.isEmpty() || r.first() == '#')
-                        continue;
-                    if (TextFields::count(r.data(), r.size()) != 4
-                        || NumScan::scanDoubles(r.data(), r.size(), v, 4) < 1)
-                        continue;
-                    got = true;
-                    break;
+                    // Four numbers: the common line, read in one pass. Otherwise a line of
+                    // four fields is a sample when at least its first number converts.
+                    got = TextFields::readNumberFields(r.data(), r.size(), v, 4)
+                        || (!r.isEmpty() && r.first() != '#' && TextFields::count(r.data(), r.size()) == 4
+                            && NumScan::scanDoubles(r.data(), r.size(), v, 4) >= 1);
+                    if (got)
+                        break;
                 }
                 if (!got) {
                     // One missing last node is tolerated; a lattice without any sample is not.

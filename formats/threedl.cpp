@@ -75,6 +75,53 @@ void resetUpperEnd(Read_LUTFile &lut)
         v = 1.0f;
 }
 
+// "Mesh a b": 2^a + 1 points per axis, samples 0 to 2^b - 1.
+bool readMeshLine(Read_LUTFile &lut, const LineReader &r)
+{
+    const QByteArray rest = withoutKeyword(r, "Mesh ");
+    int v[2] = {0, 0};
+    const int got = NumScan::scanInts(rest.constData(), rest.size(), v, 2);
+    if (got < 1)
+        return lut.failAt(r, QStringLiteral("Mesh line has no numbers"));
+    if (got < 2)
+        return lut.failAt(r, QStringLiteral("Mesh line needs two numbers"));
+    if (v[0] < 0 || v[0] > maxMeshExponent)
+        return lut.failAt(r, QStringLiteral("Mesh lattice exponent %1 is outside 0 to %2").arg(v[0]).arg(maxMeshExponent));
+    if (v[1] < 1 || v[1] > maxSampleBits)
+        return lut.failAt(r, QStringLiteral("Mesh sample depth %1 is outside 1 to %2").arg(v[1]).arg(maxSampleBits));
+    lut.setSize3D((1 << v[0]) + 1, true, r.lineNumber());
+    for (int ch = 0; ch < 3; ++ch) {
+        lut.domainMin3D[ch] = 0.0f;
+        lut.domainMax3D[ch] = float((qint64(1) << v[1]) - 1);
+    }
+    return true;
+}
+
+// Input mesh points into meshPoints, divided by the largest point seen so far in the file;
+// the caller has made sure they fit. A field that is not wholly a number counts as 0.
+int readMeshPoints(Read_LUTFile &lut, const LineReader &r, double &largestMesh)
+{
+    TextFields::Cursor f{r.data(), r.data() + r.size()};
+    const char *begin = nullptr;
+    const char *stop = nullptr;
+    int n = 0;
+    while (f.next(begin, stop)) {
+        NumScan::Cursor c{begin, stop};
+        double v = 0.0;
+        if (!NumScan::readDouble(c, v) || c.p != stop)
+            v = 0.0;
+        lut.meshPoints[n++] = v;
+        if (v > largestMesh)
+            largestMesh = v;
+    }
+    // Points that are all 0 (or not numbers) have no scale to divide by.
+    if (largestMesh > 0.0) {
+        for (int i = 0; i < n; ++i)
+            lut.meshPoints[i] /= largestMesh;
+    }
+    return n;
+}
+
 }
 
 bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
@@ -84,9 +131,9 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
         return false;
     applyDefaultOrder(true, true);
 
-    // Sample lines hold the samples as well as the largest of them (the sample range of a file
-    // without a "Mesh" line); a line of one number and two blanks still gives a sample, the
-    // other channels keeping the previous line's values.
+    // Sample lines give the samples and the largest of them (the sample range of a file without
+    // a "Mesh" line). A three-field line whose later numbers do not convert still gives a
+    // sample; those channels keep the previous line's values.
     double largest = 0.0;
     double largestMesh = 0.0;
     double s[3] = {0.0, 0.0, 0.0};
@@ -100,87 +147,59 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
     };
 
     while (r.next()) {
-        if (isSkipped(r)) {
-            if (r.first() == '#')
-                qDebug() << r.text();
-            continue;
-        }
-        if (r.startsWith("Mesh")) {
-            const QByteArray rest = withoutKeyword(r, "Mesh ");
-            int v[2] = {0, 0};
-            const int got = NumScan::scanInts(rest.constData(), rest.size(), v, 2);
-            if (got < 1)
-                return failed(r.lineNumber(), QStringLiteral("Mesh line has no numbers"));
-            if (got < 2)
-                return failed(r.lineNumber(), QStringLiteral("Mesh line needs two numbers"));
-            if (v[0] < 0 || v[0] > maxMeshExponent)
-                return failed(r.lineNumber(), QStringLiteral("Mesh lattice exponent %1 is outside 0 to %2")
-                                                  .arg(v[0]).arg(maxMeshExponent));
-            if (v[1] < 1 || v[1] > maxSampleBits)
-                return failed(r.lineNumber(), QStringLiteral("Mesh sample depth %1 is outside 1 to %2")
-                                                  .arg(v[1]).arg(maxSampleBits));
-            setSize3D((1 << v[0]) + 1, true, r.lineNumber());
-            sizeLine = r.lineNumber();
-            for (int ch = 0; ch < 3; ++ch) {
-                domainMin3D[ch] = 0.0f;
-                domainMax3D[ch] = float((qint64(1) << v[1]) - 1);
-            }
-            continue;
-        }
-        if (r.startsWith("gamma")) {
-            const QByteArray rest = withoutKeyword(r, "gamma ");
-            if (NumScan::scanDoubles(rest.constData(), rest.size(), &gamma, 1) < 1)
-                return failed(r.lineNumber(), QStringLiteral("gamma line has no number"));
-            continue;
-        }
-
-        const int fields = TextFields::count(r.data(), r.size());
-        if (fields == 3) {
-            if (headerOnly || NumScan::scanDoubles(r.data(), r.size(), s, 3) < 1)
+        // Nearly every line is a sample of three numbers: that case is recognised in one pass.
+        bool sample = !headerOnly && TextFields::readNumberFields(r.data(), r.size(), s, 3);
+        if (!sample) {
+            if (isSkipped(r)) {
+                if (r.first() == '#')
+                    qDebug() << r.text();
                 continue;
-            // Once a "Mesh" line has given an integer range the samples need not set one.
-            if (domainMax3D[0] < 1.1f) {
-                for (double v : s) {
-                    if (v > largest)
-                        largest = v;
+            }
+            if (r.startsWith("Mesh")) {
+                if (!readMeshLine(*this, r)) {
+                    resetUpperEnd(*this);
+                    return false;
+                }
+                sizeLine = r.lineNumber();
+                continue;
+            }
+            if (r.startsWith("gamma")) {
+                const QByteArray rest = withoutKeyword(r, "gamma ");
+                if (NumScan::scanDoubles(rest.constData(), rest.size(), &gamma, 1) < 1)
+                    return failed(r.lineNumber(), QStringLiteral("gamma line has no number"));
+                continue;
+            }
+            const int fields = TextFields::count(r.data(), r.size());
+            if (fields == 3) {
+                sample = !headerOnly && NumScan::scanDoubles(r.data(), r.size(), s, 3) >= 1;
+            } else if (fields != 1) {
+                if (fields > maxMeshPoints)
+                    return failed(r.lineNumber(), QStringLiteral("%1 mesh points; a lattice has at most %2")
+                                                      .arg(fields).arg(maxMeshPoints));
+                const int n = readMeshPoints(*this, r, largestMesh);
+                if (lut3DSize == 0) {
+                    setSize3D(n, true, r.lineNumber());
+                    sizeLine = r.lineNumber();
                 }
             }
-            if (sampleLines < maxSampleLines) {
-                if (samples.empty() && lut3DSize > 0)
-                    samples.reserve(std::size_t(lut3DSize) * lut3DSize * lut3DSize * 3);
-                samples.push_back(float(s[0]));
-                samples.push_back(float(s[1]));
-                samples.push_back(float(s[2]));
-                ++sampleLines;
+            if (!sample)
+                continue;
+        }
+
+        // Once a "Mesh" line has given an integer range the samples need not set one.
+        if (domainMax3D[0] < 1.1f) {
+            for (double v : s) {
+                if (v > largest)
+                    largest = v;
             }
-        } else if (fields != 1) {
-            // Input mesh points: one per lattice point along an axis.
-            if (fields > maxMeshPoints)
-                return failed(r.lineNumber(), QStringLiteral("%1 mesh points; a lattice has at most %2")
-                                                  .arg(fields).arg(maxMeshPoints));
-            TextFields::Cursor f{r.data(), r.data() + r.size()};
-            const char *begin = nullptr;
-            const char *stop = nullptr;
-            int n = 0;
-            while (f.next(begin, stop)) {
-                // A field that is not wholly a number counts as 0.
-                NumScan::Cursor c{begin, stop};
-                double v = 0.0;
-                if (!NumScan::readDouble(c, v) || c.p != stop)
-                    v = 0.0;
-                meshPoints[n++] = v;
-                if (v > largestMesh)
-                    largestMesh = v;
-            }
-            // Points that are all 0 (or not numbers) have no scale to divide by.
-            if (largestMesh > 0.0) {
-                for (int i = 0; i < n; ++i)
-                    meshPoints[i] /= largestMesh;
-            }
-            if (lut3DSize == 0) {
-                setSize3D(n, true, r.lineNumber());
-                sizeLine = r.lineNumber();
-            }
+        }
+        if (sampleLines < maxSampleLines) {
+            if (samples.empty() && lut3DSize > 0)
+                samples.reserve(std::size_t(lut3DSize) * lut3DSize * lut3DSize * 3);
+            samples.push_back(float(s[0]));
+            samples.push_back(float(s[1]));
+            samples.push_back(float(s[2]));
+            ++sampleLines;
         }
     }
     const int lastLine = r.lineNumber();

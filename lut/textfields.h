@@ -1,6 +1,8 @@
 #ifndef TEXTFIELDS_H
 #define TEXTFIELDS_H
 
+#include "lut/numscan.h"
+
 // Fields of one text line, separated by runs of white space (blank, and the ASCII controls
 // tab to carriage return), found by looking at each byte once. Formats that tell their line
 // kinds apart by the number of fields use this instead of splitting the line into strings,
@@ -45,6 +47,27 @@ struct Cursor {
         return true;
     }
 };
+
+// The common sample line in one pass: true when text[0, len) is exactly `count` fields and
+// each is wholly a number (as "%lf" reads it), stored in out[0] to out[count - 1]. Otherwise
+// false with `out` untouched, and the caller classifies the line the long way.
+inline bool readNumberFields(const char *text, int len, double *out, int count)
+{
+    double v[8];
+    if (count > 8)
+        return false;
+    NumScan::Cursor c{text, text + len};
+    for (int i = 0; i < count; ++i) {
+        if (!NumScan::readDouble(c, v[i]) || (c.p != c.end && !isSpace(*c.p)))
+            return false;
+    }
+    NumScan::skipSpace(c);
+    if (c.p != c.end)
+        return false;
+    for (int i = 0; i < count; ++i)
+        out[i] = v[i];
+    return true;
+}
 
 }
 
