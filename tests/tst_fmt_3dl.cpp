@@ -2,14 +2,14 @@
 // samples, the order flags, short and damaged files, and real files from other tools.
 #include <QtTest>
 
-#include <cstring>
-
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
+using TestUtil::bytes;
 using TestUtil::readLut;
 using TestUtil::repeatLine;
+using TestUtil::withLine;
 
 namespace {
 
@@ -33,25 +33,7 @@ const QByteArray goodSample =
     "LUT8\n"               // 14
     "gamma 2.2\n";         // 15
 
-// goodSample with its 1-based line `line` replaced by `text` (an empty text drops the line).
-QByteArray replaced(int line, const QByteArray &text)
-{
-    QList<QByteArray> lines = goodSample.split('\n');
-    lines.removeLast();
-    if (text.isNull())
-        lines.removeAt(line - 1);
-    else
-        lines[line - 1] = text;
-    return lines.join('\n') + '\n';
-}
-
-// A byte string that may hold NUL bytes.
-template <int N>
-QByteArray bytes(const char (&s)[N])
-{
-    return QByteArray(s, N - 1);
-}
-
+// `count` numbers 0, step, 2 step, ... on one line.
 QByteArray numberLine(int count, int step)
 {
     QByteArray out;
@@ -87,7 +69,7 @@ class TestFmt3dl : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(files.isValid()); }
     void identitySample();
     void orders_data();
     void orders();
@@ -105,13 +87,8 @@ private slots:
     void noWriter();
 
 private:
-    QString file(const QString &name, const QByteArray &text)
-    {
-        const QString p = dir.filePath(name);
-        TestUtil::writeFile(p, text);
-        return p;
-    }
-    QTemporaryDir dir;
+    QString file(const QString &name, const QByteArray &text) { return files.write(name, text); }
+    TestUtil::TempFiles files;
 };
 
 void TestFmt3dl::identitySample()
@@ -226,8 +203,7 @@ void TestFmt3dl::meshPointLine()
     Read_LUTFile declared;
     r = readLut(declared, file("mesh17b.3dl", "3DMESH\nMesh 4 12\n" + text), id3dl);
     QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(declared.lut3DSize, 17);
-    QCOMPARE(std::memcmp(declared.lut3D.data(), m.lut3D.data(), m.lut3D.floatCount() * sizeof(float)), 0);
+    QVERIFY(TestUtil::sameLattice(declared, m));
 
     // A line of four numbers before any other sets the size to 4 and is not a sample.
     Read_LUTFile four;
@@ -318,21 +294,21 @@ void TestFmt3dl::damaged_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("Mesh without numbers") << replaced(3, "Mesh x y") << "line 3: Mesh line has no numbers";
-    QTest::newRow("Mesh with a tab") << replaced(3, "Mesh\t0 10") << "line 3: Mesh line has no numbers";
-    QTest::newRow("Mesh with one number") << replaced(3, "Mesh 0") << "line 3: Mesh line needs two numbers";
-    QTest::newRow("Mesh lattice beyond limit") << replaced(3, "Mesh 8 10") << "line 3: Mesh lattice exponent 8 is outside 0 to 7";
-    QTest::newRow("Mesh lattice negative") << replaced(3, "Mesh -1 10") << "line 3: Mesh lattice exponent -1 is outside 0 to 7";
-    QTest::newRow("Mesh depth 0: no range") << replaced(3, "Mesh 0 0") << "line 3: Mesh sample depth 0 is outside 1 to 30";
-    QTest::newRow("Mesh depth 40") << replaced(3, "Mesh 0 40") << "line 3: Mesh sample depth 40 is outside 1 to 30";
-    QTest::newRow("gamma without number") << replaced(15, "gamma x") << "line 15: gamma line has no number";
-    QTest::newRow("257 mesh points") << replaced(4, numberLine(257, 1).trimmed()) << "line 4: 257 mesh points; a lattice has at most 256";
-    QTest::newRow("no size") << replaced(4, QByteArray()).replace("Mesh 0 10\n", "")
+    QTest::newRow("Mesh without numbers") << withLine(goodSample, 3, "Mesh x y") << "line 3: Mesh line has no numbers";
+    QTest::newRow("Mesh with a tab") << withLine(goodSample, 3, "Mesh\t0 10") << "line 3: Mesh line has no numbers";
+    QTest::newRow("Mesh with one number") << withLine(goodSample, 3, "Mesh 0") << "line 3: Mesh line needs two numbers";
+    QTest::newRow("Mesh lattice beyond limit") << withLine(goodSample, 3, "Mesh 8 10") << "line 3: Mesh lattice exponent 8 is outside 0 to 7";
+    QTest::newRow("Mesh lattice negative") << withLine(goodSample, 3, "Mesh -1 10") << "line 3: Mesh lattice exponent -1 is outside 0 to 7";
+    QTest::newRow("Mesh depth 0: no range") << withLine(goodSample, 3, "Mesh 0 0") << "line 3: Mesh sample depth 0 is outside 1 to 30";
+    QTest::newRow("Mesh depth 40") << withLine(goodSample, 3, "Mesh 0 40") << "line 3: Mesh sample depth 40 is outside 1 to 30";
+    QTest::newRow("gamma without number") << withLine(goodSample, 15, "gamma x") << "line 15: gamma line has no number";
+    QTest::newRow("257 mesh points") << withLine(goodSample, 4, numberLine(257, 1).trimmed()) << "line 4: 257 mesh points; a lattice has at most 256";
+    QTest::newRow("no size") << withLine(goodSample, 4, QByteArray()).replace("Mesh 0 10\n", "")
                              << "no Mesh line and no mesh-point line: the lattice size is unknown";
-    QTest::newRow("truncated") << replaced(13, QByteArray()).replace("1023 1023 0\n", "")
+    QTest::newRow("truncated") << withLine(goodSample, 13, QByteArray()).replace("1023 1023 0\n", "")
                                << "line 13: the lattice ends after 6 of 8 samples";
-    QTest::newRow("129 points in a tiny file") << replaced(3, "Mesh 7 10") << "line 15: the lattice ends after 8 of 2146689 samples";
-    QTest::newRow("256 mesh points in a tiny file") << replaced(4, numberLine(256, 4).trimmed()).replace("Mesh 0 10\n", "")
+    QTest::newRow("129 points in a tiny file") << withLine(goodSample, 3, "Mesh 7 10") << "line 15: the lattice ends after 8 of 2146689 samples";
+    QTest::newRow("256 mesh points in a tiny file") << withLine(goodSample, 4, numberLine(256, 4).trimmed()).replace("Mesh 0 10\n", "")
                                                     << "line 14: the lattice ends after 8 of 16777216 samples";
     QTest::newRow("empty file") << QByteArray() << "no Mesh line and no mesh-point line: the lattice size is unknown";
     QTest::newRow("binary garbage") << bytes("\x00\x01\xff\xfe\x80garbage\x00\n\x7f\x10")
@@ -392,7 +368,7 @@ void TestFmt3dl::noWriter()
 {
     Read_LUTFile m;
     QVERIFY(readLut(m, file("src.3dl", goodSample), id3dl).ok);
-    const QString out = dir.filePath("out.3dl");
+    const QString out = files.path("out.3dl");
     QString error;
     QVERIFY(!TestUtil::writeLut(m, out, id3dl, true, true, true, 1, &error));
     QVERIFY(!error.isEmpty());

@@ -3,14 +3,14 @@
 // combination of the order flags.
 #include <QtTest>
 
-#include <cstring>
-
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
+using TestUtil::bytes;
 using TestUtil::readLut;
 using TestUtil::repeatLine;
+using TestUtil::withLine;
 using TestUtil::writeLut;
 
 namespace {
@@ -31,30 +31,13 @@ const QByteArray goodSample =
     "1 1 0\n"               // 10
     "1 1 1\n";              // 11
 
-QByteArray replaced(int line, const QByteArray &text)
-{
-    QList<QByteArray> lines = goodSample.split('\n');
-    lines.removeLast();
-    if (text.isNull())
-        lines.removeAt(line - 1);
-    else
-        lines[line - 1] = text;
-    return lines.join('\n') + '\n';
-}
-
-template <int N>
-QByteArray bytes(const char (&s)[N])
-{
-    return QByteArray(s, N - 1);
-}
-
 }
 
 class TestFmtDavLut : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(files.isValid()); }
     void identity_data();
     void identity();
     void roundTrip_data();
@@ -70,25 +53,13 @@ private slots:
     void damaged();
 
 private:
-    QString file(const QString &name, const QByteArray &text)
-    {
-        const QString p = dir.filePath(name);
-        TestUtil::writeFile(p, text);
-        return p;
-    }
-    QTemporaryDir dir;
+    QString file(const QString &name, const QByteArray &text) { return files.write(name, text); }
+    TestUtil::TempFiles files;
 };
 
 void TestFmtDavLut::identity_data()
 {
-    QTest::addColumn<bool>("defaultOrder");
-    QTest::addColumn<bool>("dataRGB");
-    QTest::addColumn<bool>("tableRGB");
-    QTest::newRow("format's own order") << true << false << false;
-    QTest::newRow("RGB, blue fastest") << false << true << true;
-    QTest::newRow("RGB, red fastest") << false << true << false;
-    QTest::newRow("BGR, blue fastest") << false << false << true;
-    QTest::newRow("BGR, red fastest") << false << false << false;
+    TestUtil::addOrderRows();
 }
 
 void TestFmtDavLut::identity()
@@ -128,23 +99,21 @@ void TestFmtDavLut::roundTrip()
     QFETCH(bool, tableRGB);
     Read_LUTFile src;
     TestUtil::fillRandomLattice(src, 6, 3);
-    const QString path = dir.filePath("rt.davlut");
+    const QString path = files.path("rt.davlut");
     QString error;
     QVERIFY2(writeLut(src, path, idDavLut, defaultOrder, dataRGB, tableRGB, 1, &error), qPrintable(error));
 
+    // The second sample line is the node after [0][0][0] in the file's lattice order.
     const bool rgb = defaultOrder || dataRGB;
     const bool blueFastest = defaultOrder || tableRGB;
-    const float *second = blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0];
     const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
     QCOMPARE(lines.size(), 3 + 216 + 1);
-    QCOMPARE(lines[4], QByteArray::number(second[rgb ? 0 : 2], 'f', 6) + " " + QByteArray::number(second[1], 'f', 6) + " "
-                           + QByteArray::number(second[rgb ? 2 : 0], 'f', 6));
+    QCOMPARE(lines[4], TestUtil::nodeText(blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0], rgb, " "));
 
     Read_LUTFile back;
     const auto r = readLut(back, path, idDavLut, false, defaultOrder, dataRGB, tableRGB);
     QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(back.lut3DSize, 6);
-    QCOMPARE(std::memcmp(back.lut3D.data(), src.lut3D.data(), src.lut3D.floatCount() * sizeof(float)), 0);
+    QVERIFY(TestUtil::sameLattice(back, src));
 }
 
 void TestFmtDavLut::writerText()
@@ -169,7 +138,7 @@ void TestFmtDavLut::writerText()
                                 "1.000000 0.501961 0.000000\n"
                                 "1.000000 0.501961 1.000000\n";
     // The format's own order, and floats whatever integer scale is asked for.
-    const QString path = dir.filePath("id.davlut");
+    const QString path = files.path("id.davlut");
     for (qint64 scale : {qint64(1), qint64(255), qint64(65535)}) {
         QVERIFY(writeLut(m, path, idDavLut, true, false, false, scale));
         QCOMPARE(TestUtil::readFile(path), expected);
@@ -184,7 +153,7 @@ void TestFmtDavLut::writerUnwritablePath()
     Read_LUTFile m;
     QVERIFY(m.setSize3D(2, false));
     QString error;
-    QVERIFY(!writeLut(m, dir.filePath("no/such/folder/x.davlut"), idDavLut, true, true, true, 1, &error));
+    QVERIFY(!writeLut(m, files.path("no/such/folder/x.davlut"), idDavLut, true, true, true, 1, &error));
     QVERIFY(error.contains("x.davlut"));
 }
 
@@ -241,8 +210,8 @@ void TestFmtDavLut::lastNodeRule_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("last node missing") << replaced(11, QByteArray()) << QString();
-    QTest::newRow("two nodes missing") << replaced(11, QByteArray()).replace("1 1 0\n", "")
+    QTest::newRow("last node missing") << withLine(goodSample, 11, QByteArray()) << QString();
+    QTest::newRow("two nodes missing") << withLine(goodSample, 11, QByteArray()).replace("1 1 0\n", "")
                                        << "line 9: the lattice ends after 6 of 8 samples";
     QTest::newRow("one-point lattice without its sample") << QByteArray("3DLUTSIZE 1\n# none\n")
                                                           << "line 2: the lattice ends after 0 of 1 samples";
@@ -266,19 +235,19 @@ void TestFmtDavLut::damaged_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no size line") << replaced(3, "LUT_3D_SIZE 2") << "no 3DLUTSIZE line";
-    QTest::newRow("lower-case size line") << replaced(3, "3dlutsize 2") << "no 3DLUTSIZE line";
-    QTest::newRow("size without number") << replaced(3, "3DLUTSIZE") << "line 3: 3DLUTSIZE has no number";
-    QTest::newRow("size not a number") << replaced(3, "3DLUTSIZE two") << "line 3: 3DLUTSIZE has no number";
-    QTest::newRow("size 0") << replaced(3, "3DLUTSIZE 0") << "line 3: 3D size 0 is outside 1 to 256";
-    QTest::newRow("size negative") << replaced(3, "3DLUTSIZE -2") << "line 3: 3D size -2 is outside 1 to 256";
-    QTest::newRow("size beyond limit") << replaced(3, "3DLUTSIZE 257") << "line 3: 3D size 257 is outside 1 to 256";
-    QTest::newRow("size beyond int") << replaced(3, "3DLUTSIZE 4294967298")
+    QTest::newRow("no size line") << withLine(goodSample, 3, "LUT_3D_SIZE 2") << "no 3DLUTSIZE line";
+    QTest::newRow("lower-case size line") << withLine(goodSample, 3, "3dlutsize 2") << "no 3DLUTSIZE line";
+    QTest::newRow("size without number") << withLine(goodSample, 3, "3DLUTSIZE") << "line 3: 3DLUTSIZE has no number";
+    QTest::newRow("size not a number") << withLine(goodSample, 3, "3DLUTSIZE two") << "line 3: 3DLUTSIZE has no number";
+    QTest::newRow("size 0") << withLine(goodSample, 3, "3DLUTSIZE 0") << "line 3: 3D size 0 is outside 1 to 256";
+    QTest::newRow("size negative") << withLine(goodSample, 3, "3DLUTSIZE -2") << "line 3: 3D size -2 is outside 1 to 256";
+    QTest::newRow("size beyond limit") << withLine(goodSample, 3, "3DLUTSIZE 257") << "line 3: 3D size 257 is outside 1 to 256";
+    QTest::newRow("size beyond int") << withLine(goodSample, 3, "3DLUTSIZE 4294967298")
                                      << "line 3: 3D size 4294967298 is outside 1 to 256";
-    const QByteArray huge = replaced(3, "3DLUTSIZE 256");
+    const QByteArray huge = withLine(goodSample, 3, "3DLUTSIZE 256");
     QTest::newRow("largest lattice in a tiny file") << huge
                                                     << QString("line 3: 16777216 nodes cannot fit in a file of %1 bytes").arg(huge.size());
-    QTest::newRow("truncated") << replaced(4, QByteArray()).replace("0 0 1\n", "") << "line 9: the lattice ends after 6 of 8 samples";
+    QTest::newRow("truncated") << withLine(goodSample, 4, QByteArray()).replace("0 0 1\n", "") << "line 9: the lattice ends after 6 of 8 samples";
     QTest::newRow("empty file") << QByteArray() << "no 3DLUTSIZE line";
     QTest::newRow("binary garbage") << bytes("\x00\x01\xff\xfe\x80garbage\x00\n3DLUTSIZE\x10\x7f") << "line 2: 3DLUTSIZE has no number";
     QTest::newRow("garbage samples") << bytes("3DLUTSIZE 2\n\x01\xff\xfe \x80\x00 q 1\n\x7f\x10 1 x\n")

@@ -3,14 +3,14 @@
 // every combination of the order flags.
 #include <QtTest>
 
-#include <cstring>
-
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
+using TestUtil::bytes;
 using TestUtil::readLut;
 using TestUtil::repeatLine;
+using TestUtil::withLine;
 using TestUtil::writeLut;
 
 namespace {
@@ -34,23 +34,6 @@ const QByteArray goodSample =
     "6 255 255 0\n"              // 13
     "7 255 255 255\n";           // 14
 
-QByteArray replaced(int line, const QByteArray &text)
-{
-    QList<QByteArray> lines = goodSample.split('\n');
-    lines.removeLast();
-    if (text.isNull())
-        lines.removeAt(line - 1);
-    else
-        lines[line - 1] = text;
-    return lines.join('\n') + '\n';
-}
-
-template <int N>
-QByteArray bytes(const char (&s)[N])
-{
-    return QByteArray(s, N - 1);
-}
-
 QByteArray header(int nodes, int out)
 {
     return "channel 3d\nin " + QByteArray::number(nodes) + "\nout " + QByteArray::number(out) + "\nvalues red green blue\n";
@@ -71,7 +54,7 @@ class TestFmtMga : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(files.isValid()); }
     void roundTrip_data();
     void roundTrip();
     void roundTripIntegerScale_data();
@@ -89,25 +72,13 @@ private slots:
     void realFile();
 
 private:
-    QString file(const QString &name, const QByteArray &text)
-    {
-        const QString p = dir.filePath(name);
-        TestUtil::writeFile(p, text);
-        return p;
-    }
-    QTemporaryDir dir;
+    QString file(const QString &name, const QByteArray &text) { return files.write(name, text); }
+    TestUtil::TempFiles files;
 };
 
 void TestFmtMga::roundTrip_data()
 {
-    QTest::addColumn<bool>("defaultOrder");
-    QTest::addColumn<bool>("dataRGB");
-    QTest::addColumn<bool>("tableRGB");
-    QTest::newRow("format's own order") << true << false << false;
-    QTest::newRow("RGB, blue fastest") << false << true << true;
-    QTest::newRow("RGB, red fastest") << false << true << false;
-    QTest::newRow("BGR, blue fastest") << false << false << true;
-    QTest::newRow("BGR, red fastest") << false << false << false;
+    TestUtil::addOrderRows();
 }
 
 void TestFmtMga::roundTrip()
@@ -117,25 +88,21 @@ void TestFmtMga::roundTrip()
     QFETCH(bool, tableRGB);
     Read_LUTFile src;
     TestUtil::fillRandomLattice(src, 5, 11);
-    const QString path = dir.filePath("rt.mga");
+    const QString path = files.path("rt.mga");
     QString error;
     QVERIFY2(writeLut(src, path, idMga, defaultOrder, dataRGB, tableRGB, 1, &error), qPrintable(error));
 
     // The second sample line is the node after [0][0][0] in the file's lattice order.
     const bool rgb = defaultOrder || dataRGB;
     const bool blueFastest = defaultOrder || tableRGB;
-    const float *second = blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0];
     const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
     QCOMPARE(lines.size(), 14 + 125 + 1);
-    const QByteArray expected = "1\t" + QByteArray::number(second[rgb ? 0 : 2], 'f', 6) + "\t"
-        + QByteArray::number(second[1], 'f', 6) + "\t" + QByteArray::number(second[rgb ? 2 : 0], 'f', 6);
-    QCOMPARE(lines[15], expected);
+    QCOMPARE(lines[15], "1\t" + TestUtil::nodeText(blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0], rgb, "\t"));
 
     Read_LUTFile back;
     const auto r = readLut(back, path, idMga, false, defaultOrder, dataRGB, tableRGB);
     QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(back.lut3DSize, 5);
-    QCOMPARE(std::memcmp(back.lut3D.data(), src.lut3D.data(), src.lut3D.floatCount() * sizeof(float)), 0);
+    QVERIFY(TestUtil::sameLattice(back, src));
 }
 
 void TestFmtMga::roundTripIntegerScale_data()
@@ -152,7 +119,7 @@ void TestFmtMga::roundTripIntegerScale()
     QFETCH(qint64, scale);
     Read_LUTFile src;
     TestUtil::fillRandomLattice(src, 4, 5);
-    const QString path = dir.filePath("int.mga");
+    const QString path = files.path("int.mga");
     QVERIFY(writeLut(src, path, idMga, true, false, false, scale));
     const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
     QCOMPARE(lines[9], "out " + QByteArray::number(scale + 1));
@@ -178,7 +145,7 @@ void TestFmtMga::writerText()
                 m.lut3D[r][g][b][1] = g * 0.5f;
                 m.lut3D[r][g][b][2] = b;
             }
-    const QString path = dir.filePath("id.mga");
+    const QString path = files.path("id.mga");
     // The caller's flags give way to the format's own order.
     QVERIFY(writeLut(m, path, idMga, true, false, false));
     QCOMPARE(TestUtil::readFile(path),
@@ -209,7 +176,7 @@ void TestFmtMga::writerUnwritablePath()
     Read_LUTFile m;
     QVERIFY(m.setSize3D(2, false));
     QString error;
-    QVERIFY(!writeLut(m, dir.filePath("no/such/folder/x.mga"), idMga, true, true, true, 1, &error));
+    QVERIFY(!writeLut(m, files.path("no/such/folder/x.mga"), idMga, true, true, true, 1, &error));
     QVERIFY(error.contains("x.mga"));
 }
 
@@ -312,20 +279,20 @@ void TestFmtMga::damaged_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("1D channel") << replaced(2, "channel 1d") << "line 2: channel \"1d\" is not 3d";
-    QTest::newRow("empty channel") << replaced(2, "channel") << "line 2: channel \"\" is not 3d";
-    QTest::newRow("in without number") << replaced(3, "in x") << "line 3: in has no number";
-    QTest::newRow("in 0") << replaced(3, "in 0") << "line 3: in 0 is not a node count";
-    QTest::newRow("in negative") << replaced(3, "in -8") << "line 3: in -8 is not a node count";
-    QTest::newRow("in beyond limit") << replaced(3, "in 20000000") << "line 3: in 20000000 makes a lattice of 271 points, more than 256";
-    QTest::newRow("in just beyond limit") << replaced(3, "in 17000000") << "line 3: in 17000000 makes a lattice of 257 points, more than 256";
-    QTest::newRow("out without number") << replaced(4, "out") << "line 4: out has no number";
-    QTest::newRow("out 0: zero-width range") << replaced(4, "out 0") << "line 4: out 0 gives no sample range";
-    QTest::newRow("out negative") << replaced(4, "out -255") << "line 4: out -255 gives no sample range";
-    QTest::newRow("no in line") << replaced(3, QByteArray()) << "no in line: the lattice size is unknown";
-    QTest::newRow("no values line") << replaced(6, QByteArray()) << "line 13: no values line before the samples";
-    QTest::newRow("truncated") << replaced(14, QByteArray()).replace("6 255 255 0\n", "") << "line 12: the lattice ends after 6 of 8 samples";
-    const QByteArray huge = replaced(3, "in 16777216");
+    QTest::newRow("1D channel") << withLine(goodSample, 2, "channel 1d") << "line 2: channel \"1d\" is not 3d";
+    QTest::newRow("empty channel") << withLine(goodSample, 2, "channel") << "line 2: channel \"\" is not 3d";
+    QTest::newRow("in without number") << withLine(goodSample, 3, "in x") << "line 3: in has no number";
+    QTest::newRow("in 0") << withLine(goodSample, 3, "in 0") << "line 3: in 0 is not a node count";
+    QTest::newRow("in negative") << withLine(goodSample, 3, "in -8") << "line 3: in -8 is not a node count";
+    QTest::newRow("in beyond limit") << withLine(goodSample, 3, "in 20000000") << "line 3: in 20000000 makes a lattice of 271 points, more than 256";
+    QTest::newRow("in just beyond limit") << withLine(goodSample, 3, "in 17000000") << "line 3: in 17000000 makes a lattice of 257 points, more than 256";
+    QTest::newRow("out without number") << withLine(goodSample, 4, "out") << "line 4: out has no number";
+    QTest::newRow("out 0: zero-width range") << withLine(goodSample, 4, "out 0") << "line 4: out 0 gives no sample range";
+    QTest::newRow("out negative") << withLine(goodSample, 4, "out -255") << "line 4: out -255 gives no sample range";
+    QTest::newRow("no in line") << withLine(goodSample, 3, QByteArray()) << "no in line: the lattice size is unknown";
+    QTest::newRow("no values line") << withLine(goodSample, 6, QByteArray()) << "line 13: no values line before the samples";
+    QTest::newRow("truncated") << withLine(goodSample, 14, QByteArray()).replace("6 255 255 0\n", "") << "line 12: the lattice ends after 6 of 8 samples";
+    const QByteArray huge = withLine(goodSample, 3, "in 16777216");
     QTest::newRow("largest lattice in a tiny file") << huge
                                                     << QString("line 3: 16777216 nodes cannot fit in a file of %1 bytes").arg(huge.size());
     QTest::newRow("empty file") << QByteArray() << "no in line: the lattice size is unknown";
