@@ -18,6 +18,7 @@
 // found, and the lattice is filled from them once the sample range is known.
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +35,9 @@ namespace {
 constexpr int maxMeshPoints = int(sizeof(Read_LUTFile::meshPoints) / sizeof(double));
 // No lattice the program holds needs more sample lines than this.
 constexpr std::size_t maxSampleLines = std::size_t(LutLimits::max3DSize) * LutLimits::max3DSize * LutLimits::max3DSize;
+
+// Shortest sample line: "0 0 0" and a line end.
+constexpr int minSampleLineBytes = 6;
 
 // Largest exponents a "Mesh" line may give: 2^7 + 1 = 129 points (2^8 + 1 would pass the
 // lattice limit), and samples of up to 30 bits.
@@ -194,8 +198,11 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
             }
         }
         if (sampleLines < maxSampleLines) {
-            if (samples.empty() && lut3DSize > 0)
-                samples.reserve(std::size_t(lut3DSize) * lut3DSize * lut3DSize * 3);
+            if (samples.empty() && lut3DSize > 0) {
+                // Room for the declared lattice, but never for more lines than the file holds.
+                const std::size_t lines = std::size_t(QFileInfo(path).size() / minSampleLineBytes) + 1;
+                samples.reserve(std::min(std::size_t(lut3DSize) * lut3DSize * lut3DSize, lines) * 3);
+            }
             samples.push_back(float(s[0]));
             samples.push_back(float(s[1]));
             samples.push_back(float(s[2]));
