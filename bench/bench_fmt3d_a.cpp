@@ -2,11 +2,10 @@
 // reader on lattices of the same size (bytes_per_second; nodes_per_second compares formats
 // whose lines differ in length, such as integer .3dl), and the speed of the .mga and .davlut writers beside
 // the .cube writer. Files are made once per run in a temporary folder.
-#include <benchmark/benchmark.h>
+#include "benchmain.h"
 
 #include <QFileInfo>
 #include <QHash>
-#include <QLoggingCategory>
 #include <QTemporaryDir>
 
 #include <random>
@@ -101,7 +100,6 @@ QString sampleFile(Kind kind, int n)
 
 void readFormat(benchmark::State &state, Kind kind)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const int n = int(state.range(0));
     const QString path = sampleFile(kind, n);
     LUTFILE_ST f;
@@ -122,7 +120,6 @@ void readFormat(benchmark::State &state, Kind kind)
 
 void writeFormat(benchmark::State &state, Kind kind)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     const int n = int(state.range(0));
     Read_LUTFile m;
     fillLattice(m, n);
@@ -152,4 +149,4 @@ BENCHMARK_CAPTURE(writeFormat, cube, Cube)->Arg(33)->Unit(benchmark::kMillisecon
 BENCHMARK_CAPTURE(writeFormat, mga, Mga)->Arg(33)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(writeFormat, davlut, DavLut)->Arg(33)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+LUTWRIGHT_BENCH_MAIN()
