@@ -228,23 +228,6 @@ inline QByteArray withLine(const QByteArray &text, int line, const QByteArray &r
     return lines.join('\n') + '\n';
 }
 
-// Files of one test program, in a temporary folder removed at its end.
-class TempFiles
-{
-public:
-    bool isValid() const { return dir_.isValid(); }
-    QString path(const QString &name) const { return dir_.filePath(name); }
-    QString write(const QString &name, const QByteArray &text) const
-    {
-        const QString p = path(name);
-        writeFile(p, text);
-        return p;
-    }
-
-private:
-    QTemporaryDir dir_;
-};
-
 // Data rows "defaultOrder", "dataRGB", "tableRGB": a format's own order (with the caller's
 // flags both false, to show they are ignored) and every combination of the two flags.
 inline void addOrderRows()

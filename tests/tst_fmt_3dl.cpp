@@ -69,7 +69,7 @@ class TestFmt3dl : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(files.isValid()); }
+    void initTestCase() { QVERIFY(dir.isValid()); }
     void identitySample();
     void orders_data();
     void orders();
@@ -87,8 +87,8 @@ private slots:
     void noWriter();
 
 private:
-    QString file(const QString &name, const QByteArray &text) { return files.write(name, text); }
-    TestUtil::TempFiles files;
+    QString file(const QString &name, const QByteArray &text) { return TestUtil::writeTemp(dir, name, text); }
+    QTemporaryDir dir;
 };
 
 void TestFmt3dl::identitySample()
@@ -368,7 +368,7 @@ void TestFmt3dl::noWriter()
 {
     Read_LUTFile m;
     QVERIFY(readLut(m, file("src.3dl", goodSample), id3dl).ok);
-    const QString out = files.path("out.3dl");
+    const QString out = dir.filePath("out.3dl");
     QString error;
     QVERIFY(!TestUtil::writeLut(m, out, id3dl, true, true, true, 1, &error));
     QVERIFY(!error.isEmpty());

@@ -37,7 +37,7 @@ class TestFmtDavLut : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(files.isValid()); }
+    void initTestCase() { QVERIFY(dir.isValid()); }
     void identity_data();
     void identity();
     void roundTrip_data();
@@ -53,8 +53,8 @@ private slots:
     void damaged();
 
 private:
-    QString file(const QString &name, const QByteArray &text) { return files.write(name, text); }
-    TestUtil::TempFiles files;
+    QString file(const QString &name, const QByteArray &text) { return TestUtil::writeTemp(dir, name, text); }
+    QTemporaryDir dir;
 };
 
 void TestFmtDavLut::identity_data()
@@ -99,7 +99,7 @@ void TestFmtDavLut::roundTrip()
     QFETCH(bool, tableRGB);
     Read_LUTFile src;
     TestUtil::fillRandomLattice(src, 6, 3);
-    const QString path = files.path("rt.davlut");
+    const QString path = dir.filePath("rt.davlut");
     QString error;
     QVERIFY2(writeLut(src, path, idDavLut, defaultOrder, dataRGB, tableRGB, 1, &error), qPrintable(error));
 
@@ -138,7 +138,7 @@ void TestFmtDavLut::writerText()
                                 "1.000000 0.501961 0.000000\n"
                                 "1.000000 0.501961 1.000000\n";
     // The format's own order, and floats whatever integer scale is asked for.
-    const QString path = files.path("id.davlut");
+    const QString path = dir.filePath("id.davlut");
     for (qint64 scale : {qint64(1), qint64(255), qint64(65535)}) {
         QVERIFY(writeLut(m, path, idDavLut, true, false, false, scale));
         QCOMPARE(TestUtil::readFile(path), expected);
@@ -153,7 +153,7 @@ void TestFmtDavLut::writerUnwritablePath()
     Read_LUTFile m;
     QVERIFY(m.setSize3D(2, false));
     QString error;
-    QVERIFY(!writeLut(m, files.path("no/such/folder/x.davlut"), idDavLut, true, true, true, 1, &error));
+    QVERIFY(!writeLut(m, dir.filePath("no/such/folder/x.davlut"), idDavLut, true, true, true, 1, &error));
     QVERIFY(error.contains("x.davlut"));
 }
 

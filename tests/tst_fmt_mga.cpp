@@ -54,7 +54,7 @@ class TestFmtMga : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(files.isValid()); }
+    void initTestCase() { QVERIFY(dir.isValid()); }
     void roundTrip_data();
     void roundTrip();
     void roundTripIntegerScale_data();
@@ -72,8 +72,8 @@ private slots:
     void realFile();
 
 private:
-    QString file(const QString &name, const QByteArray &text) { return files.write(name, text); }
-    TestUtil::TempFiles files;
+    QString file(const QString &name, const QByteArray &text) { return TestUtil::writeTemp(dir, name, text); }
+    QTemporaryDir dir;
 };
 
 void TestFmtMga::roundTrip_data()
@@ -88,7 +88,7 @@ void TestFmtMga::roundTrip()
     QFETCH(bool, tableRGB);
     Read_LUTFile src;
     TestUtil::fillRandomLattice(src, 5, 11);
-    const QString path = files.path("rt.mga");
+    const QString path = dir.filePath("rt.mga");
     QString error;
     QVERIFY2(writeLut(src, path, idMga, defaultOrder, dataRGB, tableRGB, 1, &error), qPrintable(error));
 
@@ -119,7 +119,7 @@ void TestFmtMga::roundTripIntegerScale()
     QFETCH(qint64, scale);
     Read_LUTFile src;
     TestUtil::fillRandomLattice(src, 4, 5);
-    const QString path = files.path("int.mga");
+    const QString path = dir.filePath("int.mga");
     QVERIFY(writeLut(src, path, idMga, true, false, false, scale));
     const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
     QCOMPARE(lines[9], "out " + QByteArray::number(scale + 1));
@@ -145,7 +145,7 @@ void TestFmtMga::writerText()
                 m.lut3D[r][g][b][1] = g * 0.5f;
                 m.lut3D[r][g][b][2] = b;
             }
-    const QString path = files.path("id.mga");
+    const QString path = dir.filePath("id.mga");
     // The caller's flags give way to the format's own order.
     QVERIFY(writeLut(m, path, idMga, true, false, false));
     QCOMPARE(TestUtil::readFile(path),
@@ -176,7 +176,7 @@ void TestFmtMga::writerUnwritablePath()
     Read_LUTFile m;
     QVERIFY(m.setSize3D(2, false));
     QString error;
-    QVERIFY(!writeLut(m, files.path("no/such/folder/x.mga"), idMga, true, true, true, 1, &error));
+    QVERIFY(!writeLut(m, dir.filePath("no/such/folder/x.mga"), idMga, true, true, true, 1, &error));
     QVERIFY(error.contains("x.mga"));
 }
 
