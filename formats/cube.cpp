@@ -22,6 +22,7 @@
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
@@ -157,62 +158,31 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
 
     r.rewind();
     if (!headerOnly) {
-        // Channels a short line does not give keep the previous sample's values.
-        float f[3] = {0.0f, 0.0f, 0.0f};
+        // Channels a short line does not give keep the previous sample's values. Lines
+        // without a leading number (comments, "x" lines, header keywords) are passed over.
+        float sample[3] = {0.0f, 0.0f, 0.0f};
         int iv[3] = {0, 0, 0};
         const double intDiv = intData ? double(intScale) : 1.0;
-        const int n = lut3DSize;
-        for (int outer = 0; outer < n; ++outer) {
-            for (int middle = 0; middle < n; ++middle) {
-                for (int inner = 0; inner < n; ++inner) {
-                    bool got = false;
-                    while (r.next()) {
-                        if (isSkipped(r) || r.contains("MESH"))
-                            continue;
-                        if (intData) {
-                            if (NumScan::scanInts(r.data(), r.size(), iv, 3) < 1)
-                                continue;
-                            for (int c = 0; c < 3; ++c)
-                                f[c] = float(double(iv[c]) / intDiv);
-                        } else if (NumScan::scanFloats(r.data(), r.size(), f, 3) < 1) {
-                            continue;
-                        }
-                        got = true;
-                        break;
-                    }
-                    if (!got) {
-                        resetUpperEnds(*this);
-                        // One missing last node is tolerated; a lattice without any sample
-                        // (a one-point lattice whose only line is missing) is not a table.
-                        const qint64 filled = (qint64(outer) * n + middle) * n + inner;
-                        if (outer == n - 1 && middle == n - 1 && inner == n - 1 && filled > 0)
-                            return true;
-                        return failAt(r.lineNumber(), QStringLiteral("the lattice ends after %1 of %2 samples")
-                                                          .arg(filled).arg(qint64(n) * n * n));
-                    }
-                    White3D(outer, middle, inner, f[0], f[1], f[2], domainMin3D, domainMax3D);
+        auto nextLatticeLine = [&](float *s) {
+            while (r.nextNonEmpty()) {
+                if (r.contains("MESH"))
+                    continue;
+                if (!intData) {
+                    if (NumScan::scanFloats(r.data(), r.size(), s, 3) >= 1)
+                        return true;
+                } else if (NumScan::scanInts(r.data(), r.size(), iv, 3) >= 1) {
+                    for (int c = 0; c < 3; ++c)
+                        s[c] = float(double(iv[c]) / intDiv);
+                    return true;
                 }
             }
-        }
-        for (int index = 0; index < lut1DSize; ++index) {
-            bool got = false;
-            while (r.next()) {
-                if (isSkipped(r))
-                    continue;
-                if (NumScan::scanFloats(r.data(), r.size(), f, 3) < 1)
-                    continue;
-                got = true;
-                break;
-            }
-            if (!got) {
-                resetUpperEnds(*this);
-                if (index == lut1DSize - 1 && (index > 0 || lut3DSize > 0))
-                    return true;
-                return failAt(r.lineNumber(), QStringLiteral("the 1D table ends after %1 of %2 entries")
-                                                  .arg(index).arg(lut1DSize));
-            }
-            White1D(index, f[0], f[1], f[2], domainMin1D, domainMax1D);
-        }
+            return false;
+        };
+        const bool ok = SampleLines::fillLattice(*this, r, nextLatticeLine, domainMin3D, domainMax3D, sample)
+            && SampleLines::fill1D(*this, r, domainMin1D, domainMax1D, sample);
+        resetUpperEnds(*this);
+        if (!ok)
+            return false;
     }
 
     resetUpperEnds(*this);

@@ -17,6 +17,7 @@
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
@@ -69,31 +70,9 @@ bool Read_LUTFile::Read_DavLut(QString path, bool headerOnly)
     if (!setSize3D(n, false, sizeLine))
         return false;
 
+    // Comment lines hold no leading number, so the shared sample-line walk passes them over.
     float f[3] = {0.0f, 0.0f, 0.0f};
-    for (int outer = 0; outer < n; ++outer) {
-        for (int middle = 0; middle < n; ++middle) {
-            for (int inner = 0; inner < n; ++inner) {
-                bool got = false;
-                while (r.next()) {
-                    if (isSkipped(r) || NumScan::scanFloats(r.data(), r.size(), f, 3) < 1)
-                        continue;
-                    got = true;
-                    break;
-                }
-                if (!got) {
-                    // One missing last node is tolerated; a lattice without any sample is not.
-                    const qint64 nodes = qint64(n) * n * n;
-                    const qint64 filled = (qint64(outer) * n + middle) * n + inner;
-                    if (filled == nodes - 1 && filled > 0)
-                        return true;
-                    return failAt(r.lineNumber(), QStringLiteral("the lattice ends after %1 of %2 samples")
-                                                      .arg(filled).arg(nodes));
-                }
-                White3D(outer, middle, inner, f[0], f[1], f[2], domainMin3D, domainMax3D);
-            }
-        }
-    }
-    return true;
+    return SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, f);
 }
 
 bool Write_LUTFile::Write_DavLut(QString path, Read_LUTFile &lut)

@@ -25,6 +25,7 @@
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
 #include "lut/textfields.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
@@ -137,36 +138,25 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
 
     // Numbers a line does not give keep the previous line's values.
     double v[4] = {0.0, 0.0, 0.0, 0.0};
-    for (int outer = 0; outer < n; ++outer) {
-        for (int middle = 0; middle < n; ++middle) {
-            for (int inner = 0; inner < n; ++inner) {
-                bool got = false;
-                while (r.next()) {
-                    // Four numbers: the common line, read in one pass. Otherwise a line of
-                    // four fields is a sample when at least its first number converts.
-                    got = TextFields::readNumberFields(r.data(), r.size(), v, 4)
-                        || (!r.isEmpty() && r.first() != '#' && TextFields::count(r.data(), r.size()) == 4
-                            && NumScan::scanDoubles(r.data(), r.size(), v, 4) >= 1);
-                    if (got)
-                        break;
-                }
-                if (!got) {
-                    // One missing last node is tolerated; a lattice without any sample is not.
-                    const qint64 filled = (qint64(outer) * n + middle) * n + inner;
-                    if (filled == nodes - 1 && filled > 0) {
-                        resetUpperEnd(*this);
-                        return true;
-                    }
-                    return failed(r.lineNumber(), QStringLiteral("the lattice ends after %1 of %2 samples")
-                                                      .arg(filled).arg(nodes));
-                }
-                White3D(outer, middle, inner, float(v[1]), float(v[2]), float(v[3]), domainMin3D, domainMax3D);
+    auto next = [&](float *sample) {
+        while (r.next()) {
+            // Four numbers: the common line, read in one pass. Otherwise a line of four
+            // fields is a sample when at least its first number converts.
+            if (TextFields::readNumberFields(r.data(), r.size(), v, 4)
+                || (!r.isEmpty() && r.first() != '#' && TextFields::count(r.data(), r.size()) == 4
+                    && NumScan::scanDoubles(r.data(), r.size(), v, 4) >= 1)) {
+                sample[0] = float(v[1]);
+                sample[1] = float(v[2]);
+                sample[2] = float(v[3]);
+                return true;
             }
         }
-    }
-
+        return false;
+    };
+    float sample[3];
+    const bool ok = SampleLines::fillLattice(*this, r, next, domainMin3D, domainMax3D, sample);
     resetUpperEnd(*this);
-    return true;
+    return ok;
 }
 
 bool Write_LUTFile::Write_Mga(QString path, Read_LUTFile &lut)

@@ -3,22 +3,64 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
-class LineReader;
-class Read_LUTFile;
+#include "lut/linereader.h"
+#include "lut/read_lutfile.h"
 
-// Sample sections of the text formats whose lattice or table is a run of lines of three
-// numbers ("%f %f %f"). Blank lines and lines that do not start with a number are passed over
-// without counting; a line with fewer than three numbers keeps the values `carry` holds from
-// the line before for the rest. Every sample goes through the model's store rule with the
-// given range.
+// Sample sections of the text formats: a lattice (or 1D table) filled node after node from a
+// run of sample lines. Every sample goes through the model's store rule with the given range.
 namespace SampleLines {
 
-// Fill the lattice, lut3DSize^3 nodes with the counters outermost first. True when every node
-// was read, or when only the last one is missing (the file ends there); otherwise false with
-// the reason, and the nodes read so far stay in the table.
-bool fill3D(Read_LUTFile &lut, LineReader &reader, const float *min, const float *max, float *carry);
+// Fill the lattice, lut3DSize^3 nodes with the counters outermost first. `next(sample)` reads
+// the next sample into sample[0..2] and answers false at the end of the text; `sample` keeps
+// its values from one call to the next, so a short line keeps the previous line's values for
+// the channels it lacks. True when every node was read, or when only the last one is missing
+// (the file ends there); a lattice without any sample is refused. On failure the reason, with
+// the reader's line, is recorded and the nodes read so far stay in the table.
+template <typename Next>
+bool fillLattice(Read_LUTFile &lut, const LineReader &reader, Next &&next, const float *min, const float *max, float *sample)
+{
+    const int n = lut.lut3DSize;
+    const qint64 nodes = qint64(n) * n * n;
+    for (int outer = 0; outer < n; ++outer) {
+        for (int middle = 0; middle < n; ++middle) {
+            for (int inner = 0; inner < n; ++inner) {
+                if (!next(sample)) {
+                    const qint64 filled = (qint64(outer) * n + middle) * n + inner;
+                    if (filled == nodes - 1 && filled > 0)
+                        return true;
+                    return lut.failAt(reader, QStringLiteral("the lattice ends after %1 of %2 samples").arg(filled).arg(nodes));
+                }
+                lut.White3D(outer, middle, inner, sample[0], sample[1], sample[2], min, max);
+            }
+        }
+    }
+    return true;
+}
+
 // The same for the lut1DSize entries of the 1D table.
+template <typename Next>
+bool fillTable(Read_LUTFile &lut, const LineReader &reader, Next &&next, const float *min, const float *max, float *sample)
+{
+    const int n = lut.lut1DSize;
+    for (int index = 0; index < n; ++index) {
+        if (!next(sample)) {
+            if (index == n - 1 && index > 0)
+                return true;
+            return lut.failAt(reader, QStringLiteral("the 1D table ends after %1 of %2 entries").arg(index).arg(n));
+        }
+        lut.White1D(index, sample[0], sample[1], sample[2], min, max);
+    }
+    return true;
+}
+
+// The next line on which at least one number of "%f %f %f" converts; blank lines and lines
+// without a leading number are passed over.
+bool nextFloatLine(LineReader &reader, float *sample);
+
+// fillLattice / fillTable over lines of "%f %f %f".
+bool fill3D(Read_LUTFile &lut, LineReader &reader, const float *min, const float *max, float *carry);
 bool fill1D(Read_LUTFile &lut, LineReader &reader, const float *min, const float *max, float *carry);
 
 // The line's fields, split at runs of white space.

@@ -338,6 +338,8 @@ void TestCube::lastNodeRule_data()
     QTest::newRow("3D, last node missing") << "LUT_3D_SIZE 2\n" + nodeLines(7, "0.5 0.5 0.5\n") << true;
     QTest::newRow("3D, two nodes missing") << "LUT_3D_SIZE 2\n" + nodeLines(6, "0.5 0.5 0.5\n") << false;
     QTest::newRow("1D, last entry missing") << "LUT_1D_SIZE 4\n" + nodeLines(3, "0.5 0.5 0.5\n") << true;
+    // The lattice may lack its last node, but a declared 1D table that never comes is missing.
+    QTest::newRow("3D short by one, 1D never comes") << "LUT_1D_SIZE 2\nLUT_3D_SIZE 2\n" + nodeLines(7, "0.5 0.5 0.5\n") << false;
     QTest::newRow("1D, two entries missing") << "LUT_1D_SIZE 4\n" + nodeLines(2, "0.5 0.5 0.5\n") << false;
 }
 
