@@ -258,3 +258,115 @@ inline bool sameLattice(const Read_LUTFile &a, const Read_LUTFile &b)
 }
 
 #endif
+
+// Helpers of the format tests: sides of a conversion, tables of known values, and the
+// comparison of a table read back with the one written.
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+#include "lut/lutfile_st.h"
+#include "lut/read_lutfile.h"
+
+namespace TestUtil {
+
+inline LUTFILE_ST side(const QString &path, int formatId, bool defaultOrder, bool dataRGB = true,
+                       bool tableRGB = true, qint64 scale = 1)
+{
+    LUTFILE_ST s;
+    s.path = path;
+    s.formatId = formatId;
+    s.defaultOrder = defaultOrder;
+    s.dataOrderRGB = dataRGB;
+    s.tableOrderRGB = tableRGB;
+    s.scale = scale;
+    return s;
+}
+
+// Distinct values in [0, 1) that need all six decimals; the same for the same seed.
+inline void fillLattice(Read_LUTFile &lut, int n, quint32 seed = 1)
+{
+    QRandomGenerator gen(seed);
+    lut.lut3DSize = n;
+    Read_LUTFile::Data3DCalloc(&lut.lut3D, n);
+    for (std::size_t i = 0; i < lut.lut3D.floatCount(); ++i)
+        lut.lut3D.data()[i] = float(gen.generateDouble());
+}
+
+inline void fill1D(Read_LUTFile &lut, int n, quint32 seed = 1)
+{
+    QRandomGenerator gen(seed);
+    lut.lut1DSize = n;
+    Read_LUTFile::Data1DCalloc(&lut.lut1D, n);
+    for (int i = 0; i < n * 3; ++i)
+        lut.lut1D.data()[i] = float(gen.generateDouble());
+}
+
+// Empty when every node of `got` equals the node of `want` within `tol`, where `transposed`
+// exchanges the red and blue lattice indices and `reversed` the channels; else the first
+// difference.
+inline QString compareLattice(const Read_LUTFile &got, const Read_LUTFile &want, bool transposed, bool reversed,
+                              float tol = 1e-6f)
+{
+    const int n = want.lut3DSize;
+    if (got.lut3DSize != n || !got.lut3D)
+        return QStringLiteral("size %1, expected %2").arg(got.lut3DSize).arg(n);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b)
+                for (int c = 0; c < 3; ++c) {
+                    const float v = got.lut3D[r][g][b][c];
+                    const float w = (transposed ? want.lut3D[b][g][r] : want.lut3D[r][g][b])[reversed ? 2 - c : c];
+                    if (!(std::fabs(v - w) <= tol))
+                        return QStringLiteral("node (%1, %2, %3) channel %4: %5, expected %6")
+                            .arg(r).arg(g).arg(b).arg(c).arg(double(v)).arg(double(w));
+                }
+    return QString();
+}
+
+inline QString compare1D(const Read_LUTFile &got, const Read_LUTFile &want, bool reversed, float tol = 1e-6f)
+{
+    const int n = want.lut1DSize;
+    if (got.lut1DSize != n || !got.lut1D)
+        return QStringLiteral("size %1, expected %2").arg(got.lut1DSize).arg(n);
+    for (int e = 0; e < n; ++e)
+        for (int c = 0; c < 3; ++c) {
+            const float v = got.lut1D[e][c];
+            const float w = want.lut1D[e][reversed ? 2 - c : c];
+            if (!(std::fabs(v - w) <= tol))
+                return QStringLiteral("entry %1 channel %2: %3, expected %4").arg(e).arg(c).arg(double(v)).arg(double(w));
+        }
+    return QString();
+}
+
+// Rows of writer and reader order settings for round-trip tests: the format's own orders on
+// both sides, then every combination of explicit flags on both sides.
+inline void addOrderRows()
+{
+    QTest::addColumn<bool>("writeDefault");
+    QTest::addColumn<bool>("writeData");
+    QTest::addColumn<bool>("writeTable");
+    QTest::addColumn<bool>("readDefault");
+    QTest::addColumn<bool>("readData");
+    QTest::addColumn<bool>("readTable");
+    QTest::newRow("own orders") << true << false << false << true << false << false;
+    for (int w = 0; w < 4; ++w)
+        for (int r = 0; r < 4; ++r)
+            QTest::addRow("write %s %s, read %s %s", w & 2 ? "RGB" : "BGR", w & 1 ? "red-slowest" : "red-fastest",
+                          r & 2 ? "RGB" : "BGR", r & 1 ? "red-slowest" : "red-fastest")
+                << false << bool(w & 2) << bool(w & 1) << false << bool(r & 2) << bool(r & 1);
+}
+
+// Lines of a written file without their line ends (LF or CR LF).
+inline QList<QByteArray> lines(const QByteArray &text)
+{
+    QByteArray t = text;
+    t.replace("\r\n", "\n");
+    QList<QByteArray> list = t.split('\n');
+    if (!list.isEmpty() && list.last().isEmpty())
+        list.removeLast();
+    return list;
+}
+
+}

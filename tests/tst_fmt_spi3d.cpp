@@ -1,0 +1,262 @@
+// .spi3d reader and writer, reached through ReadFile / WriteFile with format id 13.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
+#include "testutil.h"
+
+namespace {
+
+constexpr int spi3dId = 13;
+
+// A 2-point lattice listed out of order; node (r, g, b) holds (0.1 + r/2, 0.2 + g/2, 0.3 + b/4).
+const char goodSample[] =
+    "SPILUT 1.0\n"
+    "3 3\n"
+    "2 2 2\n"
+    "1 1 1 0.6 0.7 0.55\n"
+    "0 0 0 0.1 0.2 0.3\n"
+    "0 0 1 0.1 0.2 0.55\n"
+    "0 1 0 0.1 0.7 0.3\n"
+    "\n"
+    "0 1 1 0.1 0.7 0.55\n"
+    "1 0 0 0.6 0.2 0.3\n"
+    "1 0 1 0.6 0.2 0.55\n"
+    "1 1 0 0.6 0.7 0.3\n";
+
+}
+
+class TestFmtSpi3d : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+    QString write(const QByteArray &text, const char *name = "in.spi3d")
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        if (!TestUtil::writeFile(path, text))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    static void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, float y, float z)
+    {
+        const float *v = lut.lut3D[r][g][b];
+        QVERIFY2(qAbs(v[0] - x) < 1e-6f && qAbs(v[1] - y) < 1e-6f && qAbs(v[2] - z) < 1e-6f,
+                 qPrintable(QStringLiteral("node (%1, %2, %3) holds (%4, %5, %6)")
+                                .arg(r).arg(g).arg(b).arg(double(v[0])).arg(double(v[1])).arg(double(v[2]))));
+    }
+
+private slots:
+    void linesNameTheirNodes()
+    {
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(goodSample), spi3dId, true, false, false), false),
+                 qPrintable(lut.errorString));
+        QCOMPARE(lut.lut3DSize, 2);
+        QCOMPARE(lut.dataOrderRGB, true);
+        QCOMPARE(lut.tableOrderRGB, true);
+        for (int r = 0; r < 2; ++r)
+            for (int g = 0; g < 2; ++g)
+                for (int b = 0; b < 2; ++b)
+                    expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
+    }
+
+    void explicitOrders_data()
+    {
+        QTest::addColumn<bool>("dataRGB");
+        QTest::addColumn<bool>("tableRGB");
+        QTest::addColumn<int>("red");      // where the line naming (0, 0, 1) lands
+        QTest::addColumn<int>("blue");
+        QTest::addColumn<float>("first");  // element 0 of that node
+        QTest::newRow("RGB, first index red") << true << true << 0 << 1 << 0.1f;
+        QTest::newRow("BGR, first index red") << false << true << 0 << 1 << 0.55f;
+        QTest::newRow("RGB, first index blue") << true << false << 1 << 0 << 0.1f;
+        QTest::newRow("BGR, first index blue") << false << false << 1 << 0 << 0.55f;
+    }
+
+    void explicitOrders()
+    {
+        QFETCH(bool, dataRGB);
+        QFETCH(bool, tableRGB);
+        QFETCH(int, red);
+        QFETCH(int, blue);
+        QFETCH(float, first);
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write(goodSample), spi3dId, false, dataRGB, tableRGB), false));
+        QCOMPARE(lut.lut3D[red][0][blue][0], first);
+        QCOMPARE(lut.lut3D[red][0][blue][1], 0.2f);
+    }
+
+    void lenientLines()
+    {
+        // Lines before the signature are ignored; non-numeric lines are skipped; a short line
+        // keeps the previous line's later fields; values are clamped; unnamed nodes stay
+        // zero; a node named twice keeps the later line.
+        const QByteArray text =
+            "a note before the signature\n"
+            "SPILUT 1.0 anything\n"
+            "\n"
+            "channels follow\n"
+            "3 3\n"
+            "4 4 4\n"
+            "1 2 3 0.5 1.2 -0.1\n"
+            "# comment\n"
+            "3 3 3 0.25\n"
+            "2 2 2 0.1 0.1 0.1\n"
+            "2 2 2 0.9 0.8 0.7\n";
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), spi3dId, true), false), qPrintable(lut.errorString));
+        QCOMPARE(lut.lut3DSize, 4);
+        expectNode(lut, 1, 2, 3, 0.5f, 1.0f, 0.0f);
+        expectNode(lut, 3, 3, 3, 0.25f, 1.0f, 0.0f);
+        expectNode(lut, 2, 2, 2, 0.9f, 0.8f, 0.7f);
+        expectNode(lut, 0, 0, 0, 0.0f, 0.0f, 0.0f);
+        expectNode(lut, 3, 2, 1, 0.0f, 0.0f, 0.0f);
+        QCOMPARE(lut.domainMax3D[1], 1.0f);
+    }
+
+    void largeLatticeFewLines()
+    {
+        // Every line names its node, so a lattice that names only some nodes is complete.
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write("SPILUT 1.0\n3 3\n256 256 256\n255 0 7 0.5 0.25 1\n"), spi3dId, true),
+                             false));
+        QCOMPARE(lut.lut3DSize, 256);
+        expectNode(lut, 255, 0, 7, 0.5f, 0.25f, 1.0f);
+        expectNode(lut, 7, 0, 255, 0.0f, 0.0f, 0.0f);
+    }
+
+    void headerOnly()
+    {
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write("SPILUT 1.0\n3 3\n33 33 33\nnot read\n"), spi3dId, true), true));
+        QCOMPARE(lut.lut3DSize, 33);
+        QVERIFY(!lut.lut3D);
+    }
+
+    void damaged_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good(goodSample);
+        auto variant = [&good](const char *from, const char *to) { return QByteArray(good).replace(from, to); };
+
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage.append(char((i * 97 + 13) & 0xff));
+
+        QTest::newRow("empty file") << QByteArray() << "no SPILUT line";
+        QTest::newRow("no signature") << variant("SPILUT 1.0\n", "") << "no SPILUT line";
+        QTest::newRow("signature in lower case") << variant("SPILUT", "spilut") << "no SPILUT line";
+        QTest::newRow("binary garbage") << garbage << "no SPILUT line";
+        QTest::newRow("nothing after the signature") << QByteArray("SPILUT 1.0\n\n")
+                                                     << "no channel count line after SPILUT";
+        QTest::newRow("no size line") << QByteArray("SPILUT 1.0\n3 3\nno numbers\n") << "no lattice size line";
+        QTest::newRow("channel counts differ") << variant("3 3\n", "3 1\n") << "line 2: channel counts 3 and 1 differ";
+        QTest::newRow("one channel count") << variant("3 3\n", "3\n") << "line 2: channel counts 3 and 0 differ";
+        QTest::newRow("sizes differ") << variant("2 2 2\n", "32 32 16\n") << "line 3: lattice sizes 32, 32 and 16 differ";
+        QTest::newRow("one size") << variant("2 2 2\n", "33\n") << "line 3: lattice sizes 33, 0 and 0 differ";
+        QTest::newRow("size 0") << variant("2 2 2\n", "0 0 0\n") << "line 3: 3D size 0 is outside 1 to 256";
+        QTest::newRow("negative size") << variant("2 2 2\n", "-2 -2 -2\n") << "line 3: 3D size -2 is outside 1 to 256";
+        QTest::newRow("size beyond the limit") << variant("2 2 2\n", "257 257 257\n")
+                                               << "line 3: 3D size 257 is outside 1 to 256";
+        QTest::newRow("index equal to the size") << variant("1 0 1 0.6", "1 0 2 0.6")
+                                                 << "line 11: node (1, 0, 2) is outside the 2-point lattice";
+        QTest::newRow("negative index") << variant("0 1 0 0.1", "0 -1 0 0.1")
+                                        << "line 7: node (0, -1, 0) is outside the 2-point lattice";
+        QTest::newRow("huge index") << variant("1 1 1 0.6", "100000 1 1 0.6")
+                                    << "line 4: node (100000, 1, 1) is outside the 2-point lattice";
+        // A short line keeps the later fields of the line before: green and blue 1 here.
+        QTest::newRow("short line outside") << variant("0 0 0 0.1 0.2 0.3\n", "5\n")
+                                            << "line 5: node (5, 1, 1) is outside the 2-point lattice";
+    }
+
+    void damaged()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, reason);
+        Read_LUTFile lut;
+        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), spi3dId, true), false));
+        QCOMPARE(lut.errorString, reason);
+    }
+
+    void corpusFile()
+    {
+        // 27 nodes in blocks separated by blank lines, values beyond 0..1 clamped, no line end
+        // after the last line.
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(QStringLiteral(LUTWRIGHT_CORPUS "/lut3d_bizarre.spi3d"), spi3dId, true),
+                              false),
+                 qPrintable(lut.errorString));
+        QCOMPARE(lut.lut3DSize, 3);
+        expectNode(lut, 0, 0, 0, 0.0f, 0.004887586f, 0.073313783f);
+        expectNode(lut, 0, 2, 1, 0.0f, 1.0f, 0.097751711f);
+        expectNode(lut, 1, 1, 1, 0.3714565f, 0.391006843f, 0.391006843f);
+        expectNode(lut, 1, 2, 0, 0.518084066f, 1.0f, 0.0f);
+        expectNode(lut, 2, 0, 0, 1.0f, 0.0f, 0.0f);
+        expectNode(lut, 2, 2, 2, 1.0f, 0.879765396f, 1.0f);
+    }
+
+    void writerText()
+    {
+        Read_LUTFile lut;
+        lut.lut3DSize = 2;
+        Read_LUTFile::Data3DCalloc(&lut.lut3D, 2);
+        for (int r = 0; r < 2; ++r)
+            for (int g = 0; g < 2; ++g)
+                for (int b = 0; b < 2; ++b) {
+                    lut.lut3D[r][g][b][0] = r;
+                    lut.lut3D[r][g][b][1] = g * 0.5f;
+                    lut.lut3D[r][g][b][2] = b * 0.25f;
+                }
+        const QString path = dir.filePath(QStringLiteral("out.spi3d"));
+        Write_LUTFile w;
+        QVERIFY(w.WriteFile(TestUtil::side(path, spi3dId, true, false, false, 1023), lut));
+        const QList<QByteArray> expected = {
+            "SPILUT 1.0",
+            "3 3",
+            "2 2 2",
+            "0 0 0 0.000000 0.000000 0.000000",
+            "0 0 1 0.000000 0.000000 0.250000",
+            "0 1 0 0.000000 0.500000 0.000000",
+            "0 1 1 0.000000 0.500000 0.250000",
+            "1 0 0 1.000000 0.000000 0.000000",
+            "1 0 1 1.000000 0.000000 0.250000",
+            "1 1 0 1.000000 0.500000 0.000000",
+            "1 1 1 1.000000 0.500000 0.250000",
+        };
+        QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
+    }
+
+    void roundTrip_data() { TestUtil::addOrderRows(); }
+
+    void roundTrip()
+    {
+        QFETCH(bool, writeDefault);
+        QFETCH(bool, writeData);
+        QFETCH(bool, writeTable);
+        QFETCH(bool, readDefault);
+        QFETCH(bool, readData);
+        QFETCH(bool, readTable);
+        Read_LUTFile original;
+        TestUtil::fillLattice(original, 5);
+        const QString path = dir.filePath(QStringLiteral("trip.spi3d"));
+        Write_LUTFile w;
+        QVERIFY(w.WriteFile(TestUtil::side(path, spi3dId, writeDefault, writeData, writeTable), original));
+        Read_LUTFile back;
+        QVERIFY2(back.ReadFile(TestUtil::side(path, spi3dId, readDefault, readData, readTable), false),
+                 qPrintable(back.errorString));
+        // The format's own order is RGB with red slowest on both sides.
+        const bool wt = writeDefault || writeTable, wd = writeDefault || writeData;
+        const bool rt = readDefault || readTable, rd = readDefault || readData;
+        const QString diff = TestUtil::compareLattice(back, original, wt != rt, wd != rd);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFmtSpi3d)
+#include "tst_fmt_spi3d.moc"

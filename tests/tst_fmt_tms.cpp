@@ -1,0 +1,445 @@
+// .tms1d and .tms3d readers and writers, reached through ReadFile / WriteFile with format ids
+// 15 and 16.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
+#include "testutil.h"
+
+namespace {
+
+constexpr int tms1dId = 15;
+constexpr int tms3dId = 16;
+
+const char good1D[] =
+    "From 0.0 1.0\n"
+    "Length 4\n"
+    "0 0 0\n"
+    "0.25 0.5 0.75\n"
+    "0.5 0.625 1\n"
+    "1 1 1\n";
+
+// Node (r, g, b) holds (0.1 + r/2, 0.2 + g/2, 0.3 + b/4); blue index fastest.
+const char good3D[] =
+    "From 0.0 1.0\n"
+    "Length 2\n"
+    "0.1 0.2 0.3\n"
+    "0.1 0.2 0.55\n"
+    "0.1 0.7 0.3\n"
+    "0.1 0.7 0.55\n"
+    "0.6 0.2 0.3\n"
+    "0.6 0.2 0.55\n"
+    "0.6 0.7 0.3\n"
+    "0.6 0.7 0.55\n";
+
+// Bytes of every value, line ends included, none of which makes a "From" or "Length" line.
+QByteArray garbage()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes.append(char((i * 97 + 13) & 0xff));
+    return bytes;
+}
+
+// One line of bytes that never make a number.
+QByteArray noNumbers()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i) {
+        char ch = char((i * 97 + 13) & 0xff);
+        if (ch == '\n' || ch == '\r' || (ch >= '0' && ch <= '9') || strchr("+-.iInN", ch))
+            ch = '\0';
+        bytes.append(ch);
+    }
+    return bytes;
+}
+
+}
+
+class TestFmtTms : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+    QString write(const QByteArray &text, const char *name = "in.tms")
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        if (!TestUtil::writeFile(path, text))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    static void expect3(const float *v, float x, float y, float z, const QString &what)
+    {
+        QVERIFY2(qAbs(v[0] - x) < 1e-6f && qAbs(v[1] - y) < 1e-6f && qAbs(v[2] - z) < 1e-6f,
+                 qPrintable(QStringLiteral("%1 holds (%2, %3, %4)")
+                                .arg(what).arg(double(v[0])).arg(double(v[1])).arg(double(v[2]))));
+    }
+    static void expectEntry(const Read_LUTFile &lut, int e, float x, float y, float z)
+    {
+        expect3(lut.lut1D[e], x, y, z, QStringLiteral("entry %1").arg(e));
+    }
+    static void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, float y, float z)
+    {
+        expect3(lut.lut3D[r][g][b], x, y, z, QStringLiteral("node (%1, %2, %3)").arg(r).arg(g).arg(b));
+    }
+
+private slots:
+    // ---- .tms1d reader
+
+    void read1D()
+    {
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(good1D), tms1dId, true, false, false), false),
+                 qPrintable(lut.errorString));
+        QCOMPARE(lut.lut1DSize, 4);
+        QCOMPARE(lut.lut3DSize, 0);
+        expectEntry(lut, 1, 0.25f, 0.5f, 0.75f);
+        expectEntry(lut, 2, 0.5f, 0.625f, 1.0f);
+        expectEntry(lut, 3, 1.0f, 1.0f, 1.0f);
+    }
+
+    void orders1D_data()
+    {
+        QTest::addColumn<bool>("dataRGB");
+        QTest::addColumn<bool>("tableRGB");
+        QTest::addColumn<bool>("reversed");
+        QTest::newRow("RGB, red slowest") << true << true << false;
+        QTest::newRow("BGR, red slowest") << false << true << true;
+        QTest::newRow("RGB, red fastest") << true << false << true;
+        QTest::newRow("BGR, red fastest") << false << false << false;
+    }
+
+    void orders1D()
+    {
+        QFETCH(bool, dataRGB);
+        QFETCH(bool, tableRGB);
+        QFETCH(bool, reversed);
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write(good1D), tms1dId, false, dataRGB, tableRGB), false));
+        if (reversed)
+            expectEntry(lut, 1, 0.75f, 0.5f, 0.25f);
+        else
+            expectEntry(lut, 1, 0.25f, 0.5f, 0.75f);
+    }
+
+    void fromRange1D()
+    {
+        // The From range is also the range of the samples: clamped to it and divided by its
+        // width. Blank and non-numeric lines are not samples.
+        const QByteArray text =
+            "a title\n"
+            "From 0 1023\n"
+            "\n"
+            "Length 3\n"
+            "1023 2000 -4\n"
+            "\n"
+            "# not a sample\n"
+            "511.5 0 0\n"
+            "0\n";
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms1dId, true), false), qPrintable(lut.errorString));
+        expectEntry(lut, 0, 1.0f, 1.0f, 0.0f);
+        expectEntry(lut, 1, 0.5f, 0.0f, 0.0f);
+        expectEntry(lut, 2, 0.0f, 0.0f, 0.0f);
+        QCOMPARE(lut.domainMin1D[0], 0.0f);
+        QCOMPARE(lut.domainMax1D[0], 1.0f);
+    }
+
+    void fromWithOneNumber()
+    {
+        // The upper end stays at 1 when the line does not give it.
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write("From 0\nLength 2\n0.5 2 0\n1 1 1\n"), tms1dId, true), false));
+        expectEntry(lut, 0, 0.5f, 1.0f, 0.0f);
+        Read_LUTFile bad;
+        QVERIFY(!bad.ReadFile(TestUtil::side(write("From 2\nLength 2\n0.5 2 0\n1 1 1\n"), tms1dId, true), false));
+        QCOMPARE(bad.errorString, QStringLiteral("line 1: the From range 2 to 1 has no positive width"));
+    }
+
+    void headerOnly1D()
+    {
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write("From 0 4095\nLength 4096\n"), tms1dId, true), true));
+        QCOMPARE(lut.lut1DSize, 4096);
+        QCOMPARE(lut.domainMax1D[0], 4095.0f);
+        QVERIFY(!lut.lut1D);
+    }
+
+    void damaged1D_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good(good1D);
+        auto variant = [&good](const char *from, const char *to) { return QByteArray(good).replace(from, to); };
+
+        QTest::newRow("empty file") << QByteArray() << "no Length line";
+        QTest::newRow("no Length line") << variant("Length 4\n", "") << "no Length line";
+        QTest::newRow("Length in lower case") << variant("Length", "length") << "no Length line";
+        QTest::newRow("binary garbage") << garbage() << "no Length line";
+        QTest::newRow("Length without number") << variant("Length 4", "Length four") << "line 2: Length has no number";
+        QTest::newRow("Length 0") << variant("Length 4", "Length 0") << "line 2: 1D size 0 is outside 1 to 1048576";
+        QTest::newRow("negative Length") << variant("Length 4", "Length -4")
+                                         << "line 2: 1D size -4 is outside 1 to 1048576";
+        QTest::newRow("Length beyond the limit") << variant("Length 4", "Length 1048577")
+                                                 << "line 2: 1D size 1048577 is outside 1 to 1048576";
+        QTest::newRow("huge Length in a tiny file") << variant("Length 4", "Length 1048576")
+                                                    << "line 6: only 4 sample lines for Length 1048576";
+        QTest::newRow("one sample short") << good.left(good.lastIndexOf("1 1 1"))
+                                          << "line 5: only 3 sample lines for Length 4";
+        QTest::newRow("one sample too many") << good + "0.5 0.5 0.5\n\n1 1 1\n"
+                                             << "line 7: more than Length 4 sample lines (6)";
+        QTest::newRow("garbage samples") << QByteArray("From 0 1\nLength 2\n") + noNumbers()
+                                         << "line 3: only 0 sample lines for Length 2";
+        QTest::newRow("empty From range") << variant("From 0.0 1.0", "From 0.5 0.5")
+                                          << "line 1: the From range 0.5 to 0.5 has no positive width";
+        QTest::newRow("inverted From range") << variant("From 0.0 1.0", "From 1 0")
+                                             << "line 1: the From range 1 to 0 has no positive width";
+        QTest::newRow("From range with nan") << variant("From 0.0 1.0", "From nan 1")
+                                             << "line 1: the From range nan to 1 has no positive width";
+        QTest::newRow("unbounded From range") << variant("From 0.0 1.0", "From -3e38 3e38")
+                                              << "line 1: the From range -3e+38 to 3e+38 has no positive width";
+    }
+
+    void damaged1D()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, reason);
+        Read_LUTFile lut;
+        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), tms1dId, true), false));
+        QCOMPARE(lut.errorString, reason);
+    }
+
+    // ---- .tms3d reader
+
+    void read3D()
+    {
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(good3D), tms3dId, true, false, false), false),
+                 qPrintable(lut.errorString));
+        QCOMPARE(lut.lut3DSize, 2);
+        QCOMPARE(lut.dataOrderRGB, true);
+        QCOMPARE(lut.tableOrderRGB, true);
+        for (int r = 0; r < 2; ++r)
+            for (int g = 0; g < 2; ++g)
+                for (int b = 0; b < 2; ++b)
+                    expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
+    }
+
+    void orders3D_data()
+    {
+        QTest::addColumn<bool>("dataRGB");
+        QTest::addColumn<bool>("tableRGB");
+        QTest::addColumn<int>("red");      // where the second line lands
+        QTest::addColumn<int>("blue");
+        QTest::addColumn<float>("first");  // element 0 of that node
+        QTest::newRow("RGB, red slowest") << true << true << 0 << 1 << 0.1f;
+        QTest::newRow("BGR, red slowest") << false << true << 0 << 1 << 0.55f;
+        QTest::newRow("RGB, red fastest") << true << false << 1 << 0 << 0.1f;
+        QTest::newRow("BGR, red fastest") << false << false << 1 << 0 << 0.55f;
+    }
+
+    void orders3D()
+    {
+        QFETCH(bool, dataRGB);
+        QFETCH(bool, tableRGB);
+        QFETCH(int, red);
+        QFETCH(int, blue);
+        QFETCH(float, first);
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write(good3D), tms3dId, false, dataRGB, tableRGB), false));
+        QCOMPARE(lut.lut3D[red][0][blue][0], first);
+        QCOMPARE(lut.lut3D[red][0][blue][1], 0.2f);
+    }
+
+    void everyLineIsANode()
+    {
+        // A blank or non-numeric line uses up its node, which stays zero; samples are clamped
+        // to the From range and divided by its width; lines after the last node are not read.
+        const QByteArray text =
+            "From 0 255\n"
+            "Length 2\n"
+            "255 0 300\n"
+            "\n"
+            "51 102 -1\n"
+            "# no sample\n"
+            "0 0 0\n0 0 0\n0 0 0\n"
+            "127.5\n"
+            "not read at all\n";
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false), qPrintable(lut.errorString));
+        expectNode(lut, 0, 0, 0, 1.0f, 0.0f, 1.0f);
+        expectNode(lut, 0, 0, 1, 0.0f, 0.0f, 0.0f);
+        expectNode(lut, 0, 1, 0, 0.2f, 0.4f, 0.0f);
+        expectNode(lut, 0, 1, 1, 0.0f, 0.0f, 0.0f);
+        expectNode(lut, 1, 1, 1, 0.5f, 0.0f, 0.0f);
+        QCOMPARE(lut.domainMax3D[0], 1.0f);
+    }
+
+    void shortFileAccepted()
+    {
+        QByteArray text("From 0.0 1.0\nLength 17\n");
+        for (int line = 0; line < 100; ++line)
+            text += "0.5 0.25 1\n";
+        Read_LUTFile lut;
+        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false), qPrintable(lut.errorString));
+        QCOMPARE(lut.lut3DSize, 17);
+        expectNode(lut, 0, 5, 14, 0.5f, 0.25f, 1.0f);   // node 99
+        expectNode(lut, 0, 5, 15, 0.0f, 0.0f, 0.0f);    // node 100
+        expectNode(lut, 16, 16, 16, 0.0f, 0.0f, 0.0f);
+    }
+
+    void headerOnly3D()
+    {
+        Read_LUTFile lut;
+        QVERIFY(lut.ReadFile(TestUtil::side(write("# title\nLength 33\n"), tms3dId, true), true));
+        QCOMPARE(lut.lut3DSize, 33);
+        QVERIFY(!lut.lut3D);
+    }
+
+    void damaged3D_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good(good3D);
+        auto variant = [&good](const char *from, const char *to) { return QByteArray(good).replace(from, to); };
+
+        QTest::newRow("empty file") << QByteArray() << "no Length line";
+        QTest::newRow("no Length line") << variant("Length 2\n", "") << "no Length line";
+        QTest::newRow("binary garbage") << garbage() << "no Length line";
+        QTest::newRow("Length without number") << variant("Length 2", "Length") << "line 2: Length has no number";
+        QTest::newRow("Length 0") << variant("Length 2", "Length 0") << "line 2: 3D size 0 is outside 1 to 256";
+        QTest::newRow("Length beyond the limit") << variant("Length 2", "Length 257")
+                                                 << "line 2: 3D size 257 is outside 1 to 256";
+        QTest::newRow("empty From range") << variant("From 0.0 1.0", "From 1 1")
+                                          << "line 1: the From range 1 to 1 has no positive width";
+    }
+
+    void damaged3D()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, reason);
+        Read_LUTFile lut;
+        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false));
+        QCOMPARE(lut.errorString, reason);
+        QVERIFY(!lut.lut3D);
+    }
+
+    // ---- writers
+
+    void writer1DText_data()
+    {
+        QTest::addColumn<bool>("defaultOrder");
+        QTest::addColumn<bool>("dataRGB");
+        QTest::addColumn<QByteArray>("second");
+        QTest::newRow("own order") << true << false << QByteArray("1 0.5 0.25 ");
+        QTest::newRow("RGB") << false << true << QByteArray("1 0.5 0.25 ");
+        QTest::newRow("BGR") << false << false << QByteArray("0.25 0.5 1 ");
+    }
+
+    void writer1DText()
+    {
+        QFETCH(bool, defaultOrder);
+        QFETCH(bool, dataRGB);
+        QFETCH(QByteArray, second);
+        Read_LUTFile lut;
+        lut.lut1DSize = 2;
+        Read_LUTFile::Data1DCalloc(&lut.lut1D, 2);
+        lut.lut1D[1][0] = 1.0f;
+        lut.lut1D[1][1] = 0.5f;
+        lut.lut1D[1][2] = 0.25f;
+        const QString path = dir.filePath(QStringLiteral("out.tms1d"));
+        Write_LUTFile w;
+        // A scale asks for integers, which these formats do not carry.
+        QVERIFY(w.WriteFile(TestUtil::side(path, tms1dId, defaultOrder, dataRGB, false, 1023), lut));
+        const QList<QByteArray> expected = {"From 0.0 1.0", "Length 2", "0 0 0 ", second};
+        QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
+    }
+
+    void writer3DText()
+    {
+        Read_LUTFile lut;
+        lut.lut3DSize = 2;
+        Read_LUTFile::Data3DCalloc(&lut.lut3D, 2);
+        for (int r = 0; r < 2; ++r)
+            for (int g = 0; g < 2; ++g)
+                for (int b = 0; b < 2; ++b) {
+                    lut.lut3D[r][g][b][0] = r;
+                    lut.lut3D[r][g][b][1] = g * 0.5f;
+                    lut.lut3D[r][g][b][2] = b * 0.25f;
+                }
+        const QString path = dir.filePath(QStringLiteral("out.tms3d"));
+        Write_LUTFile w;
+        QVERIFY(w.WriteFile(TestUtil::side(path, tms3dId, true, false, false, 255), lut));
+        const QList<QByteArray> expected = {
+            "From 0.0 1.0",
+            "Length 2",
+            "0.000000 0.000000 0.000000",
+            "0.000000 0.000000 0.250000",
+            "0.000000 0.500000 0.000000",
+            "0.000000 0.500000 0.250000",
+            "1.000000 0.000000 0.000000",
+            "1.000000 0.000000 0.250000",
+            "1.000000 0.500000 0.000000",
+            "1.000000 0.500000 0.250000",
+        };
+        QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
+    }
+
+    // ---- round trips
+
+    void roundTrip1D_data() { TestUtil::addOrderRows(); }
+
+    void roundTrip1D()
+    {
+        QFETCH(bool, writeDefault);
+        QFETCH(bool, writeData);
+        QFETCH(bool, readDefault);
+        QFETCH(bool, readData);
+        QFETCH(bool, readTable);
+        Read_LUTFile original;
+        TestUtil::fill1D(original, 1000);
+        const QString path = dir.filePath(QStringLiteral("trip.tms1d"));
+        Write_LUTFile w;
+        QVERIFY(w.WriteFile(TestUtil::side(path, tms1dId, writeDefault, writeData, false), original));
+        Read_LUTFile back;
+        QVERIFY2(back.ReadFile(TestUtil::side(path, tms1dId, readDefault, readData, readTable), false),
+                 qPrintable(back.errorString));
+        // The writer reverses the channels for BGR; the reader when its two flags differ.
+        const bool writerReverses = !(writeDefault || writeData);
+        const bool readerReverses = !readDefault && readData != readTable;
+        const QString diff = TestUtil::compare1D(back, original, writerReverses != readerReverses);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    }
+
+    void roundTrip3D_data() { TestUtil::addOrderRows(); }
+
+    void roundTrip3D()
+    {
+        QFETCH(bool, writeDefault);
+        QFETCH(bool, writeData);
+        QFETCH(bool, writeTable);
+        QFETCH(bool, readDefault);
+        QFETCH(bool, readData);
+        QFETCH(bool, readTable);
+        Read_LUTFile original;
+        TestUtil::fillLattice(original, 5);
+        const QString path = dir.filePath(QStringLiteral("trip.tms3d"));
+        Write_LUTFile w;
+        QVERIFY(w.WriteFile(TestUtil::side(path, tms3dId, writeDefault, writeData, writeTable), original));
+        Read_LUTFile back;
+        QVERIFY2(back.ReadFile(TestUtil::side(path, tms3dId, readDefault, readData, readTable), false),
+                 qPrintable(back.errorString));
+        // The format's own order is RGB with red slowest on both sides.
+        const bool wt = writeDefault || writeTable, wd = writeDefault || writeData;
+        const bool rt = readDefault || readTable, rd = readDefault || readData;
+        const QString diff = TestUtil::compareLattice(back, original, wt != rt, wd != rd);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFmtTms)
+#include "tst_fmt_tms.moc"
