@@ -262,12 +262,15 @@ inline bool sameLattice(const Read_LUTFile &a, const Read_LUTFile &b)
 // Helpers of the format tests: sides of a conversion, tables of known values, and the
 // comparison of a table read back with the one written.
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
 
 namespace TestUtil {
 
@@ -356,6 +359,123 @@ inline void addOrderRows()
             QTest::addRow("write %s %s, read %s %s", w & 2 ? "RGB" : "BGR", w & 1 ? "red-slowest" : "red-fastest",
                           r & 2 ? "RGB" : "BGR", r & 1 ? "red-slowest" : "red-fastest")
                 << false << bool(w & 2) << bool(w & 1) << false << bool(r & 2) << bool(r & 1);
+}
+
+// Check a round trip through a format, the order settings fetched from addOrderRows(): a
+// random lattice written with the writer's settings must read back with the reader's,
+// transposed when the two lattice orders differ and reversed when the channel orders do.
+// ownDataRGB / ownTableRGB are the format's own orders (the same for its reader and writer).
+inline void checkRoundTrip3D(const QString &path, int formatId, bool ownDataRGB, bool ownTableRGB)
+{
+    QFETCH(bool, writeDefault);
+    QFETCH(bool, writeData);
+    QFETCH(bool, writeTable);
+    QFETCH(bool, readDefault);
+    QFETCH(bool, readData);
+    QFETCH(bool, readTable);
+    Read_LUTFile original;
+    fillLattice(original, 5);
+    Write_LUTFile w;
+    QVERIFY2(w.WriteFile(side(path, formatId, writeDefault, writeData, writeTable), original), qPrintable(w.errorString));
+    Read_LUTFile back;
+    QVERIFY2(back.ReadFile(side(path, formatId, readDefault, readData, readTable), false), qPrintable(back.errorString));
+    const bool wd = writeDefault ? ownDataRGB : writeData, wt = writeDefault ? ownTableRGB : writeTable;
+    const bool rd = readDefault ? ownDataRGB : readData, rt = readDefault ? ownTableRGB : readTable;
+    const QString diff = compareLattice(back, original, wt != rt, wd != rd);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
+}
+
+// A 2-point lattice whose node (r, g, b) holds (r, g / 2, b / 4).
+inline void fillSteps(Read_LUTFile &lut)
+{
+    lut.lut3DSize = 2;
+    Read_LUTFile::Data3DCalloc(&lut.lut3D, 2);
+    for (int r = 0; r < 2; ++r)
+        for (int g = 0; g < 2; ++g)
+            for (int b = 0; b < 2; ++b) {
+                lut.lut3D[r][g][b][0] = r;
+                lut.lut3D[r][g][b][1] = g * 0.5f;
+                lut.lut3D[r][g][b][2] = b * 0.25f;
+            }
+}
+
+inline void expectTriple(const float *v, float x, float y, float z, const QString &what)
+{
+    QVERIFY2(std::fabs(v[0] - x) < 1e-6f && std::fabs(v[1] - y) < 1e-6f && std::fabs(v[2] - z) < 1e-6f,
+             qPrintable(QStringLiteral("%1 holds (%2, %3, %4), expected (%5, %6, %7)")
+                            .arg(what).arg(double(v[0])).arg(double(v[1])).arg(double(v[2]))
+                            .arg(double(x)).arg(double(y)).arg(double(z))));
+}
+
+inline void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, float y, float z)
+{
+    expectTriple(lut.lut3D[r][g][b], x, y, z, QStringLiteral("node (%1, %2, %3)").arg(r).arg(g).arg(b));
+}
+
+// Rows for where the second sample of a file, which the lattice counters (0, 0, 1) name,
+// lands under each explicit order, and which of its numbers comes first; see checkSecondNode.
+inline void addSecondNodeRows(float firstNumber, float thirdNumber)
+{
+    QTest::addColumn<bool>("dataRGB");
+    QTest::addColumn<bool>("tableRGB");
+    QTest::addColumn<int>("red");
+    QTest::addColumn<int>("blue");
+    QTest::addColumn<float>("element0");
+    QTest::newRow("RGB, red slowest") << true << true << 0 << 1 << firstNumber;
+    QTest::newRow("BGR, red slowest") << false << true << 0 << 1 << thirdNumber;
+    QTest::newRow("RGB, red fastest") << true << false << 1 << 0 << firstNumber;
+    QTest::newRow("BGR, red fastest") << false << false << 1 << 0 << thirdNumber;
+}
+
+inline void checkSecondNode(const QString &path, int formatId)
+{
+    QFETCH(bool, dataRGB);
+    QFETCH(bool, tableRGB);
+    QFETCH(int, red);
+    QFETCH(int, blue);
+    QFETCH(float, element0);
+    Read_LUTFile lut;
+    QVERIFY2(lut.ReadFile(side(path, formatId, false, dataRGB, tableRGB), false), qPrintable(lut.errorString));
+    QCOMPARE(lut.dataOrderRGB, dataRGB);
+    QCOMPARE(lut.tableOrderRGB, tableRGB);
+    QCOMPARE(lut.lut3D[red][0][blue][0], element0);
+}
+
+// Write `text` into `dir` under `name`; the path.
+inline QString writeTemp(const QTemporaryDir &dir, const char *name, const QByteArray &text)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    if (!writeFile(path, text))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// A damaged file must fail with exactly this reason.
+inline void expectFailure(const QString &path, int formatId, const QString &reason)
+{
+    Read_LUTFile lut;
+    QVERIFY(!lut.ReadFile(side(path, formatId, true), false));
+    QCOMPARE(lut.errorString, reason);
+}
+
+// 4 KiB of every byte value, NUL, CR and LF included.
+inline QByteArray binaryGarbage()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes.append(char((i * 97 + 13) & 0xff));
+    return bytes;
+}
+
+// The same as one line in which no number can be read: line ends, digits, signs, points and
+// the letters of inf and nan become NUL bytes.
+inline QByteArray garbageLine()
+{
+    QByteArray bytes = binaryGarbage();
+    for (char &ch : bytes)
+        if (ch == '\n' || ch == '\r' || (ch >= '0' && ch <= '9') || std::strchr("+-.iInNfF", ch))
+            ch = '\0';
+    return bytes;
 }
 
 // Lines of a written file without their line ends (LF or CR LF).

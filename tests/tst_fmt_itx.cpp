@@ -32,21 +32,7 @@ class TestFmtItx : public QObject
 private:
     QTemporaryDir dir;
 
-    QString write(const QByteArray &text, const char *name = "in.itx")
-    {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        if (!TestUtil::writeFile(path, text))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
-    static void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, float y, float z)
-    {
-        const float *v = lut.lut3D[r][g][b];
-        QVERIFY2(qAbs(v[0] - x) < 1e-6f && qAbs(v[1] - y) < 1e-6f && qAbs(v[2] - z) < 1e-6f,
-                 qPrintable(QStringLiteral("node (%1, %2, %3) holds (%4, %5, %6)")
-                                .arg(r).arg(g).arg(b).arg(double(v[0])).arg(double(v[1])).arg(double(v[2]))));
-    }
+    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.itx", text); }
 
 private slots:
     void ownOrderIsRedFastest()
@@ -60,35 +46,12 @@ private slots:
         for (int r = 0; r < 2; ++r)
             for (int g = 0; g < 2; ++g)
                 for (int b = 0; b < 2; ++b)
-                    expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
+                    TestUtil::expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
         QCOMPARE(lut.domainMax3D[0], 1.0f);
     }
 
-    void explicitOrders_data()
-    {
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<int>("blue");     // node index the second line lands on, blue axis
-        QTest::addColumn<int>("red");
-        QTest::addColumn<float>("first");  // element 0 of that node
-        QTest::newRow("RGB, red slowest") << true << true << 1 << 0 << 0.6f;
-        QTest::newRow("BGR, red slowest") << false << true << 1 << 0 << 0.3f;
-        QTest::newRow("RGB, red fastest") << true << false << 0 << 1 << 0.6f;
-        QTest::newRow("BGR, red fastest") << false << false << 0 << 1 << 0.3f;
-    }
-
-    void explicitOrders()
-    {
-        QFETCH(bool, dataRGB);
-        QFETCH(bool, tableRGB);
-        QFETCH(int, blue);
-        QFETCH(int, red);
-        QFETCH(float, first);
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write(goodSample), itxId, false, dataRGB, tableRGB), false));
-        QCOMPARE(lut.lut3D[red][0][blue][0], first);
-        QCOMPARE(lut.lut3D[red][0][blue][1], 0.2f);
-    }
+    void explicitOrders_data() { TestUtil::addSecondNodeRows(0.6f, 0.3f); }
+    void explicitOrders() { TestUtil::checkSecondNode(write(goodSample), itxId); }
 
     void lenientLines()
     {
@@ -109,10 +72,10 @@ private slots:
             "this is not read\n";
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(TestUtil::side(write(text), itxId, true), false), qPrintable(lut.errorString));
-        expectNode(lut, 0, 0, 0, 0.0f, 0.25f, 1.0f);
-        expectNode(lut, 1, 0, 0, 0.5f, 0.25f, 1.0f);
-        expectNode(lut, 0, 1, 0, 0.0f, 1.0f, 0.0f);
-        expectNode(lut, 1, 1, 1, 1.0f, 1.0f, 1.0f);
+        TestUtil::expectNode(lut, 0, 0, 0, 0.0f, 0.25f, 1.0f);
+        TestUtil::expectNode(lut, 1, 0, 0, 0.5f, 0.25f, 1.0f);
+        TestUtil::expectNode(lut, 0, 1, 0, 0.0f, 1.0f, 0.0f);
+        TestUtil::expectNode(lut, 1, 1, 1, 1.0f, 1.0f, 1.0f);
     }
 
     void lastNodeMayBeMissing()
@@ -121,8 +84,8 @@ private slots:
         text.chop(int(qstrlen("0.6 0.7 0.55\n")));
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(TestUtil::side(write(text), itxId, true), false), qPrintable(lut.errorString));
-        expectNode(lut, 1, 1, 1, 0.0f, 0.0f, 0.0f);
-        expectNode(lut, 0, 1, 1, 0.1f, 0.7f, 0.55f);
+        TestUtil::expectNode(lut, 1, 1, 1, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 0, 1, 1, 0.1f, 0.7f, 0.55f);
         QCOMPARE(lut.domainMax3D[2], 1.0f);
     }
 
@@ -156,15 +119,6 @@ private slots:
         const QByteArray truncated = good.left(good.indexOf("0.1 0.7 0.55"));
         const QByteArray cut = good.left(good.indexOf("0.1 0.2 0.55") + 5);   // "0.1 0" ends the file
 
-        // Bytes that never make a number or a line end.
-        QByteArray garbage;
-        for (int i = 0; i < 4096; ++i) {
-            char ch = char((i * 97 + 13) & 0xff);
-            if (ch == '\n' || ch == '\r' || (ch >= '0' && ch <= '9') || strchr("+-.iInN", ch))
-                ch = '\0';
-            garbage.append(ch);
-        }
-
         QTest::newRow("empty file") << QByteArray() << "no LUT_3D_SIZE line";
         QTest::newRow("no size line") << good.mid(good.indexOf("0.1")) << "no LUT_3D_SIZE line";
         QTest::newRow("keyword in lower case") << lowercase << "no LUT_3D_SIZE line";
@@ -176,8 +130,8 @@ private slots:
         QTest::newRow("huge size in a tiny file") << huge << "line 10: the lattice ends after 8 of 16777216 samples";
         QTest::newRow("two nodes missing") << truncated << "line 8: the lattice ends after 6 of 8 samples";
         QTest::newRow("cut inside a line") << cut << "line 7: the lattice ends after 5 of 8 samples";
-        QTest::newRow("binary garbage") << garbage << "no LUT_3D_SIZE line";
-        QTest::newRow("garbage after the header") << QByteArray("LUT_3D_SIZE 2\n") + garbage
+        QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no LUT_3D_SIZE line";
+        QTest::newRow("garbage after the header") << QByteArray("LUT_3D_SIZE 2\n") + TestUtil::garbageLine()
                                                   << "line 2: the lattice ends after 0 of 8 samples";
     }
 
@@ -185,9 +139,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, reason);
-        Read_LUTFile lut;
-        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), itxId, true), false));
-        QCOMPARE(lut.errorString, reason);
+        TestUtil::expectFailure(write(text), itxId, reason);
     }
 
     void corpusFile()
@@ -200,21 +152,13 @@ private slots:
         for (int r = 0; r < 2; ++r)
             for (int g = 0; g < 2; ++g)
                 for (int b = 0; b < 2; ++b)
-                    expectNode(lut, r, g, b, r, g, b);
+                    TestUtil::expectNode(lut, r, g, b, r, g, b);
     }
 
     void writerText()
     {
         Read_LUTFile lut;
-        lut.lut3DSize = 2;
-        Read_LUTFile::Data3DCalloc(&lut.lut3D, 2);
-        for (int r = 0; r < 2; ++r)
-            for (int g = 0; g < 2; ++g)
-                for (int b = 0; b < 2; ++b) {
-                    lut.lut3D[r][g][b][0] = r;
-                    lut.lut3D[r][g][b][1] = g * 0.5f;
-                    lut.lut3D[r][g][b][2] = b * -0.25f;
-                }
+        TestUtil::fillSteps(lut);
         const QString path = dir.filePath(QStringLiteral("out.itx"));
         Write_LUTFile w;
         // A scale asks for integers, which this format does not carry.
@@ -225,38 +169,16 @@ private slots:
             "1.000000 0.000000 0.000000",
             "0.000000 0.500000 0.000000",
             "1.000000 0.500000 0.000000",
-            "0.000000 0.000000 -0.250000",
-            "1.000000 0.000000 -0.250000",
-            "0.000000 0.500000 -0.250000",
-            "1.000000 0.500000 -0.250000",
+            "0.000000 0.000000 0.250000",
+            "1.000000 0.000000 0.250000",
+            "0.000000 0.500000 0.250000",
+            "1.000000 0.500000 0.250000",
         };
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
 
     void roundTrip_data() { TestUtil::addOrderRows(); }
-
-    void roundTrip()
-    {
-        QFETCH(bool, writeDefault);
-        QFETCH(bool, writeData);
-        QFETCH(bool, writeTable);
-        QFETCH(bool, readDefault);
-        QFETCH(bool, readData);
-        QFETCH(bool, readTable);
-        Read_LUTFile original;
-        TestUtil::fillLattice(original, 5);
-        const QString path = dir.filePath(QStringLiteral("trip.itx"));
-        Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(path, itxId, writeDefault, writeData, writeTable), original));
-        Read_LUTFile back;
-        QVERIFY2(back.ReadFile(TestUtil::side(path, itxId, readDefault, readData, readTable), false),
-                 qPrintable(back.errorString));
-        // The format's own order is RGB with red fastest on both sides.
-        const bool wt = writeDefault ? false : writeTable, wd = writeDefault ? true : writeData;
-        const bool rt = readDefault ? false : readTable, rd = readDefault ? true : readData;
-        const QString diff = TestUtil::compareLattice(back, original, wt != rt, wd != rd);
-        QVERIFY2(diff.isEmpty(), qPrintable(diff));
-    }
+    void roundTrip() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.itx")), itxId, true, false); }
 
     void unwritablePath()
     {

@@ -34,21 +34,7 @@ class TestFmtSpi3d : public QObject
 private:
     QTemporaryDir dir;
 
-    QString write(const QByteArray &text, const char *name = "in.spi3d")
-    {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        if (!TestUtil::writeFile(path, text))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
-    static void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, float y, float z)
-    {
-        const float *v = lut.lut3D[r][g][b];
-        QVERIFY2(qAbs(v[0] - x) < 1e-6f && qAbs(v[1] - y) < 1e-6f && qAbs(v[2] - z) < 1e-6f,
-                 qPrintable(QStringLiteral("node (%1, %2, %3) holds (%4, %5, %6)")
-                                .arg(r).arg(g).arg(b).arg(double(v[0])).arg(double(v[1])).arg(double(v[2]))));
-    }
+    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.spi3d", text); }
 
 private slots:
     void linesNameTheirNodes()
@@ -62,34 +48,11 @@ private slots:
         for (int r = 0; r < 2; ++r)
             for (int g = 0; g < 2; ++g)
                 for (int b = 0; b < 2; ++b)
-                    expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
+                    TestUtil::expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
     }
 
-    void explicitOrders_data()
-    {
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<int>("red");      // where the line naming (0, 0, 1) lands
-        QTest::addColumn<int>("blue");
-        QTest::addColumn<float>("first");  // element 0 of that node
-        QTest::newRow("RGB, first index red") << true << true << 0 << 1 << 0.1f;
-        QTest::newRow("BGR, first index red") << false << true << 0 << 1 << 0.55f;
-        QTest::newRow("RGB, first index blue") << true << false << 1 << 0 << 0.1f;
-        QTest::newRow("BGR, first index blue") << false << false << 1 << 0 << 0.55f;
-    }
-
-    void explicitOrders()
-    {
-        QFETCH(bool, dataRGB);
-        QFETCH(bool, tableRGB);
-        QFETCH(int, red);
-        QFETCH(int, blue);
-        QFETCH(float, first);
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write(goodSample), spi3dId, false, dataRGB, tableRGB), false));
-        QCOMPARE(lut.lut3D[red][0][blue][0], first);
-        QCOMPARE(lut.lut3D[red][0][blue][1], 0.2f);
-    }
+    void explicitOrders_data() { TestUtil::addSecondNodeRows(0.1f, 0.55f); }
+    void explicitOrders() { TestUtil::checkSecondNode(write(goodSample), spi3dId); }
 
     void lenientLines()
     {
@@ -111,11 +74,11 @@ private slots:
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(TestUtil::side(write(text), spi3dId, true), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 4);
-        expectNode(lut, 1, 2, 3, 0.5f, 1.0f, 0.0f);
-        expectNode(lut, 3, 3, 3, 0.25f, 1.0f, 0.0f);
-        expectNode(lut, 2, 2, 2, 0.9f, 0.8f, 0.7f);
-        expectNode(lut, 0, 0, 0, 0.0f, 0.0f, 0.0f);
-        expectNode(lut, 3, 2, 1, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 1, 2, 3, 0.5f, 1.0f, 0.0f);
+        TestUtil::expectNode(lut, 3, 3, 3, 0.25f, 1.0f, 0.0f);
+        TestUtil::expectNode(lut, 2, 2, 2, 0.9f, 0.8f, 0.7f);
+        TestUtil::expectNode(lut, 0, 0, 0, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 3, 2, 1, 0.0f, 0.0f, 0.0f);
         QCOMPARE(lut.domainMax3D[1], 1.0f);
     }
 
@@ -126,8 +89,8 @@ private slots:
         QVERIFY(lut.ReadFile(TestUtil::side(write("SPILUT 1.0\n3 3\n256 256 256\n255 0 7 0.5 0.25 1\n"), spi3dId, true),
                              false));
         QCOMPARE(lut.lut3DSize, 256);
-        expectNode(lut, 255, 0, 7, 0.5f, 0.25f, 1.0f);
-        expectNode(lut, 7, 0, 255, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 255, 0, 7, 0.5f, 0.25f, 1.0f);
+        TestUtil::expectNode(lut, 7, 0, 255, 0.0f, 0.0f, 0.0f);
     }
 
     void headerOnly()
@@ -145,14 +108,10 @@ private slots:
         const QByteArray good(goodSample);
         auto variant = [&good](const char *from, const char *to) { return QByteArray(good).replace(from, to); };
 
-        QByteArray garbage;
-        for (int i = 0; i < 4096; ++i)
-            garbage.append(char((i * 97 + 13) & 0xff));
-
         QTest::newRow("empty file") << QByteArray() << "no SPILUT line";
         QTest::newRow("no signature") << variant("SPILUT 1.0\n", "") << "no SPILUT line";
         QTest::newRow("signature in lower case") << variant("SPILUT", "spilut") << "no SPILUT line";
-        QTest::newRow("binary garbage") << garbage << "no SPILUT line";
+        QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no SPILUT line";
         QTest::newRow("nothing after the signature") << QByteArray("SPILUT 1.0\n\n")
                                                      << "no channel count line after SPILUT";
         QTest::newRow("no size line") << QByteArray("SPILUT 1.0\n3 3\nno numbers\n") << "no lattice size line";
@@ -179,9 +138,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, reason);
-        Read_LUTFile lut;
-        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), spi3dId, true), false));
-        QCOMPARE(lut.errorString, reason);
+        TestUtil::expectFailure(write(text), spi3dId, reason);
     }
 
     void corpusFile()
@@ -193,26 +150,18 @@ private slots:
                               false),
                  qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 3);
-        expectNode(lut, 0, 0, 0, 0.0f, 0.004887586f, 0.073313783f);
-        expectNode(lut, 0, 2, 1, 0.0f, 1.0f, 0.097751711f);
-        expectNode(lut, 1, 1, 1, 0.3714565f, 0.391006843f, 0.391006843f);
-        expectNode(lut, 1, 2, 0, 0.518084066f, 1.0f, 0.0f);
-        expectNode(lut, 2, 0, 0, 1.0f, 0.0f, 0.0f);
-        expectNode(lut, 2, 2, 2, 1.0f, 0.879765396f, 1.0f);
+        TestUtil::expectNode(lut, 0, 0, 0, 0.0f, 0.004887586f, 0.073313783f);
+        TestUtil::expectNode(lut, 0, 2, 1, 0.0f, 1.0f, 0.097751711f);
+        TestUtil::expectNode(lut, 1, 1, 1, 0.3714565f, 0.391006843f, 0.391006843f);
+        TestUtil::expectNode(lut, 1, 2, 0, 0.518084066f, 1.0f, 0.0f);
+        TestUtil::expectNode(lut, 2, 0, 0, 1.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 2, 2, 2, 1.0f, 0.879765396f, 1.0f);
     }
 
     void writerText()
     {
         Read_LUTFile lut;
-        lut.lut3DSize = 2;
-        Read_LUTFile::Data3DCalloc(&lut.lut3D, 2);
-        for (int r = 0; r < 2; ++r)
-            for (int g = 0; g < 2; ++g)
-                for (int b = 0; b < 2; ++b) {
-                    lut.lut3D[r][g][b][0] = r;
-                    lut.lut3D[r][g][b][1] = g * 0.5f;
-                    lut.lut3D[r][g][b][2] = b * 0.25f;
-                }
+        TestUtil::fillSteps(lut);
         const QString path = dir.filePath(QStringLiteral("out.spi3d"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(path, spi3dId, true, false, false, 1023), lut));
@@ -233,29 +182,7 @@ private slots:
     }
 
     void roundTrip_data() { TestUtil::addOrderRows(); }
-
-    void roundTrip()
-    {
-        QFETCH(bool, writeDefault);
-        QFETCH(bool, writeData);
-        QFETCH(bool, writeTable);
-        QFETCH(bool, readDefault);
-        QFETCH(bool, readData);
-        QFETCH(bool, readTable);
-        Read_LUTFile original;
-        TestUtil::fillLattice(original, 5);
-        const QString path = dir.filePath(QStringLiteral("trip.spi3d"));
-        Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(path, spi3dId, writeDefault, writeData, writeTable), original));
-        Read_LUTFile back;
-        QVERIFY2(back.ReadFile(TestUtil::side(path, spi3dId, readDefault, readData, readTable), false),
-                 qPrintable(back.errorString));
-        // The format's own order is RGB with red slowest on both sides.
-        const bool wt = writeDefault || writeTable, wd = writeDefault || writeData;
-        const bool rt = readDefault || readTable, rd = readDefault || readData;
-        const QString diff = TestUtil::compareLattice(back, original, wt != rt, wd != rd);
-        QVERIFY2(diff.isEmpty(), qPrintable(diff));
-    }
+    void roundTrip() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.spi3d")), spi3dId, true, true); }
 };
 
 QTEST_GUILESS_MAIN(TestFmtSpi3d)

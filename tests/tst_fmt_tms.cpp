@@ -33,28 +33,6 @@ const char good3D[] =
     "0.6 0.7 0.3\n"
     "0.6 0.7 0.55\n";
 
-// Bytes of every value, line ends included, none of which makes a "From" or "Length" line.
-QByteArray garbage()
-{
-    QByteArray bytes;
-    for (int i = 0; i < 4096; ++i)
-        bytes.append(char((i * 97 + 13) & 0xff));
-    return bytes;
-}
-
-// One line of bytes that never make a number.
-QByteArray noNumbers()
-{
-    QByteArray bytes;
-    for (int i = 0; i < 4096; ++i) {
-        char ch = char((i * 97 + 13) & 0xff);
-        if (ch == '\n' || ch == '\r' || (ch >= '0' && ch <= '9') || strchr("+-.iInN", ch))
-            ch = '\0';
-        bytes.append(ch);
-    }
-    return bytes;
-}
-
 }
 
 class TestFmtTms : public QObject
@@ -64,27 +42,11 @@ class TestFmtTms : public QObject
 private:
     QTemporaryDir dir;
 
-    QString write(const QByteArray &text, const char *name = "in.tms")
-    {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        if (!TestUtil::writeFile(path, text))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
+    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.tms", text); }
 
-    static void expect3(const float *v, float x, float y, float z, const QString &what)
-    {
-        QVERIFY2(qAbs(v[0] - x) < 1e-6f && qAbs(v[1] - y) < 1e-6f && qAbs(v[2] - z) < 1e-6f,
-                 qPrintable(QStringLiteral("%1 holds (%2, %3, %4)")
-                                .arg(what).arg(double(v[0])).arg(double(v[1])).arg(double(v[2]))));
-    }
     static void expectEntry(const Read_LUTFile &lut, int e, float x, float y, float z)
     {
-        expect3(lut.lut1D[e], x, y, z, QStringLiteral("entry %1").arg(e));
-    }
-    static void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, float y, float z)
-    {
-        expect3(lut.lut3D[r][g][b], x, y, z, QStringLiteral("node (%1, %2, %3)").arg(r).arg(g).arg(b));
+        TestUtil::expectTriple(lut.lut1D[e], x, y, z, QStringLiteral("entry %1").arg(e));
     }
 
 private slots:
@@ -179,7 +141,7 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << "no Length line";
         QTest::newRow("no Length line") << variant("Length 4\n", "") << "no Length line";
         QTest::newRow("Length in lower case") << variant("Length", "length") << "no Length line";
-        QTest::newRow("binary garbage") << garbage() << "no Length line";
+        QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no Length line";
         QTest::newRow("Length without number") << variant("Length 4", "Length four") << "line 2: Length has no number";
         QTest::newRow("Length 0") << variant("Length 4", "Length 0") << "line 2: 1D size 0 is outside 1 to 1048576";
         QTest::newRow("negative Length") << variant("Length 4", "Length -4")
@@ -192,7 +154,7 @@ private slots:
                                           << "line 5: only 3 sample lines for Length 4";
         QTest::newRow("one sample too many") << good + "0.5 0.5 0.5\n\n1 1 1\n"
                                              << "line 7: more than Length 4 sample lines (6)";
-        QTest::newRow("garbage samples") << QByteArray("From 0 1\nLength 2\n") + noNumbers()
+        QTest::newRow("garbage samples") << QByteArray("From 0 1\nLength 2\n") + TestUtil::garbageLine()
                                          << "line 3: only 0 sample lines for Length 2";
         QTest::newRow("empty From range") << variant("From 0.0 1.0", "From 0.5 0.5")
                                           << "line 1: the From range 0.5 to 0.5 has no positive width";
@@ -208,9 +170,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, reason);
-        Read_LUTFile lut;
-        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), tms1dId, true), false));
-        QCOMPARE(lut.errorString, reason);
+        TestUtil::expectFailure(write(text), tms1dId, reason);
     }
 
     // ---- .tms3d reader
@@ -226,34 +186,11 @@ private slots:
         for (int r = 0; r < 2; ++r)
             for (int g = 0; g < 2; ++g)
                 for (int b = 0; b < 2; ++b)
-                    expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
+                    TestUtil::expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
     }
 
-    void orders3D_data()
-    {
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<int>("red");      // where the second line lands
-        QTest::addColumn<int>("blue");
-        QTest::addColumn<float>("first");  // element 0 of that node
-        QTest::newRow("RGB, red slowest") << true << true << 0 << 1 << 0.1f;
-        QTest::newRow("BGR, red slowest") << false << true << 0 << 1 << 0.55f;
-        QTest::newRow("RGB, red fastest") << true << false << 1 << 0 << 0.1f;
-        QTest::newRow("BGR, red fastest") << false << false << 1 << 0 << 0.55f;
-    }
-
-    void orders3D()
-    {
-        QFETCH(bool, dataRGB);
-        QFETCH(bool, tableRGB);
-        QFETCH(int, red);
-        QFETCH(int, blue);
-        QFETCH(float, first);
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write(good3D), tms3dId, false, dataRGB, tableRGB), false));
-        QCOMPARE(lut.lut3D[red][0][blue][0], first);
-        QCOMPARE(lut.lut3D[red][0][blue][1], 0.2f);
-    }
+    void orders3D_data() { TestUtil::addSecondNodeRows(0.1f, 0.55f); }
+    void orders3D() { TestUtil::checkSecondNode(write(good3D), tms3dId); }
 
     void everyLineIsANode()
     {
@@ -271,11 +208,11 @@ private slots:
             "not read at all\n";
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false), qPrintable(lut.errorString));
-        expectNode(lut, 0, 0, 0, 1.0f, 0.0f, 1.0f);
-        expectNode(lut, 0, 0, 1, 0.0f, 0.0f, 0.0f);
-        expectNode(lut, 0, 1, 0, 0.2f, 0.4f, 0.0f);
-        expectNode(lut, 0, 1, 1, 0.0f, 0.0f, 0.0f);
-        expectNode(lut, 1, 1, 1, 0.5f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 0, 0, 0, 1.0f, 0.0f, 1.0f);
+        TestUtil::expectNode(lut, 0, 0, 1, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 0, 1, 0, 0.2f, 0.4f, 0.0f);
+        TestUtil::expectNode(lut, 0, 1, 1, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 1, 1, 1, 0.5f, 0.0f, 0.0f);
         QCOMPARE(lut.domainMax3D[0], 1.0f);
     }
 
@@ -287,9 +224,9 @@ private slots:
         Read_LUTFile lut;
         QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 17);
-        expectNode(lut, 0, 5, 14, 0.5f, 0.25f, 1.0f);   // node 99
-        expectNode(lut, 0, 5, 15, 0.0f, 0.0f, 0.0f);    // node 100
-        expectNode(lut, 16, 16, 16, 0.0f, 0.0f, 0.0f);
+        TestUtil::expectNode(lut, 0, 5, 14, 0.5f, 0.25f, 1.0f);   // node 99
+        TestUtil::expectNode(lut, 0, 5, 15, 0.0f, 0.0f, 0.0f);    // node 100
+        TestUtil::expectNode(lut, 16, 16, 16, 0.0f, 0.0f, 0.0f);
     }
 
     void headerOnly3D()
@@ -309,7 +246,7 @@ private slots:
 
         QTest::newRow("empty file") << QByteArray() << "no Length line";
         QTest::newRow("no Length line") << variant("Length 2\n", "") << "no Length line";
-        QTest::newRow("binary garbage") << garbage() << "no Length line";
+        QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no Length line";
         QTest::newRow("Length without number") << variant("Length 2", "Length") << "line 2: Length has no number";
         QTest::newRow("Length 0") << variant("Length 2", "Length 0") << "line 2: 3D size 0 is outside 1 to 256";
         QTest::newRow("Length beyond the limit") << variant("Length 2", "Length 257")
@@ -322,10 +259,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, reason);
-        Read_LUTFile lut;
-        QVERIFY(!lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false));
-        QCOMPARE(lut.errorString, reason);
-        QVERIFY(!lut.lut3D);
+        TestUtil::expectFailure(write(text), tms3dId, reason);
     }
 
     // ---- writers
@@ -362,15 +296,7 @@ private slots:
     void writer3DText()
     {
         Read_LUTFile lut;
-        lut.lut3DSize = 2;
-        Read_LUTFile::Data3DCalloc(&lut.lut3D, 2);
-        for (int r = 0; r < 2; ++r)
-            for (int g = 0; g < 2; ++g)
-                for (int b = 0; b < 2; ++b) {
-                    lut.lut3D[r][g][b][0] = r;
-                    lut.lut3D[r][g][b][1] = g * 0.5f;
-                    lut.lut3D[r][g][b][2] = b * 0.25f;
-                }
+        TestUtil::fillSteps(lut);
         const QString path = dir.filePath(QStringLiteral("out.tms3d"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(path, tms3dId, true, false, false, 255), lut));
@@ -416,29 +342,7 @@ private slots:
     }
 
     void roundTrip3D_data() { TestUtil::addOrderRows(); }
-
-    void roundTrip3D()
-    {
-        QFETCH(bool, writeDefault);
-        QFETCH(bool, writeData);
-        QFETCH(bool, writeTable);
-        QFETCH(bool, readDefault);
-        QFETCH(bool, readData);
-        QFETCH(bool, readTable);
-        Read_LUTFile original;
-        TestUtil::fillLattice(original, 5);
-        const QString path = dir.filePath(QStringLiteral("trip.tms3d"));
-        Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(path, tms3dId, writeDefault, writeData, writeTable), original));
-        Read_LUTFile back;
-        QVERIFY2(back.ReadFile(TestUtil::side(path, tms3dId, readDefault, readData, readTable), false),
-                 qPrintable(back.errorString));
-        // The format's own order is RGB with red slowest on both sides.
-        const bool wt = writeDefault || writeTable, wd = writeDefault || writeData;
-        const bool rt = readDefault || readTable, rd = readDefault || readData;
-        const QString diff = TestUtil::compareLattice(back, original, wt != rt, wd != rd);
-        QVERIFY2(diff.isEmpty(), qPrintable(diff));
-    }
+    void roundTrip3D() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.tms3d")), tms3dId, true, true); }
 };
 
 QTEST_GUILESS_MAIN(TestFmtTms)
