@@ -412,33 +412,20 @@ inline void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, fl
     expectTriple(lut.lut3D[r][g][b], x, y, z, QStringLiteral("node (%1, %2, %3)").arg(r).arg(g).arg(b));
 }
 
-// Rows for where the second sample of a file, which the lattice counters (0, 0, 1) name,
-// lands under each explicit order, and which of its numbers comes first; see checkSecondNode.
-inline void addSecondNodeRows(float firstNumber, float thirdNumber)
+// Read a 2-point sample whose node (r, g, b) holds (0.1 + r/2, 0.2 + g/2, 0.3 + b/4) with the
+// format's own orders (asked for with the opposite flags, which must give way to them).
+inline void checkOwnOrderSample(const QString &path, int formatId, bool ownDataRGB, bool ownTableRGB)
 {
-    QTest::addColumn<bool>("dataRGB");
-    QTest::addColumn<bool>("tableRGB");
-    QTest::addColumn<int>("red");
-    QTest::addColumn<int>("blue");
-    QTest::addColumn<float>("element0");
-    QTest::newRow("RGB, red slowest") << true << true << 0 << 1 << firstNumber;
-    QTest::newRow("BGR, red slowest") << false << true << 0 << 1 << thirdNumber;
-    QTest::newRow("RGB, red fastest") << true << false << 1 << 0 << firstNumber;
-    QTest::newRow("BGR, red fastest") << false << false << 1 << 0 << thirdNumber;
-}
-
-inline void checkSecondNode(const QString &path, int formatId)
-{
-    QFETCH(bool, dataRGB);
-    QFETCH(bool, tableRGB);
-    QFETCH(int, red);
-    QFETCH(int, blue);
-    QFETCH(float, element0);
     Read_LUTFile lut;
-    QVERIFY2(lut.ReadFile(side(path, formatId, false, dataRGB, tableRGB), false), qPrintable(lut.errorString));
-    QCOMPARE(lut.dataOrderRGB, dataRGB);
-    QCOMPARE(lut.tableOrderRGB, tableRGB);
-    QCOMPARE(lut.lut3D[red][0][blue][0], element0);
+    QVERIFY2(lut.ReadFile(side(path, formatId, true, !ownDataRGB, !ownTableRGB), false), qPrintable(lut.errorString));
+    QCOMPARE(lut.lut3DSize, 2);
+    QCOMPARE(lut.dataOrderRGB, ownDataRGB);
+    QCOMPARE(lut.tableOrderRGB, ownTableRGB);
+    for (int r = 0; r < 2; ++r)
+        for (int g = 0; g < 2; ++g)
+            for (int b = 0; b < 2; ++b)
+                expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
+    QCOMPARE(lut.domainMax3D[0], 1.0f);
 }
 
 // Write `text` into `dir` under `name`; the path.

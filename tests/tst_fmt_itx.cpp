@@ -35,23 +35,7 @@ private:
     QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.itx", text); }
 
 private slots:
-    void ownOrderIsRedFastest()
-    {
-        Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(goodSample), itxId, true, false, true), false),
-                 qPrintable(lut.errorString));
-        QCOMPARE(lut.lut3DSize, 2);
-        QCOMPARE(lut.dataOrderRGB, true);
-        QCOMPARE(lut.tableOrderRGB, false);
-        for (int r = 0; r < 2; ++r)
-            for (int g = 0; g < 2; ++g)
-                for (int b = 0; b < 2; ++b)
-                    TestUtil::expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
-        QCOMPARE(lut.domainMax3D[0], 1.0f);
-    }
-
-    void explicitOrders_data() { TestUtil::addSecondNodeRows(0.6f, 0.3f); }
-    void explicitOrders() { TestUtil::checkSecondNode(write(goodSample), itxId); }
+    void ownOrderIsRedFastest() { TestUtil::checkOwnOrderSample(write(goodSample), itxId, true, false); }
 
     void lenientLines()
     {
@@ -102,32 +86,21 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("reason");
         const QByteArray good(goodSample);
-        QByteArray noNumber = good;
-        noNumber.replace("LUT_3D_SIZE 2", "LUT_3D_SIZE two");
-        QByteArray zero = good;
-        zero.replace("LUT_3D_SIZE 2", "LUT_3D_SIZE 0");
-        QByteArray negative = good;
-        negative.replace("LUT_3D_SIZE 2", "LUT_3D_SIZE -2");
-        QByteArray tooLarge = good;
-        tooLarge.replace("LUT_3D_SIZE 2", "LUT_3D_SIZE 257");
-        QByteArray huge = good;
-        huge.replace("LUT_3D_SIZE 2", "LUT_3D_SIZE 256");
-        QByteArray lowercase = good;
-        lowercase.replace("LUT_3D_SIZE", "lut_3d_size");
-        QByteArray indented = good;
-        indented.replace("LUT_3D_SIZE", "# LUT_3D_SIZE");
+        auto variant = [&good](const char *from, const char *to) { return QByteArray(good).replace(from, to); };
         const QByteArray truncated = good.left(good.indexOf("0.1 0.7 0.55"));
         const QByteArray cut = good.left(good.indexOf("0.1 0.2 0.55") + 5);   // "0.1 0" ends the file
 
         QTest::newRow("empty file") << QByteArray() << "no LUT_3D_SIZE line";
         QTest::newRow("no size line") << good.mid(good.indexOf("0.1")) << "no LUT_3D_SIZE line";
-        QTest::newRow("keyword in lower case") << lowercase << "no LUT_3D_SIZE line";
-        QTest::newRow("keyword in a comment") << indented << "no LUT_3D_SIZE line";
-        QTest::newRow("size without number") << noNumber << "line 2: LUT_3D_SIZE has no number";
-        QTest::newRow("size 0") << zero << "line 2: 3D size 0 is outside 1 to 256";
-        QTest::newRow("negative size") << negative << "line 2: 3D size -2 is outside 1 to 256";
-        QTest::newRow("size beyond the limit") << tooLarge << "line 2: 3D size 257 is outside 1 to 256";
-        QTest::newRow("huge size in a tiny file") << huge << "line 10: the lattice ends after 8 of 16777216 samples";
+        QTest::newRow("keyword in lower case") << variant("LUT_3D_SIZE", "lut_3d_size") << "no LUT_3D_SIZE line";
+        QTest::newRow("keyword in a comment") << variant("LUT_3D_SIZE", "# LUT_3D_SIZE") << "no LUT_3D_SIZE line";
+        QTest::newRow("size without number") << variant("SIZE 2", "SIZE two") << "line 2: LUT_3D_SIZE has no number";
+        QTest::newRow("size 0") << variant("SIZE 2", "SIZE 0") << "line 2: 3D size 0 is outside 1 to 256";
+        QTest::newRow("negative size") << variant("SIZE 2", "SIZE -2") << "line 2: 3D size -2 is outside 1 to 256";
+        QTest::newRow("size beyond the limit") << variant("SIZE 2", "SIZE 257")
+                                               << "line 2: 3D size 257 is outside 1 to 256";
+        QTest::newRow("huge size in a tiny file") << variant("SIZE 2", "SIZE 256")
+                                                  << "line 10: the lattice ends after 8 of 16777216 samples";
         QTest::newRow("two nodes missing") << truncated << "line 8: the lattice ends after 6 of 8 samples";
         QTest::newRow("cut inside a line") << cut << "line 7: the lattice ends after 5 of 8 samples";
         QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no LUT_3D_SIZE line";

@@ -37,22 +37,7 @@ private:
     QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.spi3d", text); }
 
 private slots:
-    void linesNameTheirNodes()
-    {
-        Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(goodSample), spi3dId, true, false, false), false),
-                 qPrintable(lut.errorString));
-        QCOMPARE(lut.lut3DSize, 2);
-        QCOMPARE(lut.dataOrderRGB, true);
-        QCOMPARE(lut.tableOrderRGB, true);
-        for (int r = 0; r < 2; ++r)
-            for (int g = 0; g < 2; ++g)
-                for (int b = 0; b < 2; ++b)
-                    TestUtil::expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
-    }
-
-    void explicitOrders_data() { TestUtil::addSecondNodeRows(0.1f, 0.55f); }
-    void explicitOrders() { TestUtil::checkSecondNode(write(goodSample), spi3dId); }
+    void linesNameTheirNodes() { TestUtil::checkOwnOrderSample(write(goodSample), spi3dId, true, true); }
 
     void lenientLines()
     {

@@ -64,30 +64,6 @@ private slots:
         expectEntry(lut, 3, 1.0f, 1.0f, 1.0f);
     }
 
-    void orders1D_data()
-    {
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<bool>("tableRGB");
-        QTest::addColumn<bool>("reversed");
-        QTest::newRow("RGB, red slowest") << true << true << false;
-        QTest::newRow("BGR, red slowest") << false << true << true;
-        QTest::newRow("RGB, red fastest") << true << false << true;
-        QTest::newRow("BGR, red fastest") << false << false << false;
-    }
-
-    void orders1D()
-    {
-        QFETCH(bool, dataRGB);
-        QFETCH(bool, tableRGB);
-        QFETCH(bool, reversed);
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write(good1D), tms1dId, false, dataRGB, tableRGB), false));
-        if (reversed)
-            expectEntry(lut, 1, 0.75f, 0.5f, 0.25f);
-        else
-            expectEntry(lut, 1, 0.25f, 0.5f, 0.75f);
-    }
-
     void fromRange1D()
     {
         // The From range is also the range of the samples: clamped to it and divided by its
@@ -175,22 +151,7 @@ private slots:
 
     // ---- .tms3d reader
 
-    void read3D()
-    {
-        Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(good3D), tms3dId, true, false, false), false),
-                 qPrintable(lut.errorString));
-        QCOMPARE(lut.lut3DSize, 2);
-        QCOMPARE(lut.dataOrderRGB, true);
-        QCOMPARE(lut.tableOrderRGB, true);
-        for (int r = 0; r < 2; ++r)
-            for (int g = 0; g < 2; ++g)
-                for (int b = 0; b < 2; ++b)
-                    TestUtil::expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
-    }
-
-    void orders3D_data() { TestUtil::addSecondNodeRows(0.1f, 0.55f); }
-    void orders3D() { TestUtil::checkSecondNode(write(good3D), tms3dId); }
+    void read3D() { TestUtil::checkOwnOrderSample(write(good3D), tms3dId, true, true); }
 
     void everyLineIsANode()
     {
@@ -264,21 +225,8 @@ private slots:
 
     // ---- writers
 
-    void writer1DText_data()
-    {
-        QTest::addColumn<bool>("defaultOrder");
-        QTest::addColumn<bool>("dataRGB");
-        QTest::addColumn<QByteArray>("second");
-        QTest::newRow("own order") << true << false << QByteArray("1 0.5 0.25 ");
-        QTest::newRow("RGB") << false << true << QByteArray("1 0.5 0.25 ");
-        QTest::newRow("BGR") << false << false << QByteArray("0.25 0.5 1 ");
-    }
-
     void writer1DText()
     {
-        QFETCH(bool, defaultOrder);
-        QFETCH(bool, dataRGB);
-        QFETCH(QByteArray, second);
         Read_LUTFile lut;
         lut.lut1DSize = 2;
         Read_LUTFile::Data1DCalloc(&lut.lut1D, 2);
@@ -288,8 +236,8 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.tms1d"));
         Write_LUTFile w;
         // A scale asks for integers, which these formats do not carry.
-        QVERIFY(w.WriteFile(TestUtil::side(path, tms1dId, defaultOrder, dataRGB, false, 1023), lut));
-        const QList<QByteArray> expected = {"From 0.0 1.0", "Length 2", "0 0 0 ", second};
+        QVERIFY(w.WriteFile(TestUtil::side(path, tms1dId, true, false, false, 1023), lut));
+        const QList<QByteArray> expected = {"From 0.0 1.0", "Length 2", "0 0 0 ", "1 0.5 0.25 "};
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
 
