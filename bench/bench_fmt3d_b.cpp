@@ -1,12 +1,11 @@
 // Reading and writing speed of .itx, .spi3d, .tms1d and .tms3d, beside the .cube reader on the
 // same lattices as the reference (bytes per second of file text).
-#include <benchmark/benchmark.h>
+#include "benchmain.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <cstdio>
 #include <map>
 
 #include "lut/lutfile_st.h"
@@ -118,16 +117,4 @@ BENCHMARK_CAPTURE(BM_Write, spi3d, spi3dId)->Arg(33)->Unit(benchmark::kMilliseco
 BENCHMARK_CAPTURE(BM_Write, tms3d, tms3dId)->Arg(33)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Write, tms1d, tms1dId)->Arg(35937)->Unit(benchmark::kMillisecond);
 
-// The readers' diagnostic lines would otherwise be timed and fill the terminal.
-int main(int argc, char **argv)
-{
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-        if (type != QtDebugMsg)
-            fprintf(stderr, "%s\n", qPrintable(msg));
-    });
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+LUTWRIGHT_BENCH_MAIN()

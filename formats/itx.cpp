@@ -9,7 +9,8 @@
 //
 // Other header lines are ignored. A node line that gives fewer than three numbers keeps the
 // previous line's later values; a line whose first number does not parse is skipped. A file
-// may lack its last node (left at zero), but no more. Values outside 0 to 1 are clamped.
+// may lack its last node (left at zero), but no more, and needs one node at least. Values
+// outside 0 to 1 are clamped.
 // The writer prints "LUT_3D_SIZE n" and the lattice, always as floats.
 
 #include <QDebug>
@@ -76,9 +77,11 @@ bool Read_LUTFile::Read_Itx(QString path, bool headerOnly)
                 if (!got) {
                     for (float &m : domainMax3D)
                         m = 1.0f;
-                    if (outer == n - 1 && middle == n - 1 && inner == n - 1)
-                        return true;
+                    // One missing last node is tolerated; a lattice without any sample (a
+                    // one-point lattice whose only line is missing) is not a table.
                     const qint64 filled = (qint64(outer) * n + middle) * n + inner;
+                    if (outer == n - 1 && middle == n - 1 && inner == n - 1 && filled > 0)
+                        return true;
                     return failAt(r, QStringLiteral("the lattice ends after %1 of %2 samples")
                                          .arg(filled).arg(qint64(n) * n * n));
                 }

@@ -7,10 +7,11 @@
 //   0 0 1 0.000000 0.000000 1.000000
 //   ...                       (any order; a node named twice keeps the later line)
 //
-// Nodes that no line names stay zero. A line naming a node outside the lattice makes the
-// file fail: it is damaged, and a table with that node silently missing would look valid.
-// Fields a short line does not give keep the previous line's values. Values outside 0 to 1
-// are clamped. The writer lists every node, red index slowest, always as floats.
+// Nodes that no line names stay zero, but a file must name one at least. A line naming a
+// node outside the lattice makes the file fail: it is damaged, and a table with that node
+// silently missing would look valid. Fields a short line does not give keep the previous
+// line's values. Values outside 0 to 1 are clamped. The writer lists every node, red index
+// slowest, always as floats.
 
 #include <QDebug>
 
@@ -92,9 +93,11 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
     const int n = lut3DSize;
     int index[3] = {0, 0, 0};
     float f[3] = {0.0f, 0.0f, 0.0f};
+    bool named = false;
     while (r.nextNonEmpty()) {
         if (scanNodeLine(r, index, f) < 1)
             continue;
+        named = true;
         for (int axis = 0; axis < 3; ++axis) {
             if (unsigned(index[axis]) >= unsigned(n))
                 return failAt(r, QStringLiteral("node (%1, %2, %3) is outside the %4-point lattice")
@@ -104,6 +107,8 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
     }
     for (float &m : domainMax3D)
         m = 1.0f;
+    if (!named)
+        return failAt(r, QStringLiteral("no node lines after the lattice size"));
     return true;
 }
 

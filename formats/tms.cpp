@@ -11,7 +11,7 @@
 // and divided by its width. A "From" line with one number leaves the upper end at 1.
 // .tms1d needs exactly Length sample lines (blank and non-numeric lines do not count).
 // .tms3d takes one line per node: a blank or non-numeric line leaves its node zero, and a
-// file that ends early leaves the remaining nodes zero.
+// file that ends early leaves the remaining nodes zero (but one sample at least is needed).
 // The writers print "From 0.0 1.0" and the "Length" line; .tms1d samples in the shortest
 // general form, .tms3d samples in fixed notation.
 
@@ -118,15 +118,21 @@ bool Read_LUTFile::Read_TMS3D(QString path, bool headerOnly)
     const int n = lut3DSize;
     float f[3] = {0.0f, 0.0f, 0.0f};
     bool more = true;
+    bool stored = false;
     for (int i = 0; i < n && more; ++i)
         for (int j = 0; j < n && more; ++j)
             for (int k = 0; k < n && more; ++k) {
                 more = r.next();
-                if (more && !r.isEmpty() && NumScan::scanFloats(r.data(), r.size(), f, 3) >= 1)
+                if (more && !r.isEmpty() && NumScan::scanFloats(r.data(), r.size(), f, 3) >= 1) {
                     White3D(i, j, k, f[0], f[1], f[2], domainMin3D, domainMax3D);
+                    stored = true;
+                }
             }
     for (float &m : domainMax3D)
         m = 1.0f;
+    // A short file is a table; a file without a single sample is not.
+    if (!stored)
+        return failAt(r, QStringLiteral("no sample lines after Length"));
     return true;
 }
 

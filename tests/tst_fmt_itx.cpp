@@ -101,6 +101,8 @@ private slots:
                                                << "line 2: 3D size 257 is outside 1 to 256";
         QTest::newRow("huge size in a tiny file") << variant("SIZE 2", "SIZE 256")
                                                   << "line 10: the lattice ends after 8 of 16777216 samples";
+        QTest::newRow("only node missing") << QByteArray("LUT_3D_SIZE 1\n# none\n")
+                                           << "line 2: the lattice ends after 0 of 1 samples";
         QTest::newRow("two nodes missing") << truncated << "line 8: the lattice ends after 6 of 8 samples";
         QTest::newRow("cut inside a line") << cut << "line 7: the lattice ends after 5 of 8 samples";
         QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no LUT_3D_SIZE line";

@@ -108,6 +108,8 @@ private slots:
         QTest::newRow("negative size") << variant("2 2 2\n", "-2 -2 -2\n") << "line 3: 3D size -2 is outside 1 to 256";
         QTest::newRow("size beyond the limit") << variant("2 2 2\n", "257 257 257\n")
                                                << "line 3: 3D size 257 is outside 1 to 256";
+        QTest::newRow("no node lines") << QByteArray("SPILUT 1.0\n3 3\n2 2 2\n# none\n\n")
+                                       << "line 5: no node lines after the lattice size";
         QTest::newRow("index equal to the size") << variant("1 0 1 0.6", "1 0 2 0.6")
                                                  << "line 11: node (1, 0, 2) is outside the 2-point lattice";
         QTest::newRow("negative index") << variant("0 1 0 0.1", "0 -1 0 0.1")

@@ -212,6 +212,10 @@ private slots:
         QTest::newRow("Length 0") << variant("Length 2", "Length 0") << "line 2: 3D size 0 is outside 1 to 256";
         QTest::newRow("Length beyond the limit") << variant("Length 2", "Length 257")
                                                  << "line 2: 3D size 257 is outside 1 to 256";
+        QTest::newRow("no sample lines") << QByteArray("From 0 1\nLength 2\n\n\n")
+                                         << "line 4: no sample lines after Length";
+        QTest::newRow("garbage samples") << QByteArray("From 0 1\nLength 2\n") + TestUtil::garbageLine()
+                                         << "line 3: no sample lines after Length";
         QTest::newRow("empty From range") << variant("From 0.0 1.0", "From 1 1")
                                           << "line 1: the From range 1 to 1 has no positive width";
     }
