@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,48 +256,9 @@ inline bool sameLattice(const Read_LUTFile &a, const Read_LUTFile &b)
         && std::memcmp(a.lut3D.data(), b.lut3D.data(), a.lut3D.floatCount() * sizeof(float)) == 0;
 }
 
-}
+// ---- Round trips, damaged files and expected nodes of the format tests.
 
-#endif
-
-// Helpers of the format tests: sides of a conversion, tables of known values, and the
-// comparison of a table read back with the one written.
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <cmath>
-#include <cstring>
-
-#include "lut/lutfile_st.h"
-#include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
-
-namespace TestUtil {
-
-inline LUTFILE_ST side(const QString &path, int formatId, bool defaultOrder, bool dataRGB = true,
-                       bool tableRGB = true, qint64 scale = 1)
-{
-    LUTFILE_ST s;
-    s.path = path;
-    s.formatId = formatId;
-    s.defaultOrder = defaultOrder;
-    s.dataOrderRGB = dataRGB;
-    s.tableOrderRGB = tableRGB;
-    s.scale = scale;
-    return s;
-}
-
-// Distinct values in [0, 1) that need all six decimals; the same for the same seed.
-inline void fillLattice(Read_LUTFile &lut, int n, quint32 seed = 1)
-{
-    QRandomGenerator gen(seed);
-    lut.lut3DSize = n;
-    Read_LUTFile::Data3DCalloc(&lut.lut3D, n);
-    for (std::size_t i = 0; i < lut.lut3D.floatCount(); ++i)
-        lut.lut3D.data()[i] = float(gen.generateDouble());
-}
-
+// A 1D table of n random entries in [0, 1), the same for the same seed.
 inline void fill1D(Read_LUTFile &lut, int n, quint32 seed = 1)
 {
     QRandomGenerator gen(seed);
@@ -309,8 +271,8 @@ inline void fill1D(Read_LUTFile &lut, int n, quint32 seed = 1)
 // Empty when every node of `got` equals the node of `want` within `tol`, where `transposed`
 // exchanges the red and blue lattice indices and `reversed` the channels; else the first
 // difference.
-inline QString compareLattice(const Read_LUTFile &got, const Read_LUTFile &want, bool transposed, bool reversed,
-                              float tol = 1e-6f)
+inline QString latticeDifferences(const Read_LUTFile &got, const Read_LUTFile &want, bool transposed, bool reversed,
+                                  float tol = 1e-6f)
 {
     const int n = want.lut3DSize;
     if (got.lut3DSize != n || !got.lut3D)
@@ -328,7 +290,7 @@ inline QString compareLattice(const Read_LUTFile &got, const Read_LUTFile &want,
     return QString();
 }
 
-inline QString compare1D(const Read_LUTFile &got, const Read_LUTFile &want, bool reversed, float tol = 1e-6f)
+inline QString tableDifferences1D(const Read_LUTFile &got, const Read_LUTFile &want, bool reversed, float tol = 1e-6f)
 {
     const int n = want.lut1DSize;
     if (got.lut1DSize != n || !got.lut1D)
@@ -345,7 +307,7 @@ inline QString compare1D(const Read_LUTFile &got, const Read_LUTFile &want, bool
 
 // Rows of writer and reader order settings for round-trip tests: the format's own orders on
 // both sides, then every combination of explicit flags on both sides.
-inline void addOrderRows()
+inline void addRoundTripOrderRows()
 {
     QTest::addColumn<bool>("writeDefault");
     QTest::addColumn<bool>("writeData");
@@ -361,7 +323,7 @@ inline void addOrderRows()
                 << false << bool(w & 2) << bool(w & 1) << false << bool(r & 2) << bool(r & 1);
 }
 
-// Check a round trip through a format, the order settings fetched from addOrderRows(): a
+// Check a round trip through a format, the order settings fetched from addRoundTripOrderRows(): a
 // random lattice written with the writer's settings must read back with the reader's,
 // transposed when the two lattice orders differ and reversed when the channel orders do.
 // ownDataRGB / ownTableRGB are the format's own orders (the same for its reader and writer).
@@ -374,14 +336,14 @@ inline void checkRoundTrip3D(const QString &path, int formatId, bool ownDataRGB,
     QFETCH(bool, readData);
     QFETCH(bool, readTable);
     Read_LUTFile original;
-    fillLattice(original, 5);
+    fillRandomLattice(original, 5, 1);
     Write_LUTFile w;
-    QVERIFY2(w.WriteFile(side(path, formatId, writeDefault, writeData, writeTable), original), qPrintable(w.errorString));
+    QVERIFY2(w.WriteFile(side(formatId, path, writeDefault, writeData, writeTable), original), qPrintable(w.errorString));
     Read_LUTFile back;
-    QVERIFY2(back.ReadFile(side(path, formatId, readDefault, readData, readTable), false), qPrintable(back.errorString));
+    QVERIFY2(back.ReadFile(side(formatId, path, readDefault, readData, readTable), false), qPrintable(back.errorString));
     const bool wd = writeDefault ? ownDataRGB : writeData, wt = writeDefault ? ownTableRGB : writeTable;
     const bool rd = readDefault ? ownDataRGB : readData, rt = readDefault ? ownTableRGB : readTable;
-    const QString diff = compareLattice(back, original, wt != rt, wd != rd);
+    const QString diff = latticeDifferences(back, original, wt != rt, wd != rd);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
@@ -417,31 +379,20 @@ inline void expectNode(const Read_LUTFile &lut, int r, int g, int b, float x, fl
 inline void checkOwnOrderSample(const QString &path, int formatId, bool ownDataRGB, bool ownTableRGB)
 {
     Read_LUTFile lut;
-    QVERIFY2(lut.ReadFile(side(path, formatId, true, !ownDataRGB, !ownTableRGB), false), qPrintable(lut.errorString));
+    QVERIFY2(lut.ReadFile(side(formatId, path, true, !ownDataRGB, !ownTableRGB), false), qPrintable(lut.errorString));
+    compareCleanRead(lut, ownDataRGB, ownTableRGB);
     QCOMPARE(lut.lut3DSize, 2);
-    QCOMPARE(lut.dataOrderRGB, ownDataRGB);
-    QCOMPARE(lut.tableOrderRGB, ownTableRGB);
     for (int r = 0; r < 2; ++r)
         for (int g = 0; g < 2; ++g)
             for (int b = 0; b < 2; ++b)
                 expectNode(lut, r, g, b, 0.1f + r * 0.5f, 0.2f + g * 0.5f, 0.3f + b * 0.25f);
-    QCOMPARE(lut.domainMax3D[0], 1.0f);
-}
-
-// Write `text` into `dir` under `name`; the path.
-inline QString writeTemp(const QTemporaryDir &dir, const char *name, const QByteArray &text)
-{
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    if (!writeFile(path, text))
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
 }
 
 // A damaged file must fail with exactly this reason.
 inline void expectFailure(const QString &path, int formatId, const QString &reason)
 {
     Read_LUTFile lut;
-    QVERIFY(!lut.ReadFile(side(path, formatId, true), false));
+    QVERIFY(!lut.ReadFile(side(formatId, path, true), false));
     QCOMPARE(lut.errorString, reason);
 }
 
@@ -477,3 +428,5 @@ inline QList<QByteArray> lines(const QByteArray &text)
 }
 
 }
+
+#endif

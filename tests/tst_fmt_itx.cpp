@@ -32,7 +32,7 @@ class TestFmtItx : public QObject
 private:
     QTemporaryDir dir;
 
-    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.itx", text); }
+    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.itx"), text); }
 
 private slots:
     void ownOrderIsRedFastest() { TestUtil::checkOwnOrderSample(write(goodSample), itxId, true, false); }
@@ -55,7 +55,7 @@ private slots:
             "0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"
             "this is not read\n";
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), itxId, true), false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(itxId, write(text), true), false), qPrintable(lut.errorString));
         TestUtil::expectNode(lut, 0, 0, 0, 0.0f, 0.25f, 1.0f);
         TestUtil::expectNode(lut, 1, 0, 0, 0.5f, 0.25f, 1.0f);
         TestUtil::expectNode(lut, 0, 1, 0, 0.0f, 1.0f, 0.0f);
@@ -67,7 +67,7 @@ private slots:
         QByteArray text(goodSample);
         text.chop(int(qstrlen("0.6 0.7 0.55\n")));
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), itxId, true), false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(itxId, write(text), true), false), qPrintable(lut.errorString));
         TestUtil::expectNode(lut, 1, 1, 1, 0.0f, 0.0f, 0.0f);
         TestUtil::expectNode(lut, 0, 1, 1, 0.1f, 0.7f, 0.55f);
         QCOMPARE(lut.domainMax3D[2], 1.0f);
@@ -76,7 +76,7 @@ private slots:
     void headerOnly()
     {
         Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write("LUT_3D_SIZE 33\n"), itxId, true), true));
+        QVERIFY(lut.ReadFile(TestUtil::side(itxId, write("LUT_3D_SIZE 33\n"), true), true));
         QCOMPARE(lut.lut3DSize, 33);
         QVERIFY(!lut.lut3D);
     }
@@ -121,7 +121,7 @@ private slots:
     {
         // Red-fastest nodes of 0 and 2: clamped to the nominal range, the identity.
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(QStringLiteral(LUTWRIGHT_CORPUS "/iridas_3d.itx"), itxId, true), false),
+        QVERIFY2(lut.ReadFile(TestUtil::side(itxId, QStringLiteral(LUTWRIGHT_CORPUS "/iridas_3d.itx"), true), false),
                  qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 2);
         for (int r = 0; r < 2; ++r)
@@ -137,7 +137,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.itx"));
         Write_LUTFile w;
         // A scale asks for integers, which this format does not carry.
-        QVERIFY(w.WriteFile(TestUtil::side(path, itxId, true, false, true, 1023), lut));
+        QVERIFY(w.WriteFile(TestUtil::side(itxId, path, true, false, true, 1023), lut));
         const QList<QByteArray> expected = {
             "LUT_3D_SIZE 2",
             "0.000000 0.000000 0.000000",
@@ -152,18 +152,18 @@ private slots:
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
 
-    void roundTrip_data() { TestUtil::addOrderRows(); }
+    void roundTrip_data() { TestUtil::addRoundTripOrderRows(); }
     void roundTrip() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.itx")), itxId, true, false); }
 
     void unwritablePath()
     {
         Read_LUTFile lut;
-        TestUtil::fillLattice(lut, 2);
+        TestUtil::fillRandomLattice(lut, 2, 1);
         Write_LUTFile w;
-        QVERIFY(!w.WriteFile(TestUtil::side(dir.filePath(QStringLiteral("no/such/dir/x.itx")), itxId, true), lut));
+        QVERIFY(!w.WriteFile(TestUtil::side(itxId, dir.filePath(QStringLiteral("no/such/dir/x.itx"))), lut));
         QVERIFY(!w.errorString.isEmpty());
         Read_LUTFile r;
-        QVERIFY(!r.ReadFile(TestUtil::side(dir.filePath(QStringLiteral("missing.itx")), itxId, true), false));
+        QVERIFY(!r.ReadFile(TestUtil::side(itxId, dir.filePath(QStringLiteral("missing.itx"))), false));
         QVERIFY(!r.errorString.isEmpty());
         QCOMPARE(r.lut3DSize, 0);
     }

@@ -34,7 +34,7 @@ class TestFmtSpi3d : public QObject
 private:
     QTemporaryDir dir;
 
-    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.spi3d", text); }
+    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.spi3d"), text); }
 
 private slots:
     void linesNameTheirNodes() { TestUtil::checkOwnOrderSample(write(goodSample), spi3dId, true, true); }
@@ -57,7 +57,7 @@ private slots:
             "2 2 2 0.1 0.1 0.1\n"
             "2 2 2 0.9 0.8 0.7\n";
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), spi3dId, true), false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(spi3dId, write(text), true), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 4);
         TestUtil::expectNode(lut, 1, 2, 3, 0.5f, 1.0f, 0.0f);
         TestUtil::expectNode(lut, 3, 3, 3, 0.25f, 1.0f, 0.0f);
@@ -71,7 +71,7 @@ private slots:
     {
         // Every line names its node, so a lattice that names only some nodes is complete.
         Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write("SPILUT 1.0\n3 3\n256 256 256\n255 0 7 0.5 0.25 1\n"), spi3dId, true),
+        QVERIFY(lut.ReadFile(TestUtil::side(spi3dId, write("SPILUT 1.0\n3 3\n256 256 256\n255 0 7 0.5 0.25 1\n"), true),
                              false));
         QCOMPARE(lut.lut3DSize, 256);
         TestUtil::expectNode(lut, 255, 0, 7, 0.5f, 0.25f, 1.0f);
@@ -81,7 +81,7 @@ private slots:
     void headerOnly()
     {
         Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write("SPILUT 1.0\n3 3\n33 33 33\nnot read\n"), spi3dId, true), true));
+        QVERIFY(lut.ReadFile(TestUtil::side(spi3dId, write("SPILUT 1.0\n3 3\n33 33 33\nnot read\n"), true), true));
         QCOMPARE(lut.lut3DSize, 33);
         QVERIFY(!lut.lut3D);
     }
@@ -133,7 +133,7 @@ private slots:
         // 27 nodes in blocks separated by blank lines, values beyond 0..1 clamped, no line end
         // after the last line.
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(QStringLiteral(LUTWRIGHT_CORPUS "/lut3d_bizarre.spi3d"), spi3dId, true),
+        QVERIFY2(lut.ReadFile(TestUtil::side(spi3dId, QStringLiteral(LUTWRIGHT_CORPUS "/lut3d_bizarre.spi3d"), true),
                               false),
                  qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 3);
@@ -151,7 +151,7 @@ private slots:
         TestUtil::fillSteps(lut);
         const QString path = dir.filePath(QStringLiteral("out.spi3d"));
         Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(path, spi3dId, true, false, false, 1023), lut));
+        QVERIFY(w.WriteFile(TestUtil::side(spi3dId, path, true, false, false, 1023), lut));
         const QList<QByteArray> expected = {
             "SPILUT 1.0",
             "3 3",
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
 
-    void roundTrip_data() { TestUtil::addOrderRows(); }
+    void roundTrip_data() { TestUtil::addRoundTripOrderRows(); }
     void roundTrip() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.spi3d")), spi3dId, true, true); }
 };
 

@@ -42,7 +42,7 @@ class TestFmtTms : public QObject
 private:
     QTemporaryDir dir;
 
-    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, "in.tms", text); }
+    QString write(const QByteArray &text) { return TestUtil::writeTemp(dir, QStringLiteral("in.tms"), text); }
 
     static void expectEntry(const Read_LUTFile &lut, int e, float x, float y, float z)
     {
@@ -55,7 +55,7 @@ private slots:
     void read1D()
     {
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(good1D), tms1dId, true, false, false), false),
+        QVERIFY2(lut.ReadFile(TestUtil::side(tms1dId, write(good1D), true, false, false), false),
                  qPrintable(lut.errorString));
         QCOMPARE(lut.lut1DSize, 4);
         QCOMPARE(lut.lut3DSize, 0);
@@ -79,7 +79,7 @@ private slots:
             "511.5 0 0\n"
             "0\n";
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms1dId, true), false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(tms1dId, write(text), true), false), qPrintable(lut.errorString));
         expectEntry(lut, 0, 1.0f, 1.0f, 0.0f);
         expectEntry(lut, 1, 0.5f, 0.0f, 0.0f);
         expectEntry(lut, 2, 0.0f, 0.0f, 0.0f);
@@ -91,17 +91,17 @@ private slots:
     {
         // The upper end stays at 1 when the line does not give it.
         Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write("From 0\nLength 2\n0.5 2 0\n1 1 1\n"), tms1dId, true), false));
+        QVERIFY(lut.ReadFile(TestUtil::side(tms1dId, write("From 0\nLength 2\n0.5 2 0\n1 1 1\n"), true), false));
         expectEntry(lut, 0, 0.5f, 1.0f, 0.0f);
         Read_LUTFile bad;
-        QVERIFY(!bad.ReadFile(TestUtil::side(write("From 2\nLength 2\n0.5 2 0\n1 1 1\n"), tms1dId, true), false));
+        QVERIFY(!bad.ReadFile(TestUtil::side(tms1dId, write("From 2\nLength 2\n0.5 2 0\n1 1 1\n"), true), false));
         QCOMPARE(bad.errorString, QStringLiteral("line 1: the From range 2 to 1 has no positive width"));
     }
 
     void headerOnly1D()
     {
         Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write("From 0 4095\nLength 4096\n"), tms1dId, true), true));
+        QVERIFY(lut.ReadFile(TestUtil::side(tms1dId, write("From 0 4095\nLength 4096\n"), true), true));
         QCOMPARE(lut.lut1DSize, 4096);
         QCOMPARE(lut.domainMax1D[0], 4095.0f);
         QVERIFY(!lut.lut1D);
@@ -168,7 +168,7 @@ private slots:
             "127.5\n"
             "not read at all\n";
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(tms3dId, write(text), true), false), qPrintable(lut.errorString));
         TestUtil::expectNode(lut, 0, 0, 0, 1.0f, 0.0f, 1.0f);
         TestUtil::expectNode(lut, 0, 0, 1, 0.0f, 0.0f, 0.0f);
         TestUtil::expectNode(lut, 0, 1, 0, 0.2f, 0.4f, 0.0f);
@@ -183,7 +183,7 @@ private slots:
         for (int line = 0; line < 100; ++line)
             text += "0.5 0.25 1\n";
         Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(write(text), tms3dId, true), false), qPrintable(lut.errorString));
+        QVERIFY2(lut.ReadFile(TestUtil::side(tms3dId, write(text), true), false), qPrintable(lut.errorString));
         QCOMPARE(lut.lut3DSize, 17);
         TestUtil::expectNode(lut, 0, 5, 14, 0.5f, 0.25f, 1.0f);   // node 99
         TestUtil::expectNode(lut, 0, 5, 15, 0.0f, 0.0f, 0.0f);    // node 100
@@ -193,7 +193,7 @@ private slots:
     void headerOnly3D()
     {
         Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(write("# title\nLength 33\n"), tms3dId, true), true));
+        QVERIFY(lut.ReadFile(TestUtil::side(tms3dId, write("# title\nLength 33\n"), true), true));
         QCOMPARE(lut.lut3DSize, 33);
         QVERIFY(!lut.lut3D);
     }
@@ -240,7 +240,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.tms1d"));
         Write_LUTFile w;
         // A scale asks for integers, which these formats do not carry.
-        QVERIFY(w.WriteFile(TestUtil::side(path, tms1dId, true, false, false, 1023), lut));
+        QVERIFY(w.WriteFile(TestUtil::side(tms1dId, path, true, false, false, 1023), lut));
         const QList<QByteArray> expected = {"From 0.0 1.0", "Length 2", "0 0 0 ", "1 0.5 0.25 "};
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
@@ -251,7 +251,7 @@ private slots:
         TestUtil::fillSteps(lut);
         const QString path = dir.filePath(QStringLiteral("out.tms3d"));
         Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(path, tms3dId, true, false, false, 255), lut));
+        QVERIFY(w.WriteFile(TestUtil::side(tms3dId, path, true, false, false, 255), lut));
         const QList<QByteArray> expected = {
             "From 0.0 1.0",
             "Length 2",
@@ -269,7 +269,7 @@ private slots:
 
     // ---- round trips
 
-    void roundTrip1D_data() { TestUtil::addOrderRows(); }
+    void roundTrip1D_data() { TestUtil::addRoundTripOrderRows(); }
 
     void roundTrip1D()
     {
@@ -282,18 +282,18 @@ private slots:
         TestUtil::fill1D(original, 1000);
         const QString path = dir.filePath(QStringLiteral("trip.tms1d"));
         Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(path, tms1dId, writeDefault, writeData, false), original));
+        QVERIFY(w.WriteFile(TestUtil::side(tms1dId, path, writeDefault, writeData, false), original));
         Read_LUTFile back;
-        QVERIFY2(back.ReadFile(TestUtil::side(path, tms1dId, readDefault, readData, readTable), false),
+        QVERIFY2(back.ReadFile(TestUtil::side(tms1dId, path, readDefault, readData, readTable), false),
                  qPrintable(back.errorString));
         // The writer reverses the channels for BGR; the reader when its two flags differ.
         const bool writerReverses = !(writeDefault || writeData);
         const bool readerReverses = !readDefault && readData != readTable;
-        const QString diff = TestUtil::compare1D(back, original, writerReverses != readerReverses);
+        const QString diff = TestUtil::tableDifferences1D(back, original, writerReverses != readerReverses);
         QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 
-    void roundTrip3D_data() { TestUtil::addOrderRows(); }
+    void roundTrip3D_data() { TestUtil::addRoundTripOrderRows(); }
     void roundTrip3D() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.tms3d")), tms3dId, true, true); }
 };
 
