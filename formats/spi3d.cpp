@@ -25,8 +25,9 @@
 
 namespace {
 
-// "%d %d %d %f %f %f": the conversions made, -1 when the line ends before the first.
-int scanNodeLine(const LineReader &r, int *index, float *value)
+// "%d %d %d %f %f %f": the conversions made, -1 when the line ends before the first. The
+// indices are read 64 bits wide, so that a huge one cannot wrap into the lattice.
+int scanNodeLine(const LineReader &r, qint64 *index, float *value)
 {
     NumScan::Cursor c{r.data(), r.data() + r.size()};
     NumScan::skipSpace(c);
@@ -34,7 +35,7 @@ int scanNodeLine(const LineReader &r, int *index, float *value)
         return -1;
     int done = 0;
     for (int i = 0; i < 3; ++i, ++done)
-        if (!NumScan::readInt(c, index[i]))
+        if (!NumScan::readLong(c, index[i]))
             return done;
     for (int i = 0; i < 3; ++i, ++done)
         if (!NumScan::readFloat(c, value[i]))
@@ -43,12 +44,12 @@ int scanNodeLine(const LineReader &r, int *index, float *value)
 }
 
 // The next non-empty line on which `count` integers scan to at least one; missing ones are 0.
-bool nextInts(LineReader &r, int *out, int count)
+bool nextInts(LineReader &r, qint64 *out, int count)
 {
     while (r.nextNonEmpty()) {
         for (int i = 0; i < count; ++i)
             out[i] = 0;
-        if (NumScan::scanInts(r.data(), r.size(), out, count) >= 1)
+        if (NumScan::scanLongs(r.data(), r.size(), out, count) >= 1)
             return true;
     }
     return false;
@@ -74,13 +75,13 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
     if (!signature)
         return fail(QStringLiteral("no SPILUT line"));
 
-    int channels[2];
+    qint64 channels[2];
     if (!nextInts(r, channels, 2))
         return fail(QStringLiteral("no channel count line after SPILUT"));
     if (channels[0] != channels[1])
         return failAt(r, QStringLiteral("channel counts %1 and %2 differ").arg(channels[0]).arg(channels[1]));
 
-    int sizes[3];
+    qint64 sizes[3];
     if (!nextInts(r, sizes, 3))
         return fail(QStringLiteral("no lattice size line"));
     if (sizes[0] != sizes[1] || sizes[1] != sizes[2])
@@ -91,7 +92,7 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
         return true;
 
     const int n = lut3DSize;
-    int index[3] = {0, 0, 0};
+    qint64 index[3] = {0, 0, 0};
     float f[3] = {0.0f, 0.0f, 0.0f};
     bool named = false;
     while (r.nextNonEmpty()) {
@@ -99,11 +100,11 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
             continue;
         named = true;
         for (int axis = 0; axis < 3; ++axis) {
-            if (unsigned(index[axis]) >= unsigned(n))
+            if (index[axis] < 0 || index[axis] >= n)
                 return failAt(r, QStringLiteral("node (%1, %2, %3) is outside the %4-point lattice")
                                      .arg(index[0]).arg(index[1]).arg(index[2]).arg(n));
         }
-        White3D(index[0], index[1], index[2], f[0], f[1], f[2], domainMin3D, domainMax3D);
+        White3D(int(index[0]), int(index[1]), int(index[2]), f[0], f[1], f[2], domainMin3D, domainMax3D);
     }
     for (float &m : domainMax3D)
         m = 1.0f;

@@ -35,8 +35,9 @@ QByteArray without(const LineReader &r, const char *keywordBlank)
 }
 
 // The "From" and "Length" header, shared by both formats. On success `size` holds the
-// Length value (not yet checked against the limits) and min/max the From range.
-bool readHeader(Read_LUTFile &lut, LineReader &r, float *min, float *max, int &size)
+// Length value, read 64 bits wide and not yet checked against the limits, and min/max the
+// From range.
+bool readHeader(Read_LUTFile &lut, LineReader &r, float *min, float *max, qint64 &size)
 {
     while (r.nextNonEmpty()) {
         if (r.startsWith("From")) {
@@ -56,7 +57,7 @@ bool readHeader(Read_LUTFile &lut, LineReader &r, float *min, float *max, int &s
             }
         } else if (r.startsWith("Length")) {
             const QByteArray rest = without(r, "Length ");
-            if (NumScan::scanInts(rest.constData(), rest.size(), &size, 1) < 1)
+            if (NumScan::scanLongs(rest.constData(), rest.size(), &size, 1) < 1)
                 return lut.failAt(r, QStringLiteral("Length has no number"));
             return true;
         }
@@ -73,7 +74,7 @@ bool Read_LUTFile::Read_TMS1D(QString path, bool headerOnly)
         return false;
     applyDefaultOrder(true, true);
 
-    int size = lut1DSize;
+    qint64 size = lut1DSize;
     if (!readHeader(*this, r, domainMin1D, domainMax1D, size) || !setSize1D(size, headerOnly, r.lineNumber()))
         return false;
     if (headerOnly)
@@ -108,7 +109,7 @@ bool Read_LUTFile::Read_TMS3D(QString path, bool headerOnly)
         return false;
     applyDefaultOrder(true, true);
 
-    int size = lut3DSize;
+    qint64 size = lut3DSize;
     if (!readHeader(*this, r, domainMin3D, domainMax3D, size) || !setSize3D(size, headerOnly, r.lineNumber()))
         return false;
     if (headerOnly)

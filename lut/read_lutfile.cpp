@@ -161,15 +161,15 @@ bool Read_LUTFile::failAt(const LineReader &reader, const QString &why)
     return failAt(reader.lineNumber(), why);
 }
 
-bool Read_LUTFile::setSize3D(int size, bool headerOnly, int line)
+bool Read_LUTFile::setSize3D(qint64 size, bool headerOnly, int line)
 {
     if (!LutLimits::valid3DSize(size))
         return failAt(line, QStringLiteral("3D size %1 is outside 1 to %2").arg(size).arg(LutLimits::max3DSize));
     lut3D.release();
-    lut3DSize = size;
+    lut3DSize = int(size);
     if (headerOnly)
         return true;
-    Data3DCalloc(&lut3D, size);
+    Data3DCalloc(&lut3D, lut3DSize);
     if (!lut3D) {
         lut3DSize = 0;
         return failAt(line, QStringLiteral("not enough memory for a %1-point lattice").arg(size));

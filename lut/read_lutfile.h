@@ -81,10 +81,15 @@ public:
     bool failAt(int line, const QString &why);
 
     // Set lut3DSize / lut1DSize and allocate the table unless headerOnly. Sizes beyond what
-    // the program holds are refused before anything is allocated (the 1D size is taken as read
+    // the program holds are refused before anything is allocated (sizes are taken as read
     // from the file, 64 bits wide, so that a huge count cannot wrap into a small one).
-    bool setSize3D(int size, bool headerOnly, int line = 0);
+    bool setSize3D(qint64 size, bool headerOnly, int line = 0);
     bool setSize1D(qint64 size, bool headerOnly, int line = 0);
+    // The reader of the plain lattice texts (.davlut, .itx): lines before the first line that
+    // begins with `keyword` are ignored; the number after the keyword is the lattice size, and
+    // size^3 lines of "R G B" follow, "#" and blank lines among them skipped. The format's own
+    // orders are dataRGB / tableRGB.
+    bool readSizedLattice(const QString &path, bool headerOnly, const char *keyword, bool dataRGB, bool tableRGB);
     // Apply the format's own orders when the caller asked for them.
     void applyDefaultOrder(bool dataRGB, bool tableRGB);
     // Open a text file through the shared line reader, recording the reason on failure.

@@ -99,8 +99,12 @@ private slots:
         QTest::newRow("negative size") << variant("SIZE 2", "SIZE -2") << "line 2: 3D size -2 is outside 1 to 256";
         QTest::newRow("size beyond the limit") << variant("SIZE 2", "SIZE 257")
                                                << "line 2: 3D size 257 is outside 1 to 256";
-        QTest::newRow("huge size in a tiny file") << variant("SIZE 2", "SIZE 256")
-                                                  << "line 10: the lattice ends after 8 of 16777216 samples";
+        QTest::newRow("size beyond int") << variant("SIZE 2", "SIZE 4294967298")
+                                         << "line 2: 3D size 4294967298 is outside 1 to 256";
+        const QByteArray huge = variant("SIZE 2", "SIZE 256");
+        QTest::newRow("huge size in a tiny file") << huge
+                                                  << QString("line 2: 16777216 nodes cannot fit in a file of %1 bytes")
+                                                         .arg(huge.size());
         QTest::newRow("only node missing") << QByteArray("LUT_3D_SIZE 1\n# none\n")
                                            << "line 2: the lattice ends after 0 of 1 samples";
         QTest::newRow("two nodes missing") << truncated << "line 8: the lattice ends after 6 of 8 samples";

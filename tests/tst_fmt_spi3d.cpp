@@ -110,6 +110,10 @@ private slots:
                                                << "line 3: 3D size 257 is outside 1 to 256";
         QTest::newRow("no node lines") << QByteArray("SPILUT 1.0\n3 3\n2 2 2\n# none\n\n")
                                        << "line 5: no node lines after the lattice size";
+        QTest::newRow("size beyond int") << variant("2 2 2\n", "4294967298 4294967298 4294967298\n")
+                                         << "line 3: 3D size 4294967298 is outside 1 to 256";
+        QTest::newRow("index beyond int") << variant("1 1 1 0.6", "4294967296 1 1 0.6")
+                                          << "line 4: node (4294967296, 1, 1) is outside the 2-point lattice";
         QTest::newRow("index equal to the size") << variant("1 0 1 0.6", "1 0 2 0.6")
                                                  << "line 11: node (1, 0, 2) is outside the 2-point lattice";
         QTest::newRow("negative index") << variant("0 1 0 0.1", "0 -1 0 0.1")

@@ -124,6 +124,8 @@ private slots:
                                          << "line 2: 1D size -4 is outside 1 to 1048576";
         QTest::newRow("Length beyond the limit") << variant("Length 4", "Length 1048577")
                                                  << "line 2: 1D size 1048577 is outside 1 to 1048576";
+        QTest::newRow("Length beyond int") << variant("Length 4", "Length 4294967300")
+                                           << "line 2: 1D size 4294967300 is outside 1 to 1048576";
         QTest::newRow("huge Length in a tiny file") << variant("Length 4", "Length 1048576")
                                                     << "line 6: only 4 sample lines for Length 1048576";
         QTest::newRow("one sample short") << good.left(good.lastIndexOf("1 1 1"))
@@ -210,6 +212,8 @@ private slots:
         QTest::newRow("binary garbage") << TestUtil::binaryGarbage() << "no Length line";
         QTest::newRow("Length without number") << variant("Length 2", "Length") << "line 2: Length has no number";
         QTest::newRow("Length 0") << variant("Length 2", "Length 0") << "line 2: 3D size 0 is outside 1 to 256";
+        QTest::newRow("Length beyond int") << variant("Length 2", "Length 4294967298")
+                                           << "line 2: 3D size 4294967298 is outside 1 to 256";
         QTest::newRow("Length beyond the limit") << variant("Length 2", "Length 257")
                                                  << "line 2: 3D size 257 is outside 1 to 256";
         QTest::newRow("no sample lines") << QByteArray("From 0 1\nLength 2\n\n\n")

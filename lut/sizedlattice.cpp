@@ -1,0 +1,63 @@
+#include <QDebug>
+#include <QFileInfo>
+
+#include "lut/linereader.h"
+#include "lut/lutlimits.h"
+#include "lut/numscan.h"
+#include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
+
+namespace {
+
+// Shortest sample line: one number and a line end.
+constexpr int minSampleLineBytes = 2;
+
+bool isSkipped(const LineReader &r)
+{
+    return r.isEmpty() || r.first() == '#';
+}
+
+}
+
+bool Read_LUTFile::readSizedLattice(const QString &path, bool headerOnly, const char *keyword, bool dataRGB,
+                                    bool tableRGB)
+{
+    LineReader r;
+    if (!openText(r, path))
+        return false;
+    applyDefaultOrder(dataRGB, tableRGB);
+
+    // Everything up to the first size line is ignored; that line ends the header.
+    bool sizeFound = false;
+    while (!sizeFound && r.next()) {
+        if (isSkipped(r)) {
+            if (!r.isEmpty())
+                qDebug() << r.text();
+            continue;
+        }
+        sizeFound = r.startsWith(keyword);
+    }
+    if (!sizeFound)
+        return fail(QStringLiteral("no %1 line").arg(QLatin1String(keyword)));
+    const int sizeLine = r.lineNumber();
+    QByteArray rest = r.line();
+    rest.replace(keyword, "");
+    // Read wide, so that a number beyond int is refused as too large rather than wrapped.
+    NumScan::Cursor c{rest.constData(), rest.constData() + rest.size()};
+    qint64 size = 0;
+    if (!NumScan::readLong(c, size))
+        return failAt(sizeLine, QStringLiteral("%1 has no number").arg(QLatin1String(keyword)));
+    const qint64 fileBytes = QFileInfo(path).size();
+    if (!headerOnly && LutLimits::valid3DSize(size)
+        && !LutLimits::textCanHoldLattice(fileBytes, int(size), minSampleLineBytes))
+        return failAt(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes")
+                                    .arg(size * size * size).arg(fileBytes));
+    if (!setSize3D(size, headerOnly, sizeLine))
+        return false;
+    if (headerOnly)
+        return true;
+
+    // Comment lines hold no leading number, so the shared sample-line walk passes them over.
+    float f[3] = {0.0f, 0.0f, 0.0f};
+    return SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, f);
+}
