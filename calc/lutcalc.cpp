@@ -118,6 +118,17 @@ void LutCalc::Lut3D_Tetrahedral(const float *in, float *out, const Read_LUTFile 
     lattice.interpolate(in, out);
 }
 
+void LutCalc::Lut3D_TetrahedralMany(const float *in, float *out, std::size_t count, const Read_LUTFile &lut)
+{
+    const Lattice lattice(lut);
+    if (lattice.n < 1) {
+        std::fill(out, out + count * 3, 0.0f);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        lattice.interpolate(in + i * 3, out + i * 3);
+}
+
 void LutCalc::Lut3D_Out(const Read_LUTFile &src, Read_LUTFile &dst)
 {
     const Lattice lattice(src);

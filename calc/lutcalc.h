@@ -19,6 +19,9 @@ public:
 
     // Resampling.
     static void Lut3D_Tetrahedral(const float *in, float *out, const Read_LUTFile &lut);
+    // Lut3D_Tetrahedral for `count` RGB triples at once (in and out may be the same array):
+    // the lattice is looked at once, not once per colour, as images need.
+    static void Lut3D_TetrahedralMany(const float *in, float *out, std::size_t count, const Read_LUTFile &lut);
     static void Lut3D_Out(const Read_LUTFile &src, Read_LUTFile &dst);
     static void Lut1D_liner(const float *in, float *out, const Read_LUTFile &lut);
     static void Lut1D_Out(const Read_LUTFile &src, Read_LUTFile &dst);

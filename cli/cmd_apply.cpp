@@ -1,0 +1,48 @@
+// apply LUT IMAGE -o OUT: an image through a LUT, to see what the LUT does.
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/imageapply.h"
+#include "cli/settings.h"
+#include "lut/read_lutfile.h"
+
+int Commands::apply(const QStringList &arguments)
+{
+    std::vector<OptionSpec> specs = {{"output", 'o', true}};
+    Settings::addInputOptions(specs);
+    Settings::addThreadsOption(specs);
+    Args args;
+    if (!args.parse(arguments, specs))
+        return Console::usageError(args.error());
+    Settings s;
+    QString error;
+    if (!s.read(args, &error))
+        return Console::usageError(error);
+    if (args.positional.size() != 2)
+        return Console::usageError(QStringLiteral("apply needs a LUT file and an image"));
+    if (!args.has("output"))
+        return Console::usageError(QStringLiteral("apply needs -o OUT"));
+    const QString lutPath = args.positional.at(0);
+    const QString imagePath = args.positional.at(1);
+    const QString out = args.value("output");
+    if (ImageApply::formatOf(out).isEmpty())
+        return Console::usageError(
+            QStringLiteral("cannot tell the image format of '%1' (use .png, .tif, .jpg or .bmp)").arg(Console::shown(out)));
+
+    Read_LUTFile lut;
+    QString why;
+    if (!LutIO::read(lutPath, s.inFormat, s.inOrders, lut, nullptr, &why)) {
+        Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(lutPath), why));
+        return Console::SomeFailed;
+    }
+    QImage image = ImageApply::load(imagePath, &why);
+    if (image.isNull()) {
+        Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(imagePath), why));
+        return Console::SomeFailed;
+    }
+    ImageApply::apply(image, lut, s.threads);
+    if (!ImageApply::save(image, out, &why)) {
+        Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), why));
+        return Console::SomeFailed;
+    }
+    return Console::Ok;
+}

@@ -1,0 +1,116 @@
+// convert IN... (-o OUT | -d DIR): every input read by its format, shaped for the output
+// format and written, in parallel, each through a temporary file renamed into place.
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <memory>
+
+#include "cli/batch.h"
+#include "cli/cliformats.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/settings.h"
+#include "lut/read_lutfile.h"
+
+namespace {
+
+// The path a file has or would have, with links and "." / ".." resolved, to tell whether two
+// names mean the same file.
+QString identity(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString dir = info.absoluteDir().canonicalPath();
+    return dir.isEmpty() ? info.absoluteFilePath() : dir + QLatin1Char('/') + info.fileName();
+}
+
+bool convertOne(const QString &in, const QString &out, int outId, const Settings &s, QString *why)
+{
+    Read_LUTFile lut;
+    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why))
+        return false;
+    std::unique_ptr<Read_LUTFile> made;
+    Read_LUTFile *shaped = LutIO::shapeFor(outId, lut, s.shape, made, why);
+    if (!shaped)
+        return false;
+    return LutIO::write(LutIO::outputSide(out, outId, s.outOrders, s.scaleFor(outId)), *shaped, why);
+}
+
+}
+
+int Commands::convert(const QStringList &arguments)
+{
+    std::vector<OptionSpec> specs = {{"output", 'o', true}, {"dir", 'd', true}};
+    Settings::addInputOptions(specs);
+    Settings::addOutputOptions(specs);
+    Settings::addThreadsOption(specs);
+    Args args;
+    if (!args.parse(arguments, specs))
+        return Console::usageError(args.error());
+    Settings s;
+    QString error;
+    if (!s.read(args, &error))
+        return Console::usageError(error);
+
+    const QStringList inputs = args.positional;
+    if (inputs.isEmpty())
+        return Console::usageError(QStringLiteral("convert needs at least one input file"));
+    if (args.has("output") == args.has("dir"))
+        return Console::usageError(QStringLiteral("convert needs either -o OUT (one input) or -d DIR"));
+    if (args.has("output") && inputs.size() > 1)
+        return Console::usageError(QStringLiteral("-o names one output; use -d DIR for %1 inputs").arg(inputs.size()));
+
+    int outId = s.outFormat;
+    if (args.has("output")) {
+        outId = s.outputFormat(args.value("output"), &error);
+        if (outId < 0)
+            return Console::usageError(error);
+    } else if (outId < 0) {
+        outId = 0;
+    }
+    if (!s.shapeFits(outId, &error))
+        return Console::usageError(error);
+
+    QString dir;
+    if (args.has("dir")) {
+        dir = args.value("dir");
+        if (!QDir().mkpath(dir)) {
+            Console::err(QStringLiteral("%1: cannot create the folder\n").arg(Console::shown(dir)));
+            return Console::SomeFailed;
+        }
+    }
+
+    // Outputs are worked out before anything runs: in a folder, an output that would replace
+    // an input, or that another input also makes, is refused. A name given with -o is used
+    // as given, even when it is the input itself.
+    QHash<QString, QString> inputIds;
+    for (const QString &in : inputs)
+        inputIds.insert(identity(in), in);
+    QHash<QString, QString> outputOwners;
+    std::vector<Batch::Task> tasks;
+    for (const QString &in : inputs) {
+        Batch::Task t;
+        t.label = in;
+        QString out = args.value("output");
+        if (!dir.isEmpty()) {
+            out = QDir(dir).filePath(QFileInfo(in).completeBaseName() + QLatin1Char('.')
+                                     + CliFormats::outputExtension(outId));
+            const QString id = identity(out);
+            if (inputIds.contains(id))
+                t.refused = inputIds.value(id) == in
+                                ? QStringLiteral("the output would replace the input; name it with -o to do that")
+                                : QStringLiteral("the output %1 would replace the input %2")
+                                      .arg(Console::shown(out), Console::shown(inputIds.value(id)));
+            else if (outputOwners.contains(id))
+                t.refused = QStringLiteral("the output %1 is already made from %2")
+                                .arg(Console::shown(out), Console::shown(outputOwners.value(id)));
+            else
+                outputOwners.insert(id, in);
+        }
+        t.run = [in, out, outId, &s](QString *why) { return convertOne(in, out, outId, s, why); };
+        tasks.push_back(t);
+    }
+    return Batch::status(Batch::run(tasks, s.threads, QStringLiteral("converted")));
+}

@@ -1,0 +1,103 @@
+#include "cli/commands.h"
+
+namespace {
+
+const char general[] =
+    "lutwright-cli converts colour look-up tables (LUTs) between file formats, in batches,\n"
+    "merges two LUTs into one and shows what a LUT does to an image.\n"
+    "\n"
+    "Usage:\n"
+    "  lutwright-cli convert IN... (-o OUT | -d DIR) [options]\n"
+    "  lutwright-cli info FILE...\n"
+    "  lutwright-cli formats\n"
+    "  lutwright-cli merge FIRST SECOND -o OUT [options]\n"
+    "  lutwright-cli apply LUT IMAGE -o OUT [options]\n"
+    "  lutwright-cli --help | COMMAND --help | --version\n"
+    "\n"
+    "FORMAT is a format id or an extension (see 'lutwright-cli formats'). Without it a file's\n"
+    "format comes from its extension; a .lut file is Discreet 1D when it has a \"LUT:\" line, and\n"
+    "an image is a texture (64, 512 or 4096 pixels square) or an unwrapped cube (N*N x N).\n"
+    "\n"
+    "Exit status: 0 when everything succeeded, 1 when some file failed, 2 for a wrong command\n"
+    "line, 130 when interrupted.\n";
+
+const char convertHelp[] =
+    "convert IN... (-o OUT | -d DIR) [options]\n"
+    "  Convert LUT files. Inputs are converted in parallel; a file that fails is reported as\n"
+    "  \"FILE: reason\" and the others go on. Every output is written to a temporary file and\n"
+    "  renamed into place. In a folder (-d) an output never replaces an input.\n"
+    "  -o, --output OUT     the output file (one input); its extension gives the format\n"
+    "  -d, --dir DIR        write each output into DIR as NAME.EXT (made when missing)\n"
+    "  --to FORMAT          output format (default: from OUT, or .cube with -d)\n"
+    "  --size N             resample the 3D lattice to N points per axis (2 to 256); also the\n"
+    "                       lattice made from a 1D input (default 33). Default: keep the size\n"
+    "  --length N           entries of a 1D output (default: keep; 1024 from a 3D input;\n"
+    "                       the 1D .lut format always holds 256)\n"
+    "  --scale S            write integers of value * S instead of floats (default: floats;\n"
+    "                       255 for the 1D .lut and 1023 for .csv, whose readers expect integers)\n"
+    "  --in-format FORMAT   read every input as FORMAT\n"
+    "  --in-data rgb|bgr    order of the three numbers of a sample in the input\n"
+    "  --in-table rgb|bgr   lattice order of the input: rgb = blue index fastest,\n"
+    "                       bgr = red index fastest\n"
+    "  --out-data rgb|bgr   the same for the output\n"
+    "  --out-table rgb|bgr\n"
+    "  -j, --jobs N         files converted at once (default: all cores)\n"
+    "  Without order options each side uses its format's own order; a .cube output is written\n"
+    "  R G B on each line with the red index fastest. A 3D input written to a 1D format gives\n"
+    "  its grey axis; a 1D input written to a 3D format gives the separable lattice.\n"
+    "  Examples:\n"
+    "    lutwright-cli convert grade.3dl -o grade.cube\n"
+    "    lutwright-cli convert shots/*.cube -d spi/ --to spi3d --size 33\n"
+    "    lutwright-cli convert look.cube -o look.davlut --out-table bgr\n"
+    "    lutwright-cli convert log.cube -o log.spi1d --length 4096\n";
+
+const char infoHelp[] =
+    "info FILE... [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
+    "  Show each file's format, dimension, sizes, domains and the range of each channel's\n"
+    "  values. A file that cannot be read is reported with the reason and its line number.\n"
+    "  Example:\n"
+    "    lutwright-cli info grade.cube curve.spi1d\n";
+
+const char formatsHelp[] =
+    "formats\n"
+    "  List the formats: id, extensions, dimension, whether they can be read and written.\n";
+
+const char mergeHelp[] =
+    "merge FIRST SECOND -o OUT [--size N] [--to FORMAT] [output and input options]\n"
+    "  Write the LUT that applies FIRST and then SECOND, from any readable formats. The merged\n"
+    "  lattice has N points per axis (default: the larger of the two inputs' sizes).\n"
+    "  Example:\n"
+    "    lutwright-cli merge log_to_rec709.cube film_look.3dl -o shot.cube --size 65\n";
+
+const char applyHelp[] =
+    "apply LUT IMAGE -o OUT [-j N] [input options]\n"
+    "  Apply a LUT to a PNG, TIFF, JPEG or BMP image (8 or 16 bits per channel; alpha is kept)\n"
+    "  by tetrahedral interpolation, to see what the LUT does. OUT's extension gives its format.\n"
+    "  Example:\n"
+    "    lutwright-cli apply grade.cube still.png -o still_graded.png\n";
+
+}
+
+QString Commands::help(const QString &command)
+{
+    if (command == QLatin1String("usage"))
+        return QString::fromUtf8(general);
+    if (command == QLatin1String("convert"))
+        return QString::fromUtf8(convertHelp);
+    if (command == QLatin1String("info"))
+        return QString::fromUtf8(infoHelp);
+    if (command == QLatin1String("formats"))
+        return QString::fromUtf8(formatsHelp);
+    if (command == QLatin1String("merge"))
+        return QString::fromUtf8(mergeHelp);
+    if (command == QLatin1String("apply"))
+        return QString::fromUtf8(applyHelp);
+    return QString::fromUtf8(general) + QLatin1Char('\n') + QString::fromUtf8(convertHelp) + QLatin1Char('\n')
+           + QString::fromUtf8(infoHelp) + QLatin1Char('\n') + QString::fromUtf8(formatsHelp) + QLatin1Char('\n')
+           + QString::fromUtf8(mergeHelp) + QLatin1Char('\n') + QString::fromUtf8(applyHelp);
+}
+
+QString Commands::version()
+{
+    return QStringLiteral("lutwright-cli " LUTWRIGHT_VERSION "\n");
+}

@@ -1,0 +1,234 @@
+#include "cli/imageapply.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "calc/lutcalc.h"
+#include "lut/read_lutfile.h"
+
+namespace ImageApply {
+
+namespace {
+
+bool isDeep(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_Grayscale16:
+    case QImage::Format_BGR30:
+    case QImage::Format_A2BGR30_Premultiplied:
+    case QImage::Format_RGB30:
+    case QImage::Format_A2RGB30_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A value of the nominal range 0..1 as the nearest code of 0..full; NaN gives 0.
+inline quint32 toCode(float v, float full)
+{
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return quint32(full);
+    return quint32(v * full + 0.5f);
+}
+
+// Rows are handed out in small bands so that both threads stay busy to the end.
+template <typename RowFn>
+void forEachRow(int height, int threads, RowFn rowFn)
+{
+    constexpr int band = 16;
+    std::atomic<int> next{0};
+    auto worker = [&]() {
+        for (;;) {
+            const int first = next.fetch_add(band);
+            if (first >= height)
+                return;
+            const int last = std::min(height, first + band);
+            for (int y = first; y < last; ++y)
+                rowFn(y);
+        }
+    };
+    const int n = std::max(1, std::min(threads, (height + band - 1) / band));
+    std::vector<std::thread> pool;
+    for (int i = 1; i < n; ++i)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread &t : pool)
+        t.join();
+}
+
+// Pixel access of the two working layouts: 8-bit 0xAARRGGBB words and 16-bit R, G, B, A halfwords.
+struct Pixels8 {
+    using Word = quint32;
+    static constexpr float full = 255.0f;
+    static constexpr int perPixel = 1;
+    static void get(const Word *p, quint32 c[3])
+    {
+        c[0] = (*p >> 16) & 0xff;
+        c[1] = (*p >> 8) & 0xff;
+        c[2] = *p & 0xff;
+    }
+    static void put(Word *p, const quint32 c[3]) { *p = (*p & 0xff000000u) | (c[0] << 16) | (c[1] << 8) | c[2]; }
+};
+
+struct Pixels16 {
+    using Word = quint16;
+    static constexpr float full = 65535.0f;
+    static constexpr int perPixel = 4;
+    static void get(const Word *p, quint32 c[3])
+    {
+        c[0] = p[0];
+        c[1] = p[1];
+        c[2] = p[2];
+    }
+    static void put(Word *p, const quint32 c[3])
+    {
+        p[0] = quint16(c[0]);
+        p[1] = quint16(c[1]);
+        p[2] = quint16(c[2]);
+    }
+};
+
+template <typename Px>
+void apply3D(QImage &image, const Read_LUTFile &lut, int threads)
+{
+    const int width = image.width();
+    std::vector<float> toFloat(std::size_t(Px::full) + 1);
+    for (std::size_t v = 0; v < toFloat.size(); ++v)
+        toFloat[v] = float(v) / Px::full;
+    forEachRow(image.height(), threads, [&](int y) {
+        thread_local std::vector<float> rgb;
+        rgb.resize(std::size_t(width) * 3);
+        auto *row = reinterpret_cast<typename Px::Word *>(image.scanLine(y));
+        quint32 c[3];
+        for (int x = 0; x < width; ++x) {
+            Px::get(row + x * Px::perPixel, c);
+            for (int k = 0; k < 3; ++k)
+                rgb[std::size_t(x) * 3 + std::size_t(k)] = toFloat[c[k]];
+        }
+        LutCalc::Lut3D_TetrahedralMany(rgb.data(), rgb.data(), std::size_t(width), lut);
+        for (int x = 0; x < width; ++x) {
+            for (int k = 0; k < 3; ++k)
+                c[k] = toCode(rgb[std::size_t(x) * 3 + std::size_t(k)], Px::full);
+            Px::put(row + x * Px::perPixel, c);
+        }
+    });
+}
+
+// Without a lattice every channel goes through its own curve: one lookup table per channel
+// with an entry for every code.
+template <typename Px>
+void apply1D(QImage &image, const Read_LUTFile &lut, int threads)
+{
+    const std::size_t codes = std::size_t(Px::full) + 1;
+    std::vector<quint32> table(codes * 3);
+    for (std::size_t v = 0; v < codes; ++v) {
+        const float x = float(v) / Px::full;
+        const float in[3] = {x, x, x};
+        float out[3];
+        LutCalc::Lut1D_liner(in, out, lut);
+        for (int k = 0; k < 3; ++k)
+            table[std::size_t(k) * codes + v] = toCode(out[k], Px::full);
+    }
+    const int width = image.width();
+    forEachRow(image.height(), threads, [&](int y) {
+        auto *row = reinterpret_cast<typename Px::Word *>(image.scanLine(y));
+        quint32 c[3];
+        for (int x = 0; x < width; ++x) {
+            typename Px::Word *p = row + x * Px::perPixel;
+            Px::get(p, c);
+            for (int k = 0; k < 3; ++k)
+                c[k] = table[std::size_t(k) * codes + c[k]];
+            Px::put(p, c);
+        }
+    });
+}
+
+template <typename Px>
+void applyTo(QImage &image, const Read_LUTFile &lut, int threads)
+{
+    if (lut.lut3DSize > 0 && lut.lut3D)
+        apply3D<Px>(image, lut, threads);
+    else if (lut.lut1DSize > 0 && lut.lut1D)
+        apply1D<Px>(image, lut, threads);
+}
+
+}
+
+QImage load(const QString &path, QString *why)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        *why = QStringLiteral("cannot read the image: %1").arg(reader.errorString());
+        return QImage();
+    }
+    const bool alpha = image.hasAlphaChannel();
+    if (isDeep(image))
+        return image.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    return image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+}
+
+void apply(QImage &image, const Read_LUTFile &lut, int threads)
+{
+    image.bits();   // detach once here, not from several threads at once
+    if (image.format() == QImage::Format_RGBA64 || image.format() == QImage::Format_RGBX64)
+        applyTo<Pixels16>(image, lut, threads);
+    else if (image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32)
+        applyTo<Pixels8>(image, lut, threads);
+}
+
+QByteArray formatOf(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp"))
+        return suffix.toLatin1();
+    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
+        return QByteArrayLiteral("tiff");
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return QByteArrayLiteral("jpg");
+    return QByteArray();
+}
+
+bool save(const QImage &image, const QString &path, QString *why)
+{
+    const QByteArray format = formatOf(path);
+    if (format.isEmpty()) {
+        *why = QStringLiteral("cannot tell the image format from the name (use .png, .tif, .jpg or .bmp)");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *why = QStringLiteral("cannot open %1 for writing: %2").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, format);
+    if (format == "jpg")
+        writer.setQuality(95);
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        *why = QStringLiteral("cannot write the image: %1").arg(writer.errorString());
+        return false;
+    }
+    if (!file.commit()) {
+        *why = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+}

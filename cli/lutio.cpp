@@ -1,0 +1,221 @@
+#include "cli/lutio.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+#include "calc/lutcalc.h"
+#include "cli/cliformats.h"
+#include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
+
+namespace LutIO {
+
+namespace {
+
+// A 3D (1D) table that is there to be read, not only announced by a size.
+bool has3D(const Read_LUTFile &lut)
+{
+    return lut.lut3DSize > 0 && lut.lut3D;
+}
+
+bool has1D(const Read_LUTFile &lut)
+{
+    return lut.lut1DSize > 0 && lut.lut1D;
+}
+
+bool unitDomain(const float *min, const float *max)
+{
+    for (int ch = 0; ch < 3; ++ch)
+        if (min[ch] != 0.0f || max[ch] != 1.0f)
+            return false;
+    return true;
+}
+
+std::unique_ptr<Read_LUTFile> newLattice(int n, QString *why)
+{
+    auto m = std::make_unique<Read_LUTFile>();
+    if (!m->setSize3D(n, false)) {
+        *why = m->errorString;
+        return nullptr;
+    }
+    return m;
+}
+
+std::unique_ptr<Read_LUTFile> newTable1D(int n, QString *why)
+{
+    auto m = std::make_unique<Read_LUTFile>();
+    if (!m->setSize1D(n, false)) {
+        *why = m->errorString;
+        return nullptr;
+    }
+    return m;
+}
+
+// The separable lattice of n points per axis of a 1D table. The table is first sampled at the
+// lattice positions by linear interpolation over its own domain. Lut1D_to_Lut3D then takes the
+// entry at or below each position i / (n - 1) * (entries - 1), which in float can come out one
+// ulp under the exact index; with every sample held at two neighbouring entries (2i - 1 and
+// 2i) the truncation lands on the right sample either way.
+std::unique_ptr<Read_LUTFile> separable3D(const Read_LUTFile &in, int n, QString *why)
+{
+    auto grid = newTable1D(n, why);
+    if (!grid)
+        return nullptr;
+    LutCalc::Lut1D_Out(in, *grid);
+
+    const int doubledSize = 2 * n - 1;
+    auto doubled = newTable1D(doubledSize, why);
+    if (!doubled)
+        return nullptr;
+    for (int i = 0; i < n; ++i)
+        for (int e = std::max(0, 2 * i - 1); e <= 2 * i; ++e)
+            for (int c = 0; c < 3; ++c)
+                doubled->lut1D[e][c] = grid->lut1D[i][c];
+
+    auto out = newLattice(n, why);
+    if (out)
+        LutCalc::Lut1D_to_Lut3D(doubled->lut1D, doubledSize, *out);
+    return out;
+}
+
+Read_LUTFile *keep(std::unique_ptr<Read_LUTFile> made, std::unique_ptr<Read_LUTFile> &holder)
+{
+    holder = std::move(made);
+    return holder.get();
+}
+
+}
+
+bool parseOrder(const QString &text, Order &order)
+{
+    const QString t = text.toLower();
+    if (t != QLatin1String("rgb") && t != QLatin1String("bgr"))
+        return false;
+    order.given = true;
+    order.rgb = t == QLatin1String("rgb");
+    return true;
+}
+
+LUTFILE_ST inputSide(const QString &path, int formatId, const Orders &orders)
+{
+    LUTFILE_ST f;
+    f.path = path;
+    f.formatId = formatId;
+    f.defaultOrder = !orders.any();
+    CliFormats::readerOrder(formatId, f.dataOrderRGB, f.tableOrderRGB);
+    if (orders.data.given)
+        f.dataOrderRGB = orders.data.rgb;
+    if (orders.table.given)
+        f.tableOrderRGB = orders.table.rgb;
+    return f;
+}
+
+LUTFILE_ST outputSide(const QString &path, int formatId, const Orders &orders, qint64 scale)
+{
+    LUTFILE_ST f;
+    f.path = path;
+    f.formatId = formatId;
+    // The .cube writer has no order of its own and always prints by the two flags, which
+    // therefore carry its default too.
+    f.defaultOrder = !orders.any();
+    CliFormats::writerOrder(formatId, f.dataOrderRGB, f.tableOrderRGB);
+    if (orders.data.given)
+        f.dataOrderRGB = orders.data.rgb;
+    if (orders.table.given)
+        f.tableOrderRGB = orders.table.rgb;
+    f.scale = scale;
+    return f;
+}
+
+bool read(const QString &path, int forced, const Orders &orders, Read_LUTFile &lut, int *formatId, QString *why)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *why = QStringLiteral("no such file");
+        return false;
+    }
+    if (info.isDir()) {
+        *why = QStringLiteral("is a folder, not a file");
+        return false;
+    }
+    const int id = CliFormats::detectInput(path, forced, why);
+    if (id < 0)
+        return false;
+    if (formatId)
+        *formatId = id;
+    if (!lut.ReadFile(inputSide(path, id, orders), false)) {
+        *why = !lut.errorString.isEmpty() ? lut.errorString
+                                          : QStringLiteral("cannot be read as %1").arg(Read_LUTFile::formatStr(id));
+        return false;
+    }
+    if (!has3D(lut) && !has1D(lut)) {
+        *why = QStringLiteral("holds no LUT data");
+        return false;
+    }
+    return true;
+}
+
+Read_LUTFile *as3D(Read_LUTFile &in, int size, std::unique_ptr<Read_LUTFile> &made, QString *why)
+{
+    if (has3D(in))
+        return &in;
+    if (!has1D(in)) {
+        *why = QStringLiteral("holds no LUT data");
+        return nullptr;
+    }
+    auto out = separable3D(in, size > 0 ? size : 33, why);
+    return out ? keep(std::move(out), made) : nullptr;
+}
+
+Read_LUTFile *shapeFor(int outId, Read_LUTFile &in, const Shape &shape, std::unique_ptr<Read_LUTFile> &made,
+                       QString *why)
+{
+    if (Read_LUTFile::formatIs3D(outId)) {
+        if (!has3D(in))
+            return as3D(in, shape.size3D, made, why);
+        const int n = shape.size3D > 0 ? shape.size3D : in.lut3DSize;
+        if (n == in.lut3DSize && unitDomain(in.domainMin3D, in.domainMax3D))
+            return &in;
+        auto out = newLattice(n, why);
+        if (!out)
+            return nullptr;
+        LutCalc::Lut3D_Out(in, *out);
+        return keep(std::move(out), made);
+    }
+
+    const int fixed = CliFormats::fixed1DLength(outId);
+    if (has1D(in)) {
+        const int n = fixed > 0 ? fixed : shape.length1D > 0 ? shape.length1D : in.lut1DSize;
+        if (n == in.lut1DSize && unitDomain(in.domainMin1D, in.domainMax1D))
+            return &in;
+        auto out = newTable1D(n, why);
+        if (!out)
+            return nullptr;
+        LutCalc::Lut1D_Out(in, *out);
+        return keep(std::move(out), made);
+    }
+    if (!has3D(in)) {
+        *why = QStringLiteral("holds no LUT data");
+        return nullptr;
+    }
+    // A lattice written as a 1D table: its grey axis.
+    auto out = newTable1D(fixed > 0 ? fixed : shape.length1D > 0 ? shape.length1D : 1024, why);
+    if (!out)
+        return nullptr;
+    LutCalc::Lut3D_to_Lut1D(in, *out);
+    return keep(std::move(out), made);
+}
+
+bool write(const LUTFILE_ST &side, Read_LUTFile &lut, QString *why)
+{
+    LUTFILE_ST s = side;
+    s.outputSize3D = lut.lut3DSize;
+    Write_LUTFile writer;
+    if (writer.WriteFile(s, lut))
+        return true;
+    *why = !writer.errorString.isEmpty() ? writer.errorString : QStringLiteral("cannot be written");
+    return false;
+}
+
+}

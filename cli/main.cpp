@@ -1,0 +1,54 @@
+// lutwright-cli: the LUT library from the command line.
+#include <QCoreApplication>
+#include <QLocale>
+#include <QLoggingCategory>
+
+#include <clocale>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The application object takes the C library's locale from the environment; numbers must
+    // never depend on it, whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
+    // The readers' diagnostic output is for developers, not for the command line.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        Console::err(Commands::help(QStringLiteral("usage")));
+        return Console::Usage;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        Console::out(Commands::help(args.value(0)));
+        return Console::Ok;
+    }
+    if (command == QLatin1String("--version")) {
+        Console::out(Commands::version());
+        return Console::Ok;
+    }
+
+    using Run = int (*)(const QStringList &);
+    const struct {
+        const char *name;
+        Run run;
+    } commands[] = {
+        {"convert", Commands::convert}, {"info", Commands::info},   {"formats", Commands::formats},
+        {"merge", Commands::merge},     {"apply", Commands::apply},
+    };
+    for (const auto &c : commands) {
+        if (command != QLatin1String(c.name))
+            continue;
+        if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+            Console::out(Commands::help(command));
+            return Console::Ok;
+        }
+        return c.run(args);
+    }
+    return Console::usageError(QStringLiteral("unknown command '%1'").arg(command));
+}

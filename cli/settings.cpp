@@ -1,0 +1,137 @@
+#include "cli/settings.h"
+
+#include <QThread>
+
+#include "cli/cliformats.h"
+#include "cli/console.h"
+#include "lut/lutlimits.h"
+#include "lut/read_lutfile.h"
+
+void Settings::addInputOptions(std::vector<OptionSpec> &specs)
+{
+    specs.push_back({"in-format", 0, true});
+    specs.push_back({"in-data", 0, true});
+    specs.push_back({"in-table", 0, true});
+}
+
+void Settings::addOutputOptions(std::vector<OptionSpec> &specs)
+{
+    specs.push_back({"to", 0, true});
+    specs.push_back({"size", 0, true});
+    specs.push_back({"length", 0, true});
+    specs.push_back({"scale", 0, true});
+    specs.push_back({"out-data", 0, true});
+    specs.push_back({"out-table", 0, true});
+}
+
+void Settings::addThreadsOption(std::vector<OptionSpec> &specs)
+{
+    specs.push_back({"jobs", 'j', true});
+}
+
+namespace {
+
+bool readOrder(Args &args, const char *name, LutIO::Order &order, QString *error)
+{
+    if (!args.has(name))
+        return true;
+    if (LutIO::parseOrder(args.value(name), order))
+        return true;
+    *error = QStringLiteral("--%1 must be rgb or bgr, not '%2'").arg(QLatin1String(name), args.value(name));
+    return false;
+}
+
+bool readFormat(Args &args, const char *name, int &format, QString *error)
+{
+    if (!args.has(name))
+        return true;
+    format = CliFormats::fromName(args.value(name));
+    if (format != CliFormats::Unknown)
+        return true;
+    *error = QStringLiteral("unknown format '%1' for --%2 (see 'lutwright-cli formats')")
+                 .arg(args.value(name), QLatin1String(name));
+    return false;
+}
+
+bool readInt(Args &args, const char *name, qint64 lo, qint64 hi, qint64 &value, QString *error)
+{
+    if (!args.has(name) || args.intValue(name, lo, hi, value))
+        return true;
+    *error = args.error();
+    return false;
+}
+
+}
+
+bool Settings::read(Args &args, QString *error)
+{
+    inFormat = CliFormats::Unknown;
+    if (!readFormat(args, "in-format", inFormat, error))
+        return false;
+    int to = CliFormats::Unknown;
+    if (!readFormat(args, "to", to, error))
+        return false;
+    if (args.has("to")) {
+        outFormat = CliFormats::writableId(to);
+        if (outFormat < 0) {
+            *error = QStringLiteral("%1 files cannot be written (see 'lutwright-cli formats')").arg(args.value("to"));
+            return false;
+        }
+    }
+    if (!readOrder(args, "in-data", inOrders.data, error) || !readOrder(args, "in-table", inOrders.table, error)
+        || !readOrder(args, "out-data", outOrders.data, error) || !readOrder(args, "out-table", outOrders.table, error))
+        return false;
+
+    qint64 size = 0, length = 0, jobs = QThread::idealThreadCount();
+    if (!readInt(args, "size", 2, LutLimits::max3DSize, size, error)
+        || !readInt(args, "length", 2, LutLimits::max1DSize, length, error)
+        || !readInt(args, "scale", 0, qint64(1) << 40, scale, error) || !readInt(args, "jobs", 1, 1024, jobs, error))
+        return false;
+    shape.size3D = int(size);
+    shape.length1D = int(length);
+    threads = int(std::max<qint64>(1, jobs));
+    if (args.has("scale") && scale == 0)
+        scale = 1;
+    return true;
+}
+
+qint64 Settings::scaleFor(int formatId) const
+{
+    return scale > 0 ? scale : CliFormats::defaultScale(formatId);
+}
+
+int Settings::outputFormat(const QString &outPath, QString *error) const
+{
+    if (outFormat >= 0)
+        return outFormat;
+    const int guess = CliFormats::fromPath(outPath);
+    const int id = CliFormats::writableId(guess);
+    if (id >= 0)
+        return id;
+    if (guess == CliFormats::Unknown)
+        *error = QStringLiteral("cannot tell the output format from '%1'; give it with --to").arg(Console::shown(outPath));
+    else
+        *error = QStringLiteral("%1 files cannot be written (see 'lutwright-cli formats')").arg(Console::shown(outPath));
+    return -1;
+}
+
+bool Settings::shapeFits(int formatId, QString *error) const
+{
+    const bool is3D = Read_LUTFile::formatIs3D(formatId);
+    if (!is3D && shape.size3D > 0) {
+        *error = QStringLiteral("--size sets the points of a 3D lattice; %1 holds a 1D table (use --length)")
+                     .arg(Read_LUTFile::formatStr(formatId));
+        return false;
+    }
+    if (is3D && shape.length1D > 0) {
+        *error = QStringLiteral("--length sets the entries of a 1D table; %1 holds a 3D lattice (use --size)")
+                     .arg(Read_LUTFile::formatStr(formatId));
+        return false;
+    }
+    const int fixed = CliFormats::fixed1DLength(formatId);
+    if (fixed > 0 && shape.length1D > 0 && shape.length1D != fixed) {
+        *error = QStringLiteral("%1 always holds %2 entries").arg(Read_LUTFile::formatStr(formatId)).arg(fixed);
+        return false;
+    }
+    return true;
+}

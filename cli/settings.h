@@ -1,0 +1,37 @@
+#ifndef CLI_SETTINGS_H
+#define CLI_SETTINGS_H
+
+#include <QString>
+
+#include <vector>
+
+#include "cli/args.h"
+#include "cli/lutio.h"
+
+// The options several subcommands share, checked once.
+struct Settings {
+    int inFormat = -1;          // id or family from --in-format; CliFormats::Unknown when not given
+    LutIO::Orders inOrders;
+    LutIO::Orders outOrders;
+    int outFormat = -1;         // from --to; -1 when not given
+    LutIO::Shape shape;
+    qint64 scale = 0;           // 0 when not given: the format's own default
+    int threads = 1;
+
+    // Option specs of these settings, to be added to a subcommand's own.
+    static void addInputOptions(std::vector<OptionSpec> &specs);
+    static void addOutputOptions(std::vector<OptionSpec> &specs);
+    static void addThreadsOption(std::vector<OptionSpec> &specs);
+
+    // Read what `args` holds of them; false with `error` on a bad value.
+    bool read(Args &args, QString *error);
+
+    // The scale for an output format: --scale, else the format's default.
+    qint64 scaleFor(int formatId) const;
+    // The output format: --to, else from the output path; -1 with `error` when it cannot be written.
+    int outputFormat(const QString &outPath, QString *error) const;
+    // Whether --size / --length fit the output format; false with `error` otherwise.
+    bool shapeFits(int formatId, QString *error) const;
+};
+
+#endif

@@ -1,0 +1,857 @@
+// End-to-end tests of lutwright-cli: the built program is run as a user runs it, and what it
+// writes is read back through the library.
+#include <QtTest>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "clitest.h"
+#include "lut/write_lutfile.h"
+#include "testutil.h"
+
+using CliTest::run;
+
+namespace {
+
+// The file name extension of each format id as the tests name their files.
+const char *const extensions[Read_LUTFile::formatCount] = {
+    "cube", "png", "png", "3dl", "mga", "look", "lut", "lut", "davlut",
+    "csp",  "cub", "itx", "spi1d", "spi3d", "csv", "tms1d", "tms3d",
+};
+// Formats that have a reader and no writer at all.
+const QList<int> readOnly = {1, 2, 3, 5, 9, 10};
+
+// The test LUT: a different straight line per channel, red and blue alike (some readers store
+// 1D entries with their channels reversed), so that any interpolation reproduces it exactly
+// and any mix-up of axes shows.
+float curveRB(float x)
+{
+    return 0.05f + 0.95f * x;
+}
+
+void graded3D(float r, float g, float b, float *o)
+{
+    o[0] = curveRB(r);
+    o[1] = g;
+    o[2] = curveRB(b);
+}
+
+void graded1D(float x, float *o)
+{
+    o[0] = curveRB(x);
+    o[1] = x;
+    o[2] = curveRB(x);
+}
+
+void identity3D(float r, float g, float b, float *o)
+{
+    o[0] = r;
+    o[1] = g;
+    o[2] = b;
+}
+
+bool libRead(const QString &path, int id, Read_LUTFile &m)
+{
+    return m.ReadFile(TestUtil::side(id, path), false) && (m.lut3DSize > 0 || m.lut1DSize > 0);
+}
+
+// Each format in its own order; .cube, which has none, R G B with the red index fastest.
+bool libWrite(const QString &path, int id, Read_LUTFile &m, qint64 scale = 1)
+{
+    Write_LUTFile w;
+    return w.WriteFile(TestUtil::side(id, path, true, true, id != 0, scale), m);
+}
+
+// Whether the library can write format `id` at all in this build.
+bool libCanWrite(int id, const QTemporaryDir &dir)
+{
+    Read_LUTFile m;
+    if (Read_LUTFile::formatIs3D(id))
+        CliTest::fill3D(m, 2, graded3D);
+    else
+        CliTest::fill1D(m, 4, graded1D);
+    return libWrite(dir.filePath(QStringLiteral("probe%1.%2").arg(id).arg(QLatin1String(extensions[id]))), id, m);
+}
+
+QByteArray hexFloat(float v)
+{
+    unsigned char bytes[4];
+    std::memcpy(bytes, &v, 4);   // little-endian on every platform the program is built for
+    return QByteArray(reinterpret_cast<const char *>(bytes), 4).toHex();
+}
+
+// Samples of the 2-point graded lattice with the red index fastest.
+template <typename Line>
+QByteArray redFastest(Line line)
+{
+    QByteArray text;
+    for (int b = 0; b < 2; ++b)
+        for (int g = 0; g < 2; ++g)
+            for (int r = 0; r < 2; ++r) {
+                float o[3];
+                graded3D(float(r), float(g), float(b), o);
+                text += line(o);
+            }
+    return text;
+}
+
+QByteArray floatLine(const float *o)
+{
+    return QByteArray::number(double(o[0]), 'f', 6) + ' ' + QByteArray::number(double(o[1]), 'f', 6) + ' '
+           + QByteArray::number(double(o[2]), 'f', 6) + '\n';
+}
+
+// An input file of the graded LUT in format `id`: made by the library's writer where the
+// format has one, written out by hand where it has none. Empty when it cannot be made.
+QString makeInput(const QTemporaryDir &dir, int id)
+{
+    const QString path = dir.filePath(QStringLiteral("in_%1.%2").arg(id).arg(QLatin1String(extensions[id])));
+    switch (id) {
+    case 1: {   // 64 x 64 texture: 16 points, tiles of 16 x 16, four tiles a row
+        QImage img(64, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                float o[3];
+                graded3D((x % 16) / 15.0f, (y % 16) / 15.0f, ((y / 16) * 4 + x / 16) / 15.0f, o);
+                img.setPixel(x, y, qRgb(qRound(o[0] * 255), qRound(o[1] * 255), qRound(o[2] * 255)));
+            }
+        return img.save(path) ? path : QString();
+    }
+    case 2: {   // 16 x 4 unwrapped cube: 4 points, one 4 x 4 block per blue index
+        QImage img(16, 4, QImage::Format_RGB32);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 16; ++x) {
+                float o[3];
+                graded3D((x % 4) / 3.0f, y / 3.0f, (x / 4) / 3.0f, o);
+                img.setPixel(x, y, qRgb(qRound(o[0] * 255), qRound(o[1] * 255), qRound(o[2] * 255)));
+            }
+        return img.save(path) ? path : QString();
+    }
+    case 3: {   // mesh line, then 10-bit samples with the blue index fastest
+        QByteArray text = "0 1023\n";
+        for (int r = 0; r < 2; ++r)
+            for (int g = 0; g < 2; ++g)
+                for (int b = 0; b < 2; ++b) {
+                    float o[3];
+                    graded3D(float(r), float(g), float(b), o);
+                    text += QByteArray::number(qRound(o[0] * 1023)) + ' ' + QByteArray::number(qRound(o[1] * 1023)) + ' '
+                            + QByteArray::number(qRound(o[2] * 1023)) + '\n';
+                }
+        return TestUtil::writeTemp(dir, QFileInfo(path).fileName(), text);
+    }
+    case 5: {
+        const QByteArray data = redFastest([](const float *o) { return hexFloat(o[0]) + hexFloat(o[1]) + hexFloat(o[2]) + '\n'; });
+        return TestUtil::writeTemp(dir, QFileInfo(path).fileName(),
+                                   "<?xml version=\"1.0\" ?>\n<look>\n  <LUT>\n    <size>\"2\"</size>\n    <data>\""
+                                       + data + "\"</data>\n  </LUT>\n</look>\n");
+    }
+    case 9: {
+        QByteArray text = "CSPLUTV100\n3D\n\nBEGIN METADATA\nEND METADATA\n\n";
+        for (int c = 0; c < 3; ++c)
+            text += "2\n0.0 1.0\n0.0 1.0\n";
+        text += "\n2 2 2\n" + redFastest(floatLine);
+        return TestUtil::writeTemp(dir, QFileInfo(path).fileName(), text);
+    }
+    case 10:
+        return TestUtil::writeTemp(dir, QFileInfo(path).fileName(),
+                                   "# Truelight Cube v2.0\n# iDims 3\n# oDims 3\n# width 2 2 2\n\n# Cube\n"
+                                       + redFastest(floatLine) + "# End\n");
+    default: {
+        Read_LUTFile m;
+        if (Read_LUTFile::formatIs3D(id))
+            CliTest::fill3D(m, 5, graded3D);
+        else
+            CliTest::fill1D(m, 256, graded1D);
+        // The readers of these two expect integers.
+        const qint64 scale = id == 7 ? 255 : id == 14 ? 1023 : 1;
+        return libWrite(path, id, m, scale) ? path : QString();
+    }
+    }
+}
+
+// Empty when `out` does to colours what `in` does, within the quantisation of 8-bit formats;
+// otherwise the first difference. Off the grey axis only when both can say (a lattice made
+// 1D keeps only its grey axis); only red when `redOnly` (a single-curve output).
+QString differences(const Read_LUTFile &in, const Read_LUTFile &out, bool redOnly)
+{
+    const bool offAxis = !((in.lut3DSize > 0) && (out.lut3DSize == 0));
+    QVector<std::array<float, 3>> points;
+    for (int k = 0; k <= 10; ++k)
+        points.push_back({k / 10.0f, k / 10.0f, k / 10.0f});
+    if (offAxis) {
+        quint32 seed = 12345;
+        auto next = [&seed]() {
+            seed = seed * 1664525u + 1013904223u;
+            return float(seed >> 8) / float(1 << 24);
+        };
+        for (int k = 0; k < 40; ++k)
+            points.push_back({next(), next(), next()});
+    }
+    const float tolerance = 1.05f / 255.0f;
+    for (const auto &p : points) {
+        float a[3], b[3];
+        CliTest::eval(in, p.data(), a);
+        CliTest::eval(out, p.data(), b);
+        for (int c = 0; c < (redOnly ? 1 : 3); ++c)
+            if (!(std::fabs(a[c] - b[c]) <= tolerance))
+                return QStringLiteral("at (%1, %2, %3) channel %4: %5, not %6")
+                    .arg(double(p[0])).arg(double(p[1])).arg(double(p[2])).arg(c).arg(double(b[c])).arg(double(a[c]));
+    }
+    return QString();
+}
+
+// The data lines of a .cube file.
+QStringList cubeData(const QString &path)
+{
+    QStringList lines;
+    for (const QString &l : QString::fromUtf8(TestUtil::readFile(path)).split(QLatin1Char('\n'))) {
+        const QString t = l.trimmed();
+        if (!t.isEmpty() && (t.at(0).isDigit() || t.at(0) == QLatin1Char('-')))
+            lines << t;
+    }
+    return lines;
+}
+
+QString writeCube(const QTemporaryDir &dir, const QString &name, int n,
+                  const std::function<void(float, float, float, float *)> &f)
+{
+    Read_LUTFile m;
+    CliTest::fill3D(m, n, f);
+    const QString path = dir.filePath(name);
+    libWrite(path, 0, m);
+    Read_LUTFile check;
+    return libRead(path, 0, check) ? path : QString();
+}
+
+}
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void usageErrors_data();
+    void usageErrors();
+    void helpAndVersion();
+    void formatsTable();
+
+    void everyFormatToEveryFormat_data();
+    void everyFormatToEveryFormat();
+
+    void cubeOutputLayout_data();
+    void cubeOutputLayout();
+    void resampling();
+    void domainIsResampledOntoUnitCube();
+    void between3DAnd1D();
+    void lutFilesToldApartByContent();
+    void imageGeometry_data();
+    void imageGeometry();
+
+    void batchWithBrokenFile();
+    void outputsNeverReplaceInputs();
+    void explicitOutputMayReplaceInput();
+    void numbersIgnoreLocale();
+
+    void infoOnGoodAndBadFiles();
+    void mergeWithIdentity();
+    void mergeAppliesFirstThenSecond();
+};
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no command") << QStringList() << "Usage:";
+    QTest::newRow("unknown command") << QStringList{"transmogrify"} << "unknown command 'transmogrify'";
+    QTest::newRow("unknown option") << QStringList{"convert", "a.cube", "-o", "b.cube", "--fast"} << "unknown option '--fast'";
+    QTest::newRow("option without value") << QStringList{"convert", "a.cube", "-o"} << "option '--output' needs a value";
+    QTest::newRow("no input") << QStringList{"convert", "-o", "b.cube"} << "at least one input";
+    QTest::newRow("neither -o nor -d") << QStringList{"convert", "a.cube"} << "either -o OUT";
+    QTest::newRow("both -o and -d") << QStringList{"convert", "a.cube", "-o", "b.cube", "-d", "x"} << "either -o OUT";
+    QTest::newRow("-o with two inputs") << QStringList{"convert", "a.cube", "b.cube", "-o", "c.cube"} << "use -d DIR for 2 inputs";
+    QTest::newRow("size too small") << QStringList{"convert", "a.cube", "-o", "b.cube", "--size", "1"} << "--size needs a whole number from 2 to 256, not '1'";
+    QTest::newRow("size too large") << QStringList{"convert", "a.cube", "-o", "b.cube", "--size=257"} << "not '257'";
+    QTest::newRow("size not a number") << QStringList{"convert", "a.cube", "-o", "b.cube", "--size", "33x"} << "not '33x'";
+    QTest::newRow("jobs zero") << QStringList{"convert", "a.cube", "-d", "x", "-j", "0"} << "--jobs needs a whole number";
+    QTest::newRow("bad order") << QStringList{"convert", "a.cube", "-o", "b.cube", "--in-data", "grb"} << "--in-data must be rgb or bgr, not 'grb'";
+    QTest::newRow("unknown format") << QStringList{"convert", "a.cube", "-o", "b.cube", "--to", "xyz"} << "unknown format 'xyz'";
+    QTest::newRow("unknown format id") << QStringList{"convert", "a.cube", "-o", "b.cube", "--to", "17"} << "unknown format '17'";
+    QTest::newRow("format without writer") << QStringList{"convert", "a.cube", "-o", "b.3dl"} << "b.3dl files cannot be written";
+    QTest::newRow("--to without writer") << QStringList{"convert", "a.cube", "-d", "x", "--to", "look"} << "look files cannot be written";
+    QTest::newRow("output format unknown") << QStringList{"convert", "a.cube", "-o", "b.txt"} << "cannot tell the output format from 'b.txt'";
+    QTest::newRow("size for a 1D output") << QStringList{"convert", "a.cube", "-o", "b.spi1d", "--size", "17"} << "--size sets the points of a 3D lattice";
+    QTest::newRow("length for a 3D output") << QStringList{"convert", "a.cube", "-o", "b.cube", "--length", "17"} << "--length sets the entries of a 1D table";
+    QTest::newRow("fixed 1D length") << QStringList{"convert", "a.cube", "-o", "b.lut", "--to", "7", "--length", "1024"} << "always holds 256 entries";
+    QTest::newRow("merge one file") << QStringList{"merge", "a.cube", "-o", "c.cube"} << "merge needs two LUT files";
+    QTest::newRow("merge without output") << QStringList{"merge", "a.cube", "b.cube"} << "merge needs -o OUT";
+    QTest::newRow("apply without output") << QStringList{"apply", "a.cube", "i.png"} << "apply needs -o OUT";
+    QTest::newRow("apply to unknown image") << QStringList{"apply", "a.cube", "i.png", "-o", "o.gif"} << "cannot tell the image format of 'o.gif'";
+    QTest::newRow("info without file") << QStringList{"info"} << "info needs at least one file";
+    QTest::newRow("formats with argument") << QStringList{"formats", "x"} << "formats takes no arguments";
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const CliTest::Run r = run(args, QProcessEnvironment::systemEnvironment(), dir.path());
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+    // Nothing is written for a command line that is refused.
+    QCOMPARE(CliTest::filesIn(dir.path()), QStringList());
+}
+
+void TestCli::helpAndVersion()
+{
+    CliTest::Run r = run({"--help"});
+    QCOMPARE(r.code, 0);
+    for (const char *part : {"convert IN...", "info FILE...", "formats", "merge FIRST SECOND", "apply LUT IMAGE", "Examples:", "Exit status"})
+        QVERIFY2(r.out.contains(QLatin1String(part)), part);
+    r = run({"convert", "--help"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.contains(QLatin1String("--out-table")));
+    QVERIFY(!r.out.contains(QLatin1String("apply LUT IMAGE")));
+    r = run({"--version"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.startsWith(QLatin1String("lutwright-cli ")));
+}
+
+void TestCli::formatsTable()
+{
+    const CliTest::Run r = run({"formats"});
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.at(0).split(QLatin1Char(' '), Qt::SkipEmptyParts), (QStringList{"id", "extensions", "dim", "read", "write", "label"}));
+    for (int id = 0; id < Read_LUTFile::formatCount; ++id) {
+        const QString row = lines.at(id + 1);
+        const QStringList cells = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(cells.at(0), QString::number(id));
+        QVERIFY2(row.endsWith(Read_LUTFile::formatStr(id)), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1Char('.') + QLatin1String(extensions[id])), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1String(Read_LUTFile::formatIs3D(id) ? " 3D " : " 1D ")), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1String(readOnly.contains(id) ? " yes   no " : " yes   yes ")), qPrintable(row));
+    }
+}
+
+void TestCli::everyFormatToEveryFormat_data()
+{
+    QTest::addColumn<int>("target");
+    for (int id = 0; id < Read_LUTFile::formatCount; ++id)
+        QTest::newRow(qPrintable(QStringLiteral("to %1 (%2)").arg(id).arg(QLatin1String(extensions[id])))) << id;
+}
+
+// Every readable format converted to the target in one batch. A conversion must succeed
+// exactly when the library can read the input and write the target; a failure names the
+// input with a reason; what is written must do what the input does.
+void TestCli::everyFormatToEveryFormat()
+{
+    QFETCH(int, target);
+    QTemporaryDir dir;
+    QStringList inputs;
+    QHash<QString, int> idOf;
+    for (int id = 0; id < Read_LUTFile::formatCount; ++id) {
+        const QString path = makeInput(dir, id);
+        if (path.isEmpty()) {
+            if (target == 0)
+                qInfo("no %s input: the library cannot write the format yet", extensions[id]);
+            continue;
+        }
+        inputs << path;
+        idOf.insert(path, id);
+    }
+    QVERIFY(inputs.size() >= 6);
+    const QString outDir = dir.filePath(QStringLiteral("out"));
+    const CliTest::Run r = run(QStringList{"convert"} + inputs + QStringList{"-d", outDir, "--to", QString::number(target), "-j", "2"});
+
+    if (readOnly.contains(target)) {
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QLatin1String("cannot be written")), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(outDir));
+        return;
+    }
+
+    const bool canWrite = libCanWrite(target, dir);
+    QStringList expectedFiles;
+    bool allSucceed = true;
+    for (const QString &in : inputs) {
+        const int id = idOf.value(in);
+        Read_LUTFile source;
+        const bool expected = libRead(in, id, source) && canWrite;
+        allSucceed = allSucceed && expected;
+        const QString out = QDir(outDir).filePath(QFileInfo(in).completeBaseName() + QLatin1Char('.') + QLatin1String(extensions[target]));
+        const QString failureLine = in + QLatin1String(": ");
+        const QString context = QStringLiteral("%1 to %2: %3").arg(id).arg(target).arg(r.err);
+        QCOMPARE(QFileInfo::exists(out), expected);
+        if (!expected) {
+            const int at = r.err.indexOf(failureLine);
+            QVERIFY2(at >= 0, qPrintable(context));
+            const QString reason = r.err.mid(at + failureLine.size()).section(QLatin1Char('\n'), 0, 0);
+            QVERIFY2(reason.size() > 3, qPrintable(context));
+            continue;
+        }
+        QVERIFY2(!r.err.contains(failureLine), qPrintable(context));
+        expectedFiles << QFileInfo(out).fileName();
+        Read_LUTFile written;
+        if (!libRead(out, target, written))
+            continue;   // the target's reader is not in this build: nothing to compare with
+        QCOMPARE(written.lut3DSize > 0, Read_LUTFile::formatIs3D(target));
+        const QString diff = differences(source, written, target == 14);
+        QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 to %2: %3").arg(id).arg(target).arg(diff)));
+    }
+    QCOMPARE(r.code, allSucceed ? 0 : 1);
+    expectedFiles.sort();
+    // Only the outputs: no temporary file is left behind.
+    QCOMPARE(CliTest::filesIn(outDir), expectedFiles);
+}
+
+void TestCli::cubeOutputLayout_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("firstLines");
+    // Node (r, g, b) of the input holds (0.1 + 0.8r, 0.2 + 0.6g, 0.3 + 0.4b).
+    QTest::newRow("default: R G B, red fastest") << QStringList()
+        << QStringList{"0.100000 0.200000 0.300000", "0.900000 0.200000 0.300000", "0.100000 0.800000 0.300000"};
+    QTest::newRow("out-data bgr") << QStringList{"--out-data", "bgr"}
+        << QStringList{"0.300000 0.200000 0.100000", "0.300000 0.200000 0.900000", "0.300000 0.800000 0.100000"};
+    QTest::newRow("out-table rgb: blue fastest") << QStringList{"--out-table", "rgb"}
+        << QStringList{"0.100000 0.200000 0.300000", "0.100000 0.200000 0.700000", "0.100000 0.800000 0.300000"};
+    QTest::newRow("both out orders") << QStringList{"--out-data", "BGR", "--out-table", "RGB"}
+        << QStringList{"0.300000 0.200000 0.100000", "0.700000 0.200000 0.100000", "0.300000 0.800000 0.100000"};
+    QTest::newRow("in-data bgr swaps red and blue") << QStringList{"--in-data", "bgr"}
+        << QStringList{"0.300000 0.200000 0.100000", "0.300000 0.200000 0.900000", "0.300000 0.800000 0.100000"};
+    QTest::newRow("in-table rgb transposes") << QStringList{"--in-table", "rgb"}
+        << QStringList{"0.100000 0.200000 0.300000", "0.100000 0.200000 0.700000", "0.100000 0.800000 0.300000"};
+    QTest::newRow("integer scale") << QStringList{"--scale", "1000"}
+        << QStringList{"100 200 300", "900 200 300", "100 800 300"};
+}
+
+void TestCli::cubeOutputLayout()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, firstLines);
+    QTemporaryDir dir;
+    const QString in = writeCube(dir, "in.cube", 2, [](float r, float g, float b, float *o) {
+        o[0] = 0.1f + 0.8f * r;
+        o[1] = 0.2f + 0.6f * g;
+        o[2] = 0.3f + 0.4f * b;
+    });
+    QVERIFY(!in.isEmpty());
+    const QString out = dir.filePath("out.cube");
+    const CliTest::Run r = run(QStringList{"convert", in, "-o", out} + options);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.err.isEmpty());
+    const QStringList data = cubeData(out);
+    QCOMPARE(data.size(), 8);
+    for (int i = 0; i < firstLines.size(); ++i)
+        QCOMPARE(data.at(i).split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char(' ')), firstLines.at(i));
+    QVERIFY(TestUtil::readFile(out).startsWith("TITLE \nLUT_3D_SIZE 2\n"));
+}
+
+// --size resamples; without it the size is kept and the numbers are written as read.
+void TestCli::resampling()
+{
+    QTemporaryDir dir;
+    auto grade = [](float r, float g, float b, float *o) {
+        o[0] = r * r;
+        o[1] = std::sqrt(g) * 0.5f + 0.25f * b;
+        o[2] = 1.0f - b * r;
+    };
+    const QString in = writeCube(dir, "in.cube", 9, grade);
+    Read_LUTFile source;
+    QVERIFY(libRead(in, 0, source));
+
+    const QString kept = dir.filePath("kept.cube");
+    QCOMPARE(run({"convert", in, "-o", kept}).code, 0);
+    QCOMPARE(cubeData(kept), cubeData(in));
+
+    for (int n : {2, 5, 17}) {
+        const QString out = dir.filePath(QStringLiteral("out%1.cube").arg(n));
+        const CliTest::Run r = run({"convert", in, "-o", out, "--size", QString::number(n)});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        Read_LUTFile written;
+        QVERIFY(libRead(out, 0, written));
+        QCOMPARE(written.lut3DSize, n);
+        // Each node is the input interpolated at the node's position.
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < n; k += std::max(1, n / 3)) {
+                const float pos[3] = {float(i) / (n - 1), float(k) / (n - 1), float(n - 1 - i) / (n - 1)};
+                float want[3];
+                LutCalc::Lut3D_Tetrahedral(pos, want, source);
+                const float *got = written.lut3D[i][k][n - 1 - i];
+                for (int c = 0; c < 3; ++c)
+                    QVERIFY2(std::fabs(got[c] - want[c]) <= 1e-6f, qPrintable(QStringLiteral("n %1 node %2 %3").arg(n).arg(i).arg(k)));
+            }
+    }
+}
+
+// No writer records a domain: a lattice over another domain is resampled onto the unit cube
+// instead of being written as if it covered it.
+void TestCli::domainIsResampledOntoUnitCube()
+{
+    QTemporaryDir dir;
+    // Red samples within the domain's own range, so that none is clamped on either read.
+    QByteArray text = "LUT_3D_SIZE 3\nDOMAIN_MIN 0.2 0 0\n";
+    for (int b = 0; b < 3; ++b)
+        for (int g = 0; g < 3; ++g)
+            for (int r = 0; r < 3; ++r) {
+                const float o[3] = {0.2f + 0.3f * r, 0.5f * g, 0.5f * b};
+                text += floatLine(o);
+            }
+    const QString in = TestUtil::writeTemp(dir, "domain.cube", text);
+    Read_LUTFile source;
+    QVERIFY(libRead(in, 0, source));
+    QCOMPARE(source.domainMin3D[0], 0.2f);
+
+    const QString out = dir.filePath("out.cube");
+    QCOMPARE(run({"convert", in, "-o", out}).code, 0);
+    Read_LUTFile written;
+    QVERIFY(libRead(out, 0, written));
+    QCOMPARE(written.lut3DSize, 3);
+    QCOMPARE(written.domainMin3D[0], 0.0f);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) {
+                const float p[3] = {i / 2.0f, j / 2.0f, k / 2.0f};
+                float want[3];
+                LutCalc::Lut3D_Tetrahedral(p, want, source);
+                for (int c = 0; c < 3; ++c)
+                    QVERIFY(std::fabs(written.lut3D[i][j][k][c] - want[c]) <= 1e-6f);
+            }
+    // Red 0 lies below the input's domain and takes its first node; red 0.5 is not the
+    // input's middle node, as it would be if the lattice were written as read.
+    QVERIFY(std::fabs(written.lut3D[0][0][0][0] - source.lut3D[0][0][0][0]) <= 1e-6f);
+    QVERIFY(std::fabs(written.lut3D[1][0][0][0] - source.lut3D[1][0][0][0]) > 0.05f);
+}
+
+void TestCli::between3DAnd1D()
+{
+    QTemporaryDir dir;
+    // 1D to 3D: the separable lattice, exact at every node for a straight-line curve.
+    Read_LUTFile curve;
+    CliTest::fill1D(curve, 11, graded1D);
+    const QString spi1d = dir.filePath("curve.spi1d");
+    QVERIFY(libWrite(spi1d, 12, curve));
+    Read_LUTFile curveRead;
+    QVERIFY(libRead(spi1d, 12, curveRead));
+    const QString cube = dir.filePath("curve.cube");
+    CliTest::Run r = run({"convert", spi1d, "-o", cube, "--size", "7"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    Read_LUTFile lattice;
+    QVERIFY(libRead(cube, 0, lattice));
+    QCOMPARE(lattice.lut3DSize, 7);
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j < 7; ++j)
+            for (int k = 0; k < 7; ++k) {
+                const float p[3] = {i / 6.0f, j / 6.0f, k / 6.0f};
+                float want[3];
+                LutCalc::Lut1D_liner(p, want, curveRead);
+                for (int c = 0; c < 3; ++c)
+                    QVERIFY2(std::fabs(lattice.lut3D[i][j][k][c] - want[c]) <= 2e-6f, qPrintable(QStringLiteral("%1 %2 %3").arg(i).arg(j).arg(k)));
+            }
+    // Without --size the lattice has 33 points.
+    r = run({"convert", spi1d, "-o", dir.filePath("default.cube")});
+    QCOMPARE(r.code, 0);
+    Read_LUTFile defaultLattice;
+    QVERIFY(libRead(dir.filePath("default.cube"), 0, defaultLattice));
+    QCOMPARE(defaultLattice.lut3DSize, 33);
+
+    // 3D to 1D: the grey axis, 1024 entries unless --length says otherwise.
+    const QString in3D = writeCube(dir, "grade.cube", 5, graded3D);
+    for (const QStringList &extra : {QStringList(), QStringList{"--length", "17"}}) {
+        const QString out = dir.filePath("grey.spi1d");
+        r = run(QStringList{"convert", in3D, "-o", out} + extra);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        Read_LUTFile grey;
+        QVERIFY(libRead(out, 12, grey));
+        QCOMPARE(grey.lut1DSize, extra.isEmpty() ? 1024 : 17);
+        for (int e = 0; e < grey.lut1DSize; e += 3) {
+            const float x = float(e) / (grey.lut1DSize - 1);
+            // R and B carry the same curve, so the reader's channel order does not matter here.
+            QVERIFY(std::fabs(grey.lut1D[e][0] - curveRB(x)) <= 2e-6f);
+            QVERIFY(std::fabs(grey.lut1D[e][1] - x) <= 2e-6f);
+        }
+    }
+}
+
+void TestCli::lutFilesToldApartByContent()
+{
+    QTemporaryDir dir;
+    Read_LUTFile curve;
+    CliTest::fill1D(curve, 256, graded1D);
+    const QString discreet = dir.filePath("a.lut");
+    const QString plain = dir.filePath("b.lut");
+    QVERIFY(libWrite(discreet, 6, curve));
+    QVERIFY(libWrite(plain, 7, curve, 255));
+    const CliTest::Run r = run({"info", discreet, plain});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const int second = r.out.indexOf(plain);
+    QVERIFY(second > 0);
+    QVERIFY(r.out.left(second).contains(QLatin1String(".lut 1D Discreet (id 6)")));
+    QVERIFY(r.out.mid(second).contains(QLatin1String(".lut 1D (id 7)")));
+    // Written, ".lut" is Discreet unless --to says otherwise.
+    QCOMPARE(run({"convert", plain, "-o", dir.filePath("c.lut")}).code, 0);
+    QVERIFY(TestUtil::readFile(dir.filePath("c.lut")).contains("LUT: 3 256"));
+    QCOMPARE(run({"convert", discreet, "-o", dir.filePath("d.lut"), "--to", "7"}).code, 0);
+    QVERIFY(TestUtil::readFile(dir.filePath("d.lut")).startsWith("Index\tRed\tGreen\tBlue"));
+}
+
+void TestCli::imageGeometry_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("64 square is a texture") << QSize(64, 64) << "texture-base";
+    QTest::newRow("512 square is a texture") << QSize(512, 512) << "texture-base";
+    QTest::newRow("strip of 3 blocks") << QSize(9, 3) << "identity Unwrapped Cube";
+    QTest::newRow("1024 x 32 strip") << QSize(1024, 32) << "identity Unwrapped Cube";
+    QTest::newRow("100 square is neither") << QSize(100, 100) << "neither a texture";
+    QTest::newRow("1024 x 16 is neither") << QSize(1024, 16) << "neither a texture";
+}
+
+void TestCli::imageGeometry()
+{
+    QFETCH(QSize, size);
+    QFETCH(QString, result);
+    QTemporaryDir dir;
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::gray);
+    const QString path = dir.filePath("img.png");
+    QVERIFY(img.save(path));
+    const CliTest::Run r = run({"info", path});
+    // A geometry that fits is read by its reader (which may not be in this build yet); one that
+    // fits neither is refused before any reader runs.
+    if (result.startsWith(QLatin1String("neither"))) {
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith(path + QLatin1String(": a ")) && r.err.contains(result), qPrintable(r.err));
+        return;
+    }
+    QVERIFY2(r.all().contains(result) || r.err.contains(QLatin1String("not available")), qPrintable(r.all()));
+}
+
+void TestCli::batchWithBrokenFile()
+{
+    QTemporaryDir dir;
+    QStringList inputs;
+    for (int i = 0; i < 5; ++i)
+        inputs << writeCube(dir, QStringLiteral("good%1.cube").arg(i), 3, graded3D);
+    const QString broken = TestUtil::writeTemp(dir, "broken.cube", "TITLE \"x\"\nLUT_3D_SIZE many\n0 0 0\n");
+    const QString missing = dir.filePath("missing.cube");
+    const QString folder = dir.filePath("folder.cube");
+    QVERIFY(QDir().mkpath(folder));
+    inputs.insert(2, broken);
+    inputs << missing << folder;
+    const QString outDir = dir.filePath("out");
+    const CliTest::Run r = run(QStringList{"convert"} + inputs + QStringList{"-d", outDir, "--to", "spi1d", "-j", "3"});
+    QCOMPARE(r.code, 1);
+    QStringList errLines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    errLines.sort();
+    QCOMPARE(errLines, (QStringList{broken + ": line 2: LUT_3D_SIZE has no number", folder + ": is a folder, not a file",
+                                    missing + ": no such file"}));
+    QVERIFY(r.out.isEmpty());
+    QStringList expected;
+    for (int i = 0; i < 5; ++i)
+        expected << QStringLiteral("good%1.spi1d").arg(i);
+    QCOMPARE(CliTest::filesIn(outDir), expected);
+
+    // All good: status 0 and nothing on stderr (no progress line when stderr is no terminal).
+    const CliTest::Run ok = run(QStringList{"convert"} + inputs.mid(0, 2) + QStringList{"-d", outDir, "-j", "1"});
+    QCOMPARE(ok.code, 0);
+    QCOMPARE(ok.err, QString());
+}
+
+void TestCli::outputsNeverReplaceInputs()
+{
+    QTemporaryDir dir;
+    const QString a = writeCube(dir, "a.cube", 3, graded3D);
+    const QByteArray before = TestUtil::readFile(a);
+    // Into the input's own folder in its own format: the output would be the input.
+    CliTest::Run r = run({"convert", a, "-d", dir.path(), "--size", "5"});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, a + QLatin1String(": the output would replace the input; name it with -o to do that\n"));
+    QCOMPARE(TestUtil::readFile(a), before);
+
+    // Another input of the batch would be replaced, or two inputs make the same output.
+    QVERIFY(QDir().mkpath(dir.filePath("sub")));
+    const QString b = writeCube(dir, "b.cube", 3, graded3D);
+    const QString b2 = writeCube(dir, "sub/b.cube", 3, graded3D);
+    Read_LUTFile curve;
+    CliTest::fill1D(curve, 8, graded1D);
+    const QString aSpi = dir.filePath("a.spi1d");
+    QVERIFY(libWrite(aSpi, 12, curve));
+    const QString outDir = dir.filePath("out");
+    r = run({"convert", aSpi, a, "-d", dir.path(), "--to", "cube"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(aSpi + QLatin1String(": the output ") + a + QLatin1String(" would replace the input ") + a), qPrintable(r.err));
+    QCOMPARE(TestUtil::readFile(a), before);
+    r = run({"convert", b, b2, "-d", outDir});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, b2 + QLatin1String(": the output ") + QDir(outDir).filePath("b.cube") + QLatin1String(" is already made from ") + b + QLatin1Char('\n'));
+    QCOMPARE(CliTest::filesIn(outDir), QStringList{"b.cube"});
+}
+
+void TestCli::explicitOutputMayReplaceInput()
+{
+    QTemporaryDir dir;
+    const QString a = writeCube(dir, "a.cube", 3, graded3D);
+    const CliTest::Run r = run({"convert", a, "-o", a, "--size", "4"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    Read_LUTFile m;
+    QVERIFY(libRead(a, 0, m));
+    QCOMPARE(m.lut3DSize, 4);
+    QCOMPARE(CliTest::filesIn(dir.path()), QStringList{"a.cube"});
+}
+
+// A German locale writes 0,5 for a half; the program's numbers never change with it.
+void TestCli::numbersIgnoreLocale()
+{
+    QTemporaryDir locales;
+    QProcess localedef;
+    localedef.start("localedef", {"-i", "de_DE", "-f", "UTF-8", locales.filePath("de_DE.UTF-8")});
+    if (!localedef.waitForFinished(60000) || localedef.exitStatus() != QProcess::NormalExit || localedef.exitCode() > 1
+        || !QFileInfo::exists(locales.filePath("de_DE.UTF-8")))
+        QSKIP("no German locale can be made here");
+    QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
+    german.insert("LOCPATH", locales.path());
+    german.insert("LC_ALL", "de_DE.UTF-8");
+    german.insert("LANG", "de_DE.UTF-8");
+
+    QTemporaryDir dir;
+    const QString in = writeCube(dir, "in.cube", 5, [](float r, float g, float b, float *o) {
+        o[0] = 0.5f * r + 0.125f;
+        o[1] = g * g;
+        o[2] = 0.75f * b;
+    });
+    const QString plain = dir.filePath("c.cube"), local = dir.filePath("de.cube");
+    QCOMPARE(run({"convert", in, "-o", plain, "--size", "9"}).code, 0);
+    const CliTest::Run r = run({"convert", in, "-o", local, "--size", "9"}, german);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(TestUtil::readFile(local), TestUtil::readFile(plain));
+    QVERIFY(TestUtil::readFile(local).contains("0.125000 0.000000 0.000000"));
+    const CliTest::Run info = run({"info", in}, german);
+    QVERIFY(info.out.contains(QLatin1String("R 0.125000 to 0.625000")));
+}
+
+void TestCli::infoOnGoodAndBadFiles()
+{
+    QTemporaryDir dir;
+    const QString good = writeCube(dir, "good.cube", 3, graded3D);
+    const QString bad = TestUtil::writeTemp(dir, "bad.cube", "# a comment\n\nLUT_3D_SIZE 2\n0 0 0\n1 0 0\n");
+    Read_LUTFile curve;
+    CliTest::fill1D(curve, 16, graded1D);
+    const QString spi1d = dir.filePath("curve.spi1d");
+    QVERIFY(libWrite(spi1d, 12, curve));
+    const QString unknown = TestUtil::writeTemp(dir, "notes.txt", "hello\n");
+
+    const CliTest::Run r = run({"info", good, bad, spi1d, unknown});
+    QCOMPARE(r.code, 1);
+    QStringList errLines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(errLines.size(), 2);
+    QVERIFY2(errLines.at(0).startsWith(bad + QLatin1String(": line ")), qPrintable(r.err));
+    QCOMPARE(errLines.at(1), unknown + QLatin1String(": cannot tell the format from the name; give it with --in-format"));
+    const QString expectedGood = good + QLatin1String("\n"
+        "  format      .cube (id 0)\n"
+        "  dimension   3D\n"
+        "  orders      data rgb, table bgr (red index fastest)\n"
+        "  3D size     3\n"
+        "  3D domain   0 0 0 to 1 1 1\n"
+        "  3D range    R 0.050000 to 1.000000, G 0.000000 to 1.000000, B 0.050000 to 1.000000\n");
+    QVERIFY2(r.out.startsWith(expectedGood), qPrintable(r.out));
+    const QString spiPart = r.out.mid(r.out.indexOf(spi1d));
+    QVERIFY2(spiPart.contains(QLatin1String("  format      .spi1d (id 12)\n  dimension   1D\n")), qPrintable(spiPart));
+    QVERIFY(spiPart.contains(QLatin1String("  1D size     16\n")));
+    QVERIFY(spiPart.contains(QLatin1String("1D range    R 0.050000 to 1.000000, G 0.000000 to 1.000000, B 0.050000 to 1.000000")));
+
+    // --in-format reads a file of any name.
+    const QString renamed = TestUtil::writeTemp(dir, "cube.txt", TestUtil::readFile(good));
+    const CliTest::Run forced = run({"info", "--in-format", "cube", renamed});
+    QCOMPARE(forced.code, 0);
+    QVERIFY(forced.out.contains(QLatin1String("3D size     3")));
+}
+
+void TestCli::mergeWithIdentity()
+{
+    QTemporaryDir dir;
+    auto grade = [](float r, float g, float b, float *o) {
+        o[0] = 0.2f + 0.6f * r;
+        o[1] = 0.9f * g + 0.1f * b;
+        o[2] = 1.0f - 0.5f * b;
+    };
+    const QString a = writeCube(dir, "grade.cube", 5, grade);
+    const QString id = writeCube(dir, "identity.cube", 3, identity3D);
+    Read_LUTFile source;
+    QVERIFY(libRead(a, 0, source));
+    for (const QStringList &order : {QStringList{a, id}, QStringList{id, a}}) {
+        const QString outCube = dir.filePath("merged.cube");
+        const CliTest::Run r = run(QStringList{"merge"} + order + QStringList{"-o", outCube});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        Read_LUTFile merged;
+        QVERIFY(libRead(outCube, 0, merged));
+        QCOMPARE(merged.lut3DSize, 5);   // the finer of the two
+        for (int i = 0; i < 5; ++i)
+            for (int j = 0; j < 5; ++j)
+                for (int k = 0; k < 5; ++k)
+                    for (int c = 0; c < 3; ++c)
+                        QVERIFY(std::fabs(merged.lut3D[i][j][k][c] - source.lut3D[i][j][k][c]) <= 2e-6f);
+    }
+}
+
+void TestCli::mergeAppliesFirstThenSecond()
+{
+    QTemporaryDir dir;
+    const QString swap = writeCube(dir, "swap.cube", 2, [](float r, float g, float b, float *o) {
+        o[0] = b;
+        o[1] = g;
+        o[2] = r;
+    });
+    const QString halveRed = writeCube(dir, "halve.cube", 2, [](float r, float g, float b, float *o) {
+        o[0] = 0.5f * r;
+        o[1] = g;
+        o[2] = b;
+    });
+    // A 1D input takes part through its separable lattice.
+    Read_LUTFile curve;
+    CliTest::fill1D(curve, 5, [](float x, float *o) { o[0] = o[1] = o[2] = x * 0.5f + 0.5f; });
+    const QString lift = dir.filePath("lift.spi1d");
+    QVERIFY(libWrite(lift, 12, curve));
+
+    struct Case {
+        QString first, second;
+        std::function<void(const float *, float *)> expect;
+    };
+    const QVector<Case> cases = {
+        {swap, halveRed, [](const float *p, float *o) { o[0] = 0.5f * p[2]; o[1] = p[1]; o[2] = p[0]; }},
+        {halveRed, swap, [](const float *p, float *o) { o[0] = p[2]; o[1] = p[1]; o[2] = 0.5f * p[0]; }},
+        {lift, halveRed, [](const float *p, float *o) { o[0] = 0.5f * (0.5f * p[0] + 0.5f); o[1] = 0.5f * p[1] + 0.5f; o[2] = 0.5f * p[2] + 0.5f; }},
+    };
+    for (const Case &c : cases) {
+        const QString out = dir.filePath("m.cube");
+        const CliTest::Run r = run({"merge", c.first, c.second, "-o", out, "--size", "3"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        Read_LUTFile m;
+        QVERIFY(libRead(out, 0, m));
+        QCOMPARE(m.lut3DSize, 3);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                for (int k = 0; k < 3; ++k) {
+                    const float p[3] = {i / 2.0f, j / 2.0f, k / 2.0f};
+                    float want[3];
+                    c.expect(p, want);
+                    for (int ch = 0; ch < 3; ++ch)
+                        QVERIFY2(std::fabs(m.lut3D[i][j][k][ch] - want[ch]) <= 2e-6f,
+                                 qPrintable(QStringLiteral("%1 then %2 at %3 %4 %5").arg(c.first, c.second).arg(i).arg(j).arg(k)));
+                }
+    }
+    // A file that cannot be read names itself.
+    const CliTest::Run r = run({"merge", swap, dir.filePath("nothing.cube"), "-o", dir.filePath("x.cube")});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, dir.filePath("nothing.cube") + QLatin1String(": no such file\n"));
+    QVERIFY(!QFileInfo::exists(dir.filePath("x.cube")));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
