@@ -29,8 +29,10 @@ inline Coord coordinate(float in, float min, float scale, float S)
     // of an undefined conversion to int.
     if (!(t >= 0.0f))
         t = 0.0f;
-    const int lo = int(std::floor(t));
-    const int hi = int(std::ceil(t));
+    // t is within [0, S] here, so truncation is the floor, and the ceiling is one above it
+    // unless t is whole (no library call per channel, which images would feel).
+    const int lo = int(t);
+    const int hi = lo + (t > float(lo) ? 1 : 0);
     return Coord{lo, hi, t - float(lo)};
 }
 

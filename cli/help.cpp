@@ -72,7 +72,8 @@ const char mergeHelp[] =
 const char applyHelp[] =
     "apply LUT IMAGE -o OUT [-j N] [input options]\n"
     "  Apply a LUT to a PNG, TIFF, JPEG or BMP image (8 or 16 bits per channel; alpha is kept)\n"
-    "  by tetrahedral interpolation, to see what the LUT does. OUT's extension gives its format.\n"
+    "  by tetrahedral interpolation, to see what the LUT does. OUT's extension gives its format;\n"
+    "  PNG output is written with fast compression.\n"
     "  Example:\n"
     "    lutwright-cli apply grade.cube still.png -o still_graded.png\n";
 

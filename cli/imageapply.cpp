@@ -217,8 +217,13 @@ bool save(const QImage &image, const QString &path, QString *why)
         return false;
     }
     QImageWriter writer(&file, format);
+    // A preview is wanted soon: JPEG near its best quality, PNG with zlib's fastest level
+    // (Qt maps quality 80 to level 1), about four times faster than the default level on
+    // photographs for files about a third larger.
     if (format == "jpg")
         writer.setQuality(95);
+    else if (format == "png")
+        writer.setQuality(80);
     if (!writer.write(image)) {
         file.cancelWriting();
         *why = QStringLiteral("cannot write the image: %1").arg(writer.errorString());
