@@ -4,10 +4,25 @@
 
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // QTextStream reads a text through QByteArray-sized strings; a file beyond that is no LUT.
 constexpr qint64 maxFileSize = qint64(1536) << 20;
+
+qsizetype pageSize()
+{
+#ifdef Q_OS_UNIX
+    static const qsizetype size = qsizetype(sysconf(_SC_PAGESIZE));
+    return size > 0 ? size : 4096;
+#else
+    return 65536;
+#endif
+}
 
 inline bool isSpace(unsigned char ch)
 {
@@ -27,27 +42,57 @@ QString LineReader::decodeLine(const char *data, int len)
 
 bool LineReader::open(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error_ = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+    auto file = std::make_shared<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        error_ = QStringLiteral("cannot open %1: %2").arg(path, file->errorString());
         return false;
     }
-    if (file.size() > maxFileSize) {
-        error_ = QStringLiteral("%1 is too large to be a LUT (%2 bytes)").arg(path).arg(file.size());
+    const qint64 size = file->size();
+    if (size > maxFileSize) {
+        error_ = QStringLiteral("%1 is too large to be a LUT (%2 bytes)").arg(path).arg(size);
         return false;
     }
-    QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error_ = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    // The text is mapped rather than copied where the system allows: it then costs no memory
+    // of its own, and the pages already read are handed back as reading goes on, so that a
+    // 129-point lattice does not hold its 58 MB of text beside its table. The bytes after the
+    // text up to the end of its last page read as zeros, which keeps the text NUL-terminated
+    // like any QByteArray; a text that fills its last page exactly is read whole instead.
+    if (size > 0 && size % pageSize() != 0) {
+        if (const uchar *p = file->map(0, size)) {
+            setText(QByteArray::fromRawData(reinterpret_cast<const char *>(p), int(size)));
+            mapped_ = std::move(file);
+            return true;
+        }
+    }
+    QByteArray text = file->readAll();
+    if (file->error() != QFileDevice::NoError) {
+        error_ = QStringLiteral("cannot read %1: %2").arg(path, file->errorString());
         return false;
     }
     setText(text);
     return true;
 }
 
+void LineReader::releaseBehind(qsizetype offset)
+{
+#ifdef Q_OS_UNIX
+    constexpr qsizetype step = qsizetype(2) << 20;
+    if (!mapped_ || offset - released_ < step)
+        return;
+    const qsizetype end = offset / pageSize() * pageSize();
+    // The pages of a read-only file mapping are read from the file again if they are needed
+    // again (a rewind, or the whole text through buffer()).
+    madvise(const_cast<char *>(buf_.constData()) + released_, std::size_t(end - released_), MADV_DONTNEED);
+    released_ = end;
+#else
+    Q_UNUSED(offset);
+#endif
+}
+
 void LineReader::setText(const QByteArray &text)
 {
     buf_ = text;
+    mapped_.reset();
     error_.clear();
     rewind();
 }
@@ -55,6 +100,7 @@ void LineReader::setText(const QByteArray &text)
 void LineReader::rewind()
 {
     pos_ = 0;
+    released_ = 0;
     line_ = nullptr;
     len_ = 0;
     lineNo_ = 0;
@@ -68,6 +114,7 @@ bool LineReader::next()
         len_ = 0;
         return false;
     }
+    releaseBehind(pos_);
     const char *base = buf_.constData();
     const char *start = base + pos_;
     // A byte-order mark at the start of the file is no text (a file of only the mark still

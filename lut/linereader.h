@@ -4,6 +4,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
+class QFile;
+
 // The one line reader of every text format. It reads the whole file at once and hands out
 // its lines one by one, stripped of surrounding white space, as UTF-8 bytes:
 //  - a UTF-8 byte-order mark at the start is dropped;
@@ -48,6 +52,10 @@ public:
     static QString decodeLine(const char *data, int len);
 
 private:
+    void releaseBehind(qsizetype offset);
+
+    std::shared_ptr<QFile> mapped_;   // the file whose mapping buf_ shows, when it is mapped
+    qsizetype released_ = 0;          // pages of the mapping below this were handed back
     QByteArray buf_;
     QByteArray slow_;      // storage for a line that needed decoding
     qsizetype pos_ = 0;
