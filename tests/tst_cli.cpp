@@ -254,6 +254,7 @@ private slots:
     void batchWithBrokenFile();
     void outputsNeverReplaceInputs();
     void explicitOutputMayReplaceInput();
+    void interruptedRunLeavesOnlyWholeFiles();
     void numbersIgnoreLocale();
 
     void infoOnGoodAndBadFiles();
@@ -709,6 +710,41 @@ void TestCli::explicitOutputMayReplaceInput()
     QVERIFY(libRead(a, 0, m));
     QCOMPARE(m.lut3DSize, 4);
     QCOMPARE(CliTest::filesIn(dir.path()), QStringList{"a.cube"});
+}
+
+// Stopped in the middle (Ctrl-C, or a TERM signal), the run finishes the files it is writing,
+// starts no other, says so, and leaves only whole outputs: no temporary file, no torn LUT.
+void TestCli::interruptedRunLeavesOnlyWholeFiles()
+{
+    QTemporaryDir dir;
+    const QString first = writeCube(dir, "f0.cube", 17, graded3D);
+    QStringList inputs{first};
+    for (int i = 1; i < 300; ++i) {
+        const QString copy = dir.filePath(QStringLiteral("f%1.cube").arg(i));
+        QVERIFY(QFile::copy(first, copy));
+        inputs << copy;
+    }
+    const QString outDir = dir.filePath("out");
+    QProcess p;
+    p.start(QStringLiteral(LUTWRIGHT_CLI), QStringList{"convert"} + inputs + QStringList{"-d", outDir, "--size", "65", "-j", "2"});
+    QVERIFY(p.waitForStarted());
+    QElapsedTimer clock;
+    clock.start();
+    while (CliTest::filesIn(outDir).filter(QStringLiteral(".cube")).isEmpty() && clock.elapsed() < 60000)
+        QTest::qWait(5);
+    p.terminate();
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    const QStringList written = CliTest::filesIn(outDir);
+    if (written.size() == inputs.size())
+        QSKIP("the whole batch was done before it could be stopped");
+    QCOMPARE(p.exitCode(), 130);
+    QVERIFY2(err.contains(QStringLiteral("interrupted: %1 of 300 files were not converted").arg(300 - written.size())), qPrintable(err));
+    for (const QString &name : written) {
+        QVERIFY2(QRegularExpression(QStringLiteral("^f\\d+\\.cube$")).match(name).hasMatch(), qPrintable(name));
+        Read_LUTFile m;
+        QVERIFY2(libRead(QDir(outDir).filePath(name), 0, m) && m.lut3DSize == 65, qPrintable(name));
+    }
 }
 
 // A German locale writes 0,5 for a half; the program's numbers never change with it.
