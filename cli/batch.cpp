@@ -6,9 +6,9 @@
 #include <atomic>
 #include <csignal>
 #include <mutex>
-#include <thread>
 
 #include "cli/console.h"
+#include "cli/workers.h"
 
 namespace Batch {
 
@@ -109,13 +109,7 @@ Result run(std::vector<Task> &tasks, int threads, const QString &verb)
         }
     };
 
-    const int n = std::max(1, std::min<int>(threads, int(tasks.size())));
-    std::vector<std::thread> pool;
-    for (int i = 1; i < n; ++i)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread &t : pool)
-        t.join();
+    runWorkers(std::max(1, std::min<int>(threads, int(tasks.size()))), worker);
     reporter.end();
 
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);

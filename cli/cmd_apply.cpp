@@ -11,12 +11,9 @@ int Commands::apply(const QStringList &arguments)
     Settings::addInputOptions(specs);
     Settings::addThreadsOption(specs);
     Args args;
-    if (!args.parse(arguments, specs))
-        return Console::usageError(args.error());
     Settings s;
-    QString error;
-    if (!s.read(args, &error))
-        return Console::usageError(error);
+    if (!s.parse(arguments, specs, args))
+        return Console::Usage;
     if (args.positional.size() != 2)
         return Console::usageError(QStringLiteral("apply needs a LUT file and an image"));
     if (!args.has("output"))

@@ -47,12 +47,10 @@ int Commands::convert(const QStringList &arguments)
     Settings::addOutputOptions(specs);
     Settings::addThreadsOption(specs);
     Args args;
-    if (!args.parse(arguments, specs))
-        return Console::usageError(args.error());
     Settings s;
+    if (!s.parse(arguments, specs, args))
+        return Console::Usage;
     QString error;
-    if (!s.read(args, &error))
-        return Console::usageError(error);
 
     const QStringList inputs = args.positional;
     if (inputs.isEmpty())

@@ -81,12 +81,9 @@ int Commands::info(const QStringList &arguments)
     std::vector<OptionSpec> specs;
     Settings::addInputOptions(specs);
     Args args;
-    if (!args.parse(arguments, specs))
-        return Console::usageError(args.error());
     Settings s;
-    QString error;
-    if (!s.read(args, &error))
-        return Console::usageError(error);
+    if (!s.parse(arguments, specs, args))
+        return Console::Usage;
     if (args.positional.isEmpty())
         return Console::usageError(QStringLiteral("info needs at least one file"));
 

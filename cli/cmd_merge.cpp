@@ -29,12 +29,10 @@ int Commands::merge(const QStringList &arguments)
     Settings::addInputOptions(specs);
     Settings::addOutputOptions(specs);
     Args args;
-    if (!args.parse(arguments, specs))
-        return Console::usageError(args.error());
     Settings s;
+    if (!s.parse(arguments, specs, args))
+        return Console::Usage;
     QString error;
-    if (!s.read(args, &error))
-        return Console::usageError(error);
     if (args.positional.size() != 2)
         return Console::usageError(QStringLiteral("merge needs two LUT files, FIRST and SECOND"));
     if (!args.has("output"))

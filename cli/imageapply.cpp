@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 #include "calc/lutcalc.h"
+#include "cli/workers.h"
 #include "lut/read_lutfile.h"
 
 namespace ImageApply {
@@ -61,13 +61,7 @@ void forEachRow(int height, int threads, RowFn rowFn)
                 rowFn(y);
         }
     };
-    const int n = std::max(1, std::min(threads, (height + band - 1) / band));
-    std::vector<std::thread> pool;
-    for (int i = 1; i < n; ++i)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread &t : pool)
-        t.join();
+    runWorkers(std::max(1, std::min(threads, (height + band - 1) / band)), worker);
 }
 
 // Pixel access of the two working layouts: 8-bit 0xAARRGGBB words and 16-bit R, G, B, A halfwords.

@@ -79,6 +79,25 @@ std::unique_ptr<Read_LUTFile> separable3D(const Read_LUTFile &in, int n, QString
     return out;
 }
 
+// A side whose orders are the format's own unless an order option is given; the caller puts
+// the format's own orders in place first, and giveOrders then lays the options over them.
+LUTFILE_ST side(const QString &path, int formatId, const Orders &orders)
+{
+    LUTFILE_ST f;
+    f.path = path;
+    f.formatId = formatId;
+    f.defaultOrder = !orders.any();
+    return f;
+}
+
+void giveOrders(const Orders &orders, LUTFILE_ST &f)
+{
+    if (orders.data.given)
+        f.dataOrderRGB = orders.data.rgb;
+    if (orders.table.given)
+        f.tableOrderRGB = orders.table.rgb;
+}
+
 Read_LUTFile *keep(std::unique_ptr<Read_LUTFile> made, std::unique_ptr<Read_LUTFile> &holder)
 {
     holder = std::move(made);
@@ -99,31 +118,19 @@ bool parseOrder(const QString &text, Order &order)
 
 LUTFILE_ST inputSide(const QString &path, int formatId, const Orders &orders)
 {
-    LUTFILE_ST f;
-    f.path = path;
-    f.formatId = formatId;
-    f.defaultOrder = !orders.any();
+    LUTFILE_ST f = side(path, formatId, orders);
     CliFormats::readerOrder(formatId, f.dataOrderRGB, f.tableOrderRGB);
-    if (orders.data.given)
-        f.dataOrderRGB = orders.data.rgb;
-    if (orders.table.given)
-        f.tableOrderRGB = orders.table.rgb;
+    giveOrders(orders, f);
     return f;
 }
 
 LUTFILE_ST outputSide(const QString &path, int formatId, const Orders &orders, qint64 scale)
 {
-    LUTFILE_ST f;
-    f.path = path;
-    f.formatId = formatId;
     // The .cube writer has no order of its own and always prints by the two flags, which
     // therefore carry its default too.
-    f.defaultOrder = !orders.any();
+    LUTFILE_ST f = side(path, formatId, orders);
     CliFormats::writerOrder(formatId, f.dataOrderRGB, f.tableOrderRGB);
-    if (orders.data.given)
-        f.dataOrderRGB = orders.data.rgb;
-    if (orders.table.given)
-        f.tableOrderRGB = orders.table.rgb;
+    giveOrders(orders, f);
     f.scale = scale;
     return f;
 }

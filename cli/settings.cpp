@@ -95,6 +95,15 @@ bool Settings::read(Args &args, QString *error)
     return true;
 }
 
+bool Settings::parse(const QStringList &arguments, const std::vector<OptionSpec> &specs, Args &args)
+{
+    QString error;
+    if (args.parse(arguments, specs) && read(args, &error))
+        return true;
+    Console::usageError(error.isEmpty() ? args.error() : error);
+    return false;
+}
+
 qint64 Settings::scaleFor(int formatId) const
 {
     return scale > 0 ? scale : CliFormats::defaultScale(formatId);

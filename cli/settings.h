@@ -25,6 +25,9 @@ struct Settings {
 
     // Read what `args` holds of them; false with `error` on a bad value.
     bool read(Args &args, QString *error);
+    // Parse a subcommand's arguments by `specs` into `args` and these settings; false when the
+    // command line is wrong, which has then been reported.
+    bool parse(const QStringList &arguments, const std::vector<OptionSpec> &specs, Args &args);
 
     // The scale for an output format: --scale, else the format's default.
     qint64 scaleFor(int formatId) const;

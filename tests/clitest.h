@@ -9,10 +9,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
 #include <functional>
 
 #include "calc/lutcalc.h"
 #include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
+#include "testutil.h"
 
 namespace CliTest {
 
@@ -59,6 +62,44 @@ inline void fill1D(Read_LUTFile &m, int n, const std::function<void(float, float
     m.setSize1D(n, false);
     for (int i = 0; i < n; ++i)
         f(float(i) / float(n - 1), m.lut1D[i]);
+}
+
+// A .cube of the n-point lattice f makes, R G B with the red index fastest; empty when it
+// cannot be written.
+inline QString writeCube(const QString &path, int n, const std::function<void(float, float, float, float *)> &f)
+{
+    Read_LUTFile m;
+    fill3D(m, n, f);
+    Write_LUTFile w;
+    return w.WriteFile(TestUtil::side(0, path, false, true, false), m) ? path : QString();
+}
+
+inline void identity3D(float r, float g, float b, float *o)
+{
+    o[0] = r;
+    o[1] = g;
+    o[2] = b;
+}
+
+// Empty when every node of the n-point lattice of `m` is within `tolerance` of what `expect`
+// gives for the node's position; otherwise the first node that is not.
+inline QString latticeDiffers(const Read_LUTFile &m, int n, const std::function<void(const float *, float *)> &expect,
+                              float tolerance)
+{
+    if (m.lut3DSize != n || !m.lut3D)
+        return QStringLiteral("a lattice of %1 points, not %2").arg(m.lut3DSize).arg(n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < n; ++k) {
+                const float p[3] = {float(i) / float(n - 1), float(j) / float(n - 1), float(k) / float(n - 1)};
+                float want[3];
+                expect(p, want);
+                for (int c = 0; c < 3; ++c)
+                    if (!(std::fabs(m.lut3D[i][j][k][c] - want[c]) <= tolerance))
+                        return QStringLiteral("node %1 %2 %3 channel %4: %5, not %6")
+                            .arg(i).arg(j).arg(k).arg(c).arg(double(m.lut3D[i][j][k][c])).arg(double(want[c]));
+            }
+    return QString();
 }
 
 // What a model does to one colour: through its lattice, or through its 1D table.

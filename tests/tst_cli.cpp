@@ -47,13 +47,6 @@ void graded1D(float x, float *o)
     o[2] = curveRB(x);
 }
 
-void identity3D(float r, float g, float b, float *o)
-{
-    o[0] = r;
-    o[1] = g;
-    o[2] = b;
-}
-
 bool libRead(const QString &path, int id, Read_LUTFile &m)
 {
     return m.ReadFile(TestUtil::side(id, path), false) && (m.lut3DSize > 0 || m.lut1DSize > 0);
@@ -219,12 +212,7 @@ QStringList cubeData(const QString &path)
 QString writeCube(const QTemporaryDir &dir, const QString &name, int n,
                   const std::function<void(float, float, float, float *)> &f)
 {
-    Read_LUTFile m;
-    CliTest::fill3D(m, n, f);
-    const QString path = dir.filePath(name);
-    libWrite(path, 0, m);
-    Read_LUTFile check;
-    return libRead(path, 0, check) ? path : QString();
+    return CliTest::writeCube(dir.filePath(name), n, f);
 }
 
 }
@@ -482,17 +470,9 @@ void TestCli::resampling()
         QVERIFY2(r.code == 0, qPrintable(r.err));
         Read_LUTFile written;
         QVERIFY(libRead(out, 0, written));
-        QCOMPARE(written.lut3DSize, n);
         // Each node is the input interpolated at the node's position.
-        for (int i = 0; i < n; ++i)
-            for (int k = 0; k < n; k += std::max(1, n / 3)) {
-                const float pos[3] = {float(i) / (n - 1), float(k) / (n - 1), float(n - 1 - i) / (n - 1)};
-                float want[3];
-                LutCalc::Lut3D_Tetrahedral(pos, want, source);
-                const float *got = written.lut3D[i][k][n - 1 - i];
-                for (int c = 0; c < 3; ++c)
-                    QVERIFY2(std::fabs(got[c] - want[c]) <= 1e-6f, qPrintable(QStringLiteral("n %1 node %2 %3").arg(n).arg(i).arg(k)));
-            }
+        const QString diff = CliTest::latticeDiffers(written, n, [&](const float *p, float *o) { LutCalc::Lut3D_Tetrahedral(p, o, source); }, 1e-6f);
+        QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 points: %2").arg(n).arg(diff)));
     }
 }
 
@@ -518,17 +498,9 @@ void TestCli::domainIsResampledOntoUnitCube()
     QCOMPARE(run({"convert", in, "-o", out}).code, 0);
     Read_LUTFile written;
     QVERIFY(libRead(out, 0, written));
-    QCOMPARE(written.lut3DSize, 3);
     QCOMPARE(written.domainMin3D[0], 0.0f);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 3; ++k) {
-                const float p[3] = {i / 2.0f, j / 2.0f, k / 2.0f};
-                float want[3];
-                LutCalc::Lut3D_Tetrahedral(p, want, source);
-                for (int c = 0; c < 3; ++c)
-                    QVERIFY(std::fabs(written.lut3D[i][j][k][c] - want[c]) <= 1e-6f);
-            }
+    const QString diff = CliTest::latticeDiffers(written, 3, [&](const float *p, float *o) { LutCalc::Lut3D_Tetrahedral(p, o, source); }, 1e-6f);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
     // Red 0 lies below the input's domain and takes its first node; red 0.5 is not the
     // input's middle node, as it would be if the lattice were written as read.
     QVERIFY(std::fabs(written.lut3D[0][0][0][0] - source.lut3D[0][0][0][0]) <= 1e-6f);
@@ -550,16 +522,8 @@ void TestCli::between3DAnd1D()
     QVERIFY2(r.code == 0, qPrintable(r.err));
     Read_LUTFile lattice;
     QVERIFY(libRead(cube, 0, lattice));
-    QCOMPARE(lattice.lut3DSize, 7);
-    for (int i = 0; i < 7; ++i)
-        for (int j = 0; j < 7; ++j)
-            for (int k = 0; k < 7; ++k) {
-                const float p[3] = {i / 6.0f, j / 6.0f, k / 6.0f};
-                float want[3];
-                LutCalc::Lut1D_liner(p, want, curveRead);
-                for (int c = 0; c < 3; ++c)
-                    QVERIFY2(std::fabs(lattice.lut3D[i][j][k][c] - want[c]) <= 2e-6f, qPrintable(QStringLiteral("%1 %2 %3").arg(i).arg(j).arg(k)));
-            }
+    const QString diff = CliTest::latticeDiffers(lattice, 7, [&](const float *p, float *o) { LutCalc::Lut1D_liner(p, o, curveRead); }, 2e-6f);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
     // Without --size the lattice has 33 points.
     r = run({"convert", spi1d, "-o", dir.filePath("default.cube")});
     QCOMPARE(r.code, 0);
@@ -823,21 +787,17 @@ void TestCli::mergeWithIdentity()
         o[2] = 1.0f - 0.5f * b;
     };
     const QString a = writeCube(dir, "grade.cube", 5, grade);
-    const QString id = writeCube(dir, "identity.cube", 3, identity3D);
-    Read_LUTFile source;
-    QVERIFY(libRead(a, 0, source));
+    const QString id = writeCube(dir, "identity.cube", 3, CliTest::identity3D);
+    QVERIFY(!a.isEmpty() && !id.isEmpty());
     for (const QStringList &order : {QStringList{a, id}, QStringList{id, a}}) {
         const QString outCube = dir.filePath("merged.cube");
         const CliTest::Run r = run(QStringList{"merge"} + order + QStringList{"-o", outCube});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         Read_LUTFile merged;
         QVERIFY(libRead(outCube, 0, merged));
-        QCOMPARE(merged.lut3DSize, 5);   // the finer of the two
-        for (int i = 0; i < 5; ++i)
-            for (int j = 0; j < 5; ++j)
-                for (int k = 0; k < 5; ++k)
-                    for (int c = 0; c < 3; ++c)
-                        QVERIFY(std::fabs(merged.lut3D[i][j][k][c] - source.lut3D[i][j][k][c]) <= 2e-6f);
+        // As fine as the finer of the two, and the grade itself.
+        const QString diff = CliTest::latticeDiffers(merged, 5, [&](const float *p, float *o) { grade(p[0], p[1], p[2], o); }, 2e-6f);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
     }
 }
 
@@ -875,17 +835,8 @@ void TestCli::mergeAppliesFirstThenSecond()
         QVERIFY2(r.code == 0, qPrintable(r.err));
         Read_LUTFile m;
         QVERIFY(libRead(out, 0, m));
-        QCOMPARE(m.lut3DSize, 3);
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                for (int k = 0; k < 3; ++k) {
-                    const float p[3] = {i / 2.0f, j / 2.0f, k / 2.0f};
-                    float want[3];
-                    c.expect(p, want);
-                    for (int ch = 0; ch < 3; ++ch)
-                        QVERIFY2(std::fabs(m.lut3D[i][j][k][ch] - want[ch]) <= 2e-6f,
-                                 qPrintable(QStringLiteral("%1 then %2 at %3 %4 %5").arg(c.first, c.second).arg(i).arg(j).arg(k)));
-                }
+        const QString diff = CliTest::latticeDiffers(m, 3, c.expect, 2e-6f);
+        QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 then %2: %3").arg(c.first, c.second, diff)));
     }
     // A file that cannot be read names itself.
     const CliTest::Run r = run({"merge", swap, dir.filePath("nothing.cube"), "-o", dir.filePath("x.cube")});

@@ -8,22 +8,10 @@
 #include <cmath>
 
 #include "clitest.h"
-#include "lut/write_lutfile.h"
-#include "testutil.h"
 
 using CliTest::run;
 
 namespace {
-
-QString writeLut3D(const QTemporaryDir &dir, const QString &name, int n,
-                   const std::function<void(float, float, float, float *)> &f)
-{
-    Read_LUTFile m;
-    CliTest::fill3D(m, n, f);
-    const QString path = dir.filePath(name);
-    Write_LUTFile w;
-    return w.WriteFile(TestUtil::side(0, path, false, true, false), m) ? path : QString();
-}
 
 // Pixels of every value in every channel, alpha included, in a fixed pseudo-random order.
 QImage testImage(QImage::Format format, int width, int height)
@@ -105,11 +93,7 @@ void TestCliApply::identityLeavesImageUnchanged()
     QVERIFY(original.save(in));
     const QImage saved(in);   // as the file holds it
     for (int n : {2, 17, 33}) {
-        const QString lut = writeLut3D(dir, QStringLiteral("id%1.cube").arg(n), n, [](float r, float g, float b, float *o) {
-            o[0] = r;
-            o[1] = g;
-            o[2] = b;
-        });
+        const QString lut = CliTest::writeCube(dir.filePath(QStringLiteral("id%1.cube").arg(n)), n, CliTest::identity3D);
         QVERIFY(!lut.isEmpty());
         const QString out = dir.filePath(QStringLiteral("out%1.").arg(n) + extension);
         const CliTest::Run r = run({"apply", lut, in, "-o", out});
@@ -158,7 +142,7 @@ void TestCliApply::channelsGoThroughTheLut()
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(12, lut), m));
     } else {
-        lut = writeLut3D(dir, "mix.cube", 2, [](float r, float g, float b, float *o) {
+        lut = CliTest::writeCube(dir.filePath("mix.cube"), 2, [](float r, float g, float b, float *o) {
             o[0] = 1.0f - b;
             o[1] = g;
             o[2] = r;
@@ -181,7 +165,7 @@ void TestCliApply::channelsGoThroughTheLut()
 void TestCliApply::threadsGiveTheSameImage()
 {
     QTemporaryDir dir;
-    const QString lut = writeLut3D(dir, "grade.cube", 17, [](float r, float g, float b, float *o) {
+    const QString lut = CliTest::writeCube(dir.filePath("grade.cube"), 17, [](float r, float g, float b, float *o) {
         o[0] = r * r * (3.0f - 2.0f * r);
         o[1] = std::sqrt(g) * 0.8f + 0.2f * b;
         o[2] = 0.5f * b + 0.5f * r * g;
@@ -197,11 +181,7 @@ void TestCliApply::threadsGiveTheSameImage()
 void TestCliApply::failures()
 {
     QTemporaryDir dir;
-    const QString lut = writeLut3D(dir, "id.cube", 2, [](float r, float g, float b, float *o) {
-        o[0] = r;
-        o[1] = g;
-        o[2] = b;
-    });
+    const QString lut = CliTest::writeCube(dir.filePath("id.cube"), 2, CliTest::identity3D);
     const QString notImage = TestUtil::writeTemp(dir, "text.png", "not an image\n");
     const QString image = dir.filePath("in.png");
     QVERIFY(testImage(QImage::Format_RGB32, 8, 8).save(image));
