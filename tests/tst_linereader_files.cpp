@@ -14,7 +14,7 @@ QByteArray numberedText(int lines)
 {
     QByteArray text;
     for (int i = 0; i < lines; ++i) {
-        text += QByteArray::number(i) + " 0." + QByteArray::number(i * 7919 % 1000000) + ' ' + QByteArray(i % 13, 'x');
+        text += QByteArray::number(i) + " 0." + QByteArray::number(qint64(i) * 7919 % 1000000) + ' ' + QByteArray(i % 13, 'x');
         text += i % 5 == 0 ? "\r\n" : "\n";
     }
     return text;
@@ -24,7 +24,7 @@ void expectLines(LineReader &r, int lines)
 {
     for (int i = 0; i < lines; ++i) {
         QVERIFY2(r.next(), qPrintable(QStringLiteral("line %1 missing").arg(i + 1)));
-        const QByteArray want = QByteArray::number(i) + " 0." + QByteArray::number(i * 7919 % 1000000)
+        const QByteArray want = QByteArray::number(i) + " 0." + QByteArray::number(qint64(i) * 7919 % 1000000)
                                 + (i % 13 ? ' ' + QByteArray(i % 13, 'x') : QByteArray());
         QCOMPARE(r.line(), want);
         QCOMPARE(r.lineNumber(), i + 1);
