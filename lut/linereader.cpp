@@ -14,6 +14,9 @@ namespace {
 // QTextStream reads a text through QByteArray-sized strings; a file beyond that is no LUT.
 constexpr qint64 maxFileSize = qint64(1536) << 20;
 
+// How much of a mapped text is read before its pages are handed back.
+constexpr qsizetype releaseStep = qsizetype(2) << 20;
+
 qsizetype pageSize()
 {
 #ifdef Q_OS_UNIX
@@ -75,18 +78,13 @@ bool LineReader::open(const QString &path)
 
 void LineReader::releaseBehind(qsizetype offset)
 {
-#ifdef Q_OS_UNIX
-    constexpr qsizetype step = qsizetype(2) << 20;
-    if (!mapped_ || offset - released_ < step)
-        return;
     const qsizetype end = offset / pageSize() * pageSize();
+#ifdef Q_OS_UNIX
     // The pages of a read-only file mapping are read from the file again if they are needed
     // again (a rewind, or the whole text through buffer()).
     madvise(const_cast<char *>(buf_.constData()) + released_, std::size_t(end - released_), MADV_DONTNEED);
-    released_ = end;
-#else
-    Q_UNUSED(offset);
 #endif
+    released_ = end;
 }
 
 void LineReader::setText(const QByteArray &text)
@@ -114,7 +112,8 @@ bool LineReader::next()
         len_ = 0;
         return false;
     }
-    releaseBehind(pos_);
+    if (mapped_ && pos_ - released_ >= releaseStep)
+        releaseBehind(pos_);
     const char *base = buf_.constData();
     const char *start = base + pos_;
     // A byte-order mark at the start of the file is no text (a file of only the mark still
