@@ -112,6 +112,25 @@ bool notBuilt(const QString &reason)
     return reason.contains(QLatin1String("is not available in this build"));
 }
 
+enum class Outcome { Done, NotBuilt, Failed };
+
+// Writes a table of `size` in format `id` to `path` and reads the file into `read`.
+Outcome writeThenRead(int id, int size, const QString &path, Read_LUTFile &read, QString *why)
+{
+    Read_LUTFile source;
+    fillLut(source, id, size);
+    Write_LUTFile writer;
+    if (!writer.WriteFile(outputSide(id, path, source.lut3DSize), source)) {
+        *why = writer.errorString;
+        return notBuilt(*why) ? Outcome::NotBuilt : Outcome::Failed;
+    }
+    if (!read.ReadFile(readSide(id, path), false)) {
+        *why = read.errorString;
+        return notBuilt(*why) ? Outcome::NotBuilt : Outcome::Failed;
+    }
+    return Outcome::Done;
+}
+
 // What a job run in a child process reported.
 struct ChildResult {
     bool exited = false;    // ended normally (not killed by a signal)
@@ -398,20 +417,12 @@ private slots:
     {
         QFETCH(int, id);
         const QString path = dir.filePath(QStringLiteral("same-%1").arg(id));
-        Read_LUTFile source;
-        fillLut(source, id, smallSize(id));
-        Write_LUTFile first;
-        if (!first.WriteFile(outputSide(id, path, source.lut3DSize), source)) {
-            if (notBuilt(first.errorString))
-                QSKIP("this writer is not in this build");
-            QFAIL(qPrintable(first.errorString));
-        }
         Read_LUTFile read;
-        if (!read.ReadFile(readSide(id, path), false)) {
-            if (notBuilt(read.errorString))
-                QSKIP("this reader is not in this build");
-            QFAIL(qPrintable(read.errorString));
-        }
+        QString why;
+        const Outcome outcome = writeThenRead(id, smallSize(id), path, read, &why);
+        if (outcome == Outcome::NotBuilt)
+            QSKIP("this format is not in this build");
+        QVERIFY2(outcome == Outcome::Done, qPrintable(why));
         Write_LUTFile again;
         QVERIFY2(again.WriteFile(outputSide(id, path, read.lut3DSize), read), qPrintable(again.errorString));
         Read_LUTFile reread;
@@ -449,20 +460,12 @@ private slots:
         QFETCH(int, id);
         QFETCH(int, variant);
         const QString plainPath = dir.filePath(QStringLiteral("plain-%1-%2").arg(id).arg(variant));
-        Read_LUTFile source;
-        fillLut(source, id, id == 7 ? 256 : Read_LUTFile::formatIs3D(id) ? 3 : 17);
-        Write_LUTFile writer;
-        if (!writer.WriteFile(outputSide(id, plainPath, source.lut3DSize), source)) {
-            if (notBuilt(writer.errorString))
-                QSKIP("this writer is not in this build");
-            QFAIL(qPrintable(writer.errorString));
-        }
         Read_LUTFile plain;
-        if (!plain.ReadFile(readSide(id, plainPath), false)) {
-            if (notBuilt(plain.errorString))
-                QSKIP("this reader is not in this build");
-            QFAIL(qPrintable(plain.errorString));
-        }
+        QString why;
+        const Outcome outcome = writeThenRead(id, id == 7 ? 256 : Read_LUTFile::formatIs3D(id) ? 3 : 17, plainPath, plain, &why);
+        if (outcome == Outcome::NotBuilt)
+            QSKIP("this format is not in this build");
+        QVERIFY2(outcome == Outcome::Done, qPrintable(why));
 
         QByteArray text = TestUtil::readFile(plainPath);
         text.replace("\r\n", "\n");
