@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +22,7 @@
 
 #include "app/mainwindow.h"
 #include "lut/read_lutfile.h"
+#include "lut/rgbimage.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
@@ -233,7 +235,7 @@ private slots:
             QVERIFY2(f.size() >= 3, line.constData());
             const QString name = QString::fromUtf8(f[0]);
             QVERIFY2(QFile::exists(QStringLiteral(LUTWRIGHT_TEST_DATA "/regress/") + name), f[0].constData());
-            QTest::newRow(f[0].constData()) << QStringLiteral(LUTWRIGHT_TEST_DATA "/regress/") + name << f[1].toInt()
+            QTest::newRow(qPrintable(QStringLiteral("%1 as id %2").arg(name).arg(f[1].toInt()))) << QStringLiteral(LUTWRIGHT_TEST_DATA "/regress/") + name << f[1].toInt()
                                             << (f[2] == "accepted");
             ++rows;
         }
@@ -257,6 +259,44 @@ private slots:
                 QVERIFY(!lut.lut3D || lut.lut3D.size() == lut.lut3DSize);
                 QVERIFY(!lut.lut1D || lut.lut1D.size() == lut.lut1DSize);
             }
+    }
+
+    // A bitmap stored top row first (a negative height in its header) reads as the same
+    // image stored bottom row first; its size is known before any pixel is decoded.
+    void topDownBitmap()
+    {
+        QImage image(4, 2, QImage::Format_RGB888);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                image.setPixel(x, y, qRgb(255 * (x % 2), 255 * y, 255 * (x / 2)));
+        const QString bottomUp = dir.filePath(QStringLiteral("bottom-up.bmp"));
+        QVERIFY(image.save(bottomUp, "BMP"));
+        QByteArray bytes = TestUtil::readFile(bottomUp);
+        qint32 height = 0, offset = 0;
+        std::memcpy(&offset, bytes.constData() + 10, 4);
+        std::memcpy(&height, bytes.constData() + 22, 4);
+        QCOMPARE(height, 2);
+        height = -height;
+        std::memcpy(bytes.data() + 22, &height, 4);
+        const int rowBytes = 12;   // 4 pixels of 3 bytes, already a multiple of 4
+        const QByteArray first = bytes.mid(offset, rowBytes), second = bytes.mid(offset + rowBytes, rowBytes);
+        bytes.replace(offset, rowBytes, second);
+        bytes.replace(offset + rowBytes, rowBytes, first);
+        const QString topDown = TestUtil::writeTemp(dir, QStringLiteral("top-down.bmp"), bytes);
+
+        Read_LUTFile a, b;
+        QVERIFY2(a.ReadFile(TestUtil::side(2, bottomUp), false), qPrintable(a.errorString));
+        QVERIFY2(b.ReadFile(TestUtil::side(2, topDown), false), qPrintable(b.errorString));
+        QCOMPARE(b.lut3DSize, 2);
+        QCOMPARE(b.lut3D[1][1][1][0], 1.0f);
+        const QString diff = tableDifference(a, b);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+
+        // A header claiming 67 million rows is refused from the header alone.
+        RgbImage huge;
+        QVERIFY(huge.probe(QStringLiteral(LUTWRIGHT_TEST_DATA "/regress/iuc-top-down-bitmap-huge.bmp")));
+        QCOMPARE(huge.size(), QSize(4, 67108862));
+        QVERIFY(!huge.decoded());
     }
 
     // A write that fails part way (here: the file size limit) returns false with a reason and
