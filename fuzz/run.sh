@@ -1,25 +1,28 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a given time, at the lowest priority.
 #
-#   fuzz/run.sh [-t SECONDS] [-j PARALLEL] [-s EXTRA_SEED_DIR]... [TARGET...]
+#   fuzz/run.sh [-t SECONDS] [-j PARALLEL] [-s EXTRA_SEED_DIR]... [-r] [TARGET...]
 #
 # TARGET is a reader name (cube texture iuc 3dl mga look discreet lut1d davlut csp cub itx
 # spi1d spi3d csv tms1d tms3d) or "roundtrip"; all eighteen by default. Each run keeps its
 # corpus under build-fuzz/corpus/<target> (seeded from tests/data, fuzz/seeds and files made
 # by the library's writers), puts what it finds under build-fuzz/artifacts/<target>/ and its
 # log under build-fuzz/logs/. The summary gives executions, coverage and time per target;
-# the script fails when any target found a crash, leak, timeout or excess allocation.
+# the script fails when any target found a crash, leak, timeout or excess allocation. -r only
+# prints the summary of the last runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=600
 parallel=1
 extra_seeds=()
-while getopts "t:j:s:" opt; do
+report_only=0
+while getopts "t:j:s:r" opt; do
   case "$opt" in
     t) seconds="$OPTARG" ;;
     j) parallel="$OPTARG" ;;
     s) extra_seeds+=("$OPTARG") ;;
+    r) report_only=1 ;;
     *) sed -n '2,12p' "$0"; exit 2 ;;
   esac
 done
@@ -30,6 +33,7 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
 build=build-fuzz
+if [ "$report_only" -eq 0 ]; then
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLUTWRIGHT_FUZZ=ON -DLUTWRIGHT_TESTS=OFF -DLUTWRIGHT_BENCH=OFF > /dev/null
 nice -n 19 cmake --build "$build" --target fuzz_all -j2 > "$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
@@ -86,6 +90,7 @@ for name in "${targets[@]}"; do
   fi
 done
 wait
+fi
 
 status=0
 printf '%-10s %12s %8s %8s %8s %9s  %s\n' target executions cov ft seconds spurious result
