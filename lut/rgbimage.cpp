@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <cstdlib>
 #include <utility>
 
 bool RgbImage::fail(const QString &path, const QString &why)
@@ -26,6 +27,10 @@ bool RgbImage::probe(const QString &path)
     if (!reader.canRead())
         return fail(path, QStringLiteral("not a readable image (%1)").arg(reader.errorString()));
     QSize s = reader.size();
+    // Bitmaps stored top row first give their height as a negative number; such a size is
+    // still the header's, and a huge one must be refused before anything is decoded.
+    if (s != QSize())
+        s = QSize(std::abs(s.width()), std::abs(s.height()));
     if (!s.isValid()) {
         // A handler that cannot tell its size without decoding: decode now and keep the pixels.
         if (!load(path))

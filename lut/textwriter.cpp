@@ -7,6 +7,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 #ifdef Q_OS_WIN
 constexpr char lineEnd[] = "\r\n";
@@ -23,6 +27,30 @@ bool replaceFile(const QString &from, const QString &to)
 #else
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 #endif
+}
+
+// Read, write for everyone, less what the process's file mode mask takes away.
+QFile::Permissions newFilePermissions()
+{
+    QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+        | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+#ifdef Q_OS_UNIX
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (mask & S_IWGRP)
+        all &= ~QFile::WriteGroup;
+    if (mask & S_IRGRP)
+        all &= ~QFile::ReadGroup;
+    if (mask & S_IWOTH)
+        all &= ~QFile::WriteOther;
+    if (mask & S_IROTH)
+        all &= ~QFile::ReadOther;
+    if (mask & S_IWUSR)
+        all &= ~(QFile::WriteOwner | QFile::WriteUser);
+    if (mask & S_IRUSR)
+        all &= ~(QFile::ReadOwner | QFile::ReadUser);
+#endif
+    return all;
 }
 }
 
@@ -44,7 +72,15 @@ bool TextWriter::open(const QString &path)
     failed_ = false;
     error_.clear();
     target_ = path;
-    const QFileInfo info(path);
+    QFileInfo info(path);
+    // Through a symbolic link the file it points to is replaced; the link stays.
+    if (info.isSymLink()) {
+        const QString resolved = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+        if (!resolved.isEmpty()) {
+            target_ = resolved;
+            info = QFileInfo(resolved);
+        }
+    }
     if (info.isDir()) {
         error_ = QStringLiteral("cannot write %1: it is a folder").arg(path);
         return false;
@@ -54,13 +90,14 @@ bool TextWriter::open(const QString &path)
     if (temp->open()) {
         direct_ = false;
         file_ = std::move(temp);
-        if (info.exists())
-            file_->setPermissions(QFile::permissions(path));
+        // The temporary file is private to its owner; the file it becomes gets the old file's
+        // permissions, or those a newly created file gets.
+        file_->setPermissions(info.exists() ? QFile::permissions(target_) : newFilePermissions());
         return true;
     }
     // A folder where no temporary file can be made, but whose target may be writable: write
     // the target directly.
-    auto direct = std::make_unique<QFile>(path);
+    auto direct = std::make_unique<QFile>(target_);
     if (!direct->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         error_ = QStringLiteral("cannot open %1 for writing: %2").arg(path, direct->errorString());
         return false;
