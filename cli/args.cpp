@@ -26,7 +26,7 @@ bool Args::parse(const QStringList &arguments, const std::vector<OptionSpec> &sp
             optionsEnded = true;
             continue;
         }
-        const OptionSpec *spec = nullptr;
+        const OptionSpec *option = nullptr;
         QString inlineValue;
         bool hasInline = false;
         if (a.startsWith(QLatin1String("--"))) {
@@ -37,25 +37,25 @@ bool Args::parse(const QStringList &arguments, const std::vector<OptionSpec> &sp
                 hasInline = true;
                 name.truncate(eq);
             }
-            spec = findLong(name);
+            option = findLong(name);
         } else {
-            spec = findShort(a.at(1));
+            option = findShort(a.at(1));
             if (a.size() > 2) {
                 inlineValue = a.mid(2);
                 hasInline = true;
             }
         }
-        if (!spec) {
+        if (!option) {
             error_ = QStringLiteral("unknown option '%1'").arg(a);
             return false;
         }
-        const QString shownName = QStringLiteral("--") + QLatin1String(spec->name);
-        if (!spec->takesValue) {
+        const QString shownName = QStringLiteral("--") + QLatin1String(option->name);
+        if (!option->takesValue) {
             if (hasInline) {
                 error_ = QStringLiteral("option '%1' takes no value").arg(shownName);
                 return false;
             }
-            values_.insert(QLatin1String(spec->name), QString());
+            values_.insert(QLatin1String(option->name), QString());
             continue;
         }
         if (!hasInline) {
@@ -65,7 +65,7 @@ bool Args::parse(const QStringList &arguments, const std::vector<OptionSpec> &sp
             }
             inlineValue = arguments.at(++i);
         }
-        values_.insert(QLatin1String(spec->name), inlineValue);
+        values_.insert(QLatin1String(option->name), inlineValue);
     }
     return true;
 }
