@@ -55,7 +55,7 @@ bool skipTo(LineReader &r, const char *text)
     return false;
 }
 
-void resetUpperEnds(float *max)
+void setUnitMax(float *max)
 {
     for (int ch = 0; ch < 3; ++ch)
         max[ch] = 1.0f;
@@ -138,17 +138,16 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
         return false;
     }
     if (headerOnly) {
-        resetUpperEnds(domainMax1D);
+        setUnitMax(domainMax1D);
         return true;
     }
 
     float carry[3] = {0.0f, 0.0f, 0.0f};
     if (is3D ? !SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, carry)
              : !SampleLines::fill1D(*this, r, domainMin1D, domainMax1D, carry)) {
-        resetUpperEnds(domainMax3D);
-        resetUpperEnds(domainMax1D);
+        resetUpperEnds();
         return false;
     }
-    resetUpperEnds(domainMax1D);
+    setUnitMax(domainMax1D);
     return true;
 }

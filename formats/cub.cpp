@@ -118,8 +118,7 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
             break;
         }
     }
-    for (int ch = 0; ch < 3; ++ch)
-        domainMax3D[ch] = domainMax1D[ch] = 1.0f;
+    resetUpperEnds();
     if (!ok)
         return false;
 

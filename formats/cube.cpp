@@ -61,14 +61,6 @@ bool validDomain(const float *min, const float *max)
     return true;
 }
 
-// The samples are normalised: both tables now span the nominal range. Done on every way out,
-// so that a file ending one sample early never leaves a stale upper end on the other table.
-void resetUpperEnds(Read_LUTFile &lut)
-{
-    for (int ch = 0; ch < 3; ++ch)
-        lut.domainMax3D[ch] = lut.domainMax1D[ch] = 1.0f;
-}
-
 }
 
 bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
@@ -180,12 +172,12 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
         };
         const bool ok = SampleLines::fillLattice(*this, r, nextLatticeLine, domainMin3D, domainMax3D, sample)
             && SampleLines::fill1D(*this, r, domainMin1D, domainMax1D, sample);
-        resetUpperEnds(*this);
+        resetUpperEnds();
         if (!ok)
             return false;
     }
 
-    resetUpperEnds(*this);
+    resetUpperEnds();
     return lut3DSize > 0 || lut1DSize > 0;
 }
 

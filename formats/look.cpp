@@ -322,8 +322,6 @@ bool Read_LUTFile::Read_Look(QString path, bool headerOnly)
 
     LookParser parser(*this, file.buffer(), headerOnly);
     const bool ok = parser.run();
-    // The samples are normalised: both tables now span the nominal range.
-    for (int ch = 0; ch < 3; ++ch)
-        domainMax3D[ch] = domainMax1D[ch] = 1.0f;
+    resetUpperEnds();
     return ok;
 }

@@ -193,6 +193,12 @@ bool Read_LUTFile::setSize1D(qint64 size, bool headerOnly, int line)
     return true;
 }
 
+void Read_LUTFile::resetUpperEnds()
+{
+    for (int ch = 0; ch < 3; ++ch)
+        domainMax3D[ch] = domainMax1D[ch] = 1.0f;
+}
+
 void Read_LUTFile::applyDefaultOrder(bool dataRGB, bool tableRGB)
 {
     if (defaultOrder) {

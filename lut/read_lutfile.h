@@ -90,6 +90,8 @@ public:
     // size^3 lines of "R G B" follow, "#" and blank lines among them skipped. The format's own
     // orders are dataRGB / tableRGB.
     bool readSizedLattice(const QString &path, bool headerOnly, const char *keyword, bool dataRGB, bool tableRGB);
+    // The samples are normalised: put the upper ends of both domains back to 1.
+    void resetUpperEnds();
     // Apply the format's own orders when the caller asked for them.
     void applyDefaultOrder(bool dataRGB, bool tableRGB);
     // Open a text file through the shared line reader, recording the reason on failure.
