@@ -1,9 +1,9 @@
 #include "cli/cliformats.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 #include "lut/linereader.h"
+#include "lut/rgbimage.h"
 #include "lut/read_lutfile.h"
 
 namespace CliFormats {
@@ -82,17 +82,12 @@ int detectLut(const QString &path, QString *why)
 // Texture images are squares of 64, 512 or 4096 pixels; unwrapped cubes are N^2 x N strips.
 int detectImage(const QString &path, QString *why)
 {
-    QImageReader reader(path);
-    QSize size = reader.size();
-    if (!size.isValid()) {
-        const QImage image = reader.read();
-        if (image.isNull()) {
-            *why = QStringLiteral("cannot read the image: %1").arg(reader.errorString());
-            return -1;
-        }
-        size = image.size();
+    RgbImage image;
+    if (!image.probe(path)) {
+        *why = image.errorString();
+        return -1;
     }
-    const int w = size.width(), h = size.height();
+    const int w = image.width(), h = image.height();
     if (w == h && (w == 64 || w == 512 || w == 4096))
         return 1;
     if (h > 0 && qint64(w) == qint64(h) * h)

@@ -21,7 +21,7 @@ int Commands::apply(const QStringList &arguments)
     const QString lutPath = args.positional.at(0);
     const QString imagePath = args.positional.at(1);
     const QString out = args.value("output");
-    if (ImageApply::formatOf(out).isEmpty())
+    if (ImageFiles::formatOf(out).isEmpty())
         return Console::usageError(
             QStringLiteral("cannot tell the image format of '%1' (use .png, .tif, .jpg or .bmp)").arg(Console::shown(out)));
 
@@ -31,13 +31,14 @@ int Commands::apply(const QStringList &arguments)
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(lutPath), why));
         return Console::SomeFailed;
     }
-    QImage image = ImageApply::load(imagePath, &why);
-    if (image.isNull()) {
+    const ImageFiles::Backend *images = ImageFiles::backend(&why);
+    ImageFiles::Pixels image;
+    if (!images || !images->decodeDeep(imagePath, &image, &why)) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(imagePath), why));
         return Console::SomeFailed;
     }
     ImageApply::apply(image, lut, s.threads);
-    if (!ImageApply::save(image, out, &why)) {
+    if (!images->save(image, out, s.threads, &why)) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), why));
         return Console::SomeFailed;
     }

@@ -1,10 +1,5 @@
 #include "cli/imageapply.h"
 
-#include <QFileInfo>
-#include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -17,23 +12,6 @@
 namespace ImageApply {
 
 namespace {
-
-bool isDeep(const QImage &image)
-{
-    switch (image.format()) {
-    case QImage::Format_RGBA64:
-    case QImage::Format_RGBX64:
-    case QImage::Format_RGBA64_Premultiplied:
-    case QImage::Format_Grayscale16:
-    case QImage::Format_BGR30:
-    case QImage::Format_A2BGR30_Premultiplied:
-    case QImage::Format_RGB30:
-    case QImage::Format_A2RGB30_Premultiplied:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // A value of the nominal range 0..1 as the nearest code of 0..full; NaN gives 0.
 inline quint32 toCode(float v, float full)
@@ -97,16 +75,16 @@ struct Pixels16 {
 };
 
 template <typename Px>
-void apply3D(QImage &image, const Read_LUTFile &lut, int threads)
+void apply3D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
 {
-    const int width = image.width();
+    const int width = image.width;
     std::vector<float> toFloat(std::size_t(Px::full) + 1);
     for (std::size_t v = 0; v < toFloat.size(); ++v)
         toFloat[v] = float(v) / Px::full;
-    forEachRow(image.height(), threads, [&](int y) {
+    forEachRow(image.height, threads, [&](int y) {
         thread_local std::vector<float> rgb;
         rgb.resize(std::size_t(width) * 3);
-        auto *row = reinterpret_cast<typename Px::Word *>(image.scanLine(y));
+        auto *row = reinterpret_cast<typename Px::Word *>(image.row(y));
         quint32 c[3];
         for (int x = 0; x < width; ++x) {
             Px::get(row + x * Px::perPixel, c);
@@ -125,7 +103,7 @@ void apply3D(QImage &image, const Read_LUTFile &lut, int threads)
 // Without a lattice every channel goes through its own curve: one lookup table per channel
 // with an entry for every code.
 template <typename Px>
-void apply1D(QImage &image, const Read_LUTFile &lut, int threads)
+void apply1D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
 {
     const std::size_t codes = std::size_t(Px::full) + 1;
     std::vector<quint32> table(codes * 3);
@@ -137,9 +115,9 @@ void apply1D(QImage &image, const Read_LUTFile &lut, int threads)
         for (int k = 0; k < 3; ++k)
             table[std::size_t(k) * codes + v] = toCode(out[k], Px::full);
     }
-    const int width = image.width();
-    forEachRow(image.height(), threads, [&](int y) {
-        auto *row = reinterpret_cast<typename Px::Word *>(image.scanLine(y));
+    const int width = image.width;
+    forEachRow(image.height, threads, [&](int y) {
+        auto *row = reinterpret_cast<typename Px::Word *>(image.row(y));
         quint32 c[3];
         for (int x = 0; x < width; ++x) {
             typename Px::Word *p = row + x * Px::perPixel;
@@ -152,7 +130,7 @@ void apply1D(QImage &image, const Read_LUTFile &lut, int threads)
 }
 
 template <typename Px>
-void applyTo(QImage &image, const Read_LUTFile &lut, int threads)
+void applyTo(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
 {
     if (lut.lut3DSize > 0 && lut.lut3D)
         apply3D<Px>(image, lut, threads);
@@ -162,72 +140,20 @@ void applyTo(QImage &image, const Read_LUTFile &lut, int threads)
 
 }
 
-QImage load(const QString &path, QString *why)
+void apply(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        *why = QStringLiteral("cannot read the image: %1").arg(reader.errorString());
-        return QImage();
-    }
-    const bool alpha = image.hasAlphaChannel();
-    if (isDeep(image))
-        return image.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
-    return image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-}
-
-void apply(QImage &image, const Read_LUTFile &lut, int threads)
-{
-    image.bits();   // detach once here, not from several threads at once
-    if (image.format() == QImage::Format_RGBA64 || image.format() == QImage::Format_RGBX64)
+    switch (image.layout) {
+    case ImageFiles::Layout::Rgba64:
+    case ImageFiles::Layout::Rgbx64:
         applyTo<Pixels16>(image, lut, threads);
-    else if (image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32)
+        break;
+    case ImageFiles::Layout::Argb32:
+    case ImageFiles::Layout::Rgb32:
         applyTo<Pixels8>(image, lut, threads);
-}
-
-QByteArray formatOf(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp"))
-        return suffix.toLatin1();
-    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
-        return QByteArrayLiteral("tiff");
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return QByteArrayLiteral("jpg");
-    return QByteArray();
-}
-
-bool save(const QImage &image, const QString &path, QString *why)
-{
-    const QByteArray format = formatOf(path);
-    if (format.isEmpty()) {
-        *why = QStringLiteral("cannot tell the image format from the name (use .png, .tif, .jpg or .bmp)");
-        return false;
+        break;
+    case ImageFiles::Layout::Rgb24:
+        break;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *why = QStringLiteral("cannot open %1 for writing: %2").arg(path, file.errorString());
-        return false;
-    }
-    QImageWriter writer(&file, format);
-    // A preview is wanted soon: JPEG near its best quality, PNG with zlib's fastest level
-    // (Qt maps quality 80 to level 1), about four times faster than the default level on
-    // photographs for files about a third larger.
-    if (format == "jpg")
-        writer.setQuality(95);
-    else if (format == "png")
-        writer.setQuality(80);
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        *why = QStringLiteral("cannot write the image: %1").arg(writer.errorString());
-        return false;
-    }
-    if (!file.commit()) {
-        *why = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
 }
 
 }

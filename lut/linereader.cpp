@@ -15,7 +15,7 @@ namespace {
 constexpr qint64 maxFileSize = qint64(1536) << 20;
 
 // How much of a mapped text is read before its pages are handed back.
-constexpr qsizetype releaseStep = qsizetype(2) << 20;
+constexpr qsizetype releaseStep = qsizetype(256) << 10;
 
 qsizetype pageSize()
 {

@@ -1,9 +1,7 @@
 #include "lut/rgbimage.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
-#include <cstdlib>
 #include <utility>
 
 bool RgbImage::fail(const QString &path, const QString &why)
@@ -14,30 +12,35 @@ bool RgbImage::fail(const QString &path, const QString &why)
 
 void RgbImage::clear()
 {
-    image_ = QImage();
+    pixels_ = ImageFiles::Pixels();
     size_ = QSize();
     quad_ = false;
     error_.clear();
 }
 
+const ImageFiles::Backend *RgbImage::images(const QString &path)
+{
+    QString why;
+    const ImageFiles::Backend *backend = ImageFiles::backend(&why);
+    if (!backend)
+        fail(path, why);
+    return backend;
+}
+
 bool RgbImage::probe(const QString &path)
 {
     clear();
-    QImageReader reader(path);
-    if (!reader.canRead())
-        return fail(path, QStringLiteral("not a readable image (%1)").arg(reader.errorString()));
-    QSize s = reader.size();
-    // Bitmaps stored top row first give their height as a negative number; such a size is
-    // still the header's, and a huge one must be refused before anything is decoded.
-    if (s != QSize())
-        s = QSize(std::abs(s.width()), std::abs(s.height()));
-    if (!s.isValid()) {
-        // A handler that cannot tell its size without decoding: decode now and keep the pixels.
-        if (!load(path))
-            return false;
-        s = image_.size();
-    }
+    const ImageFiles::Backend *backend = images(path);
+    if (!backend)
+        return false;
+    QSize s;
+    ImageFiles::Pixels decoded;
+    QString why;
+    if (!backend->probe(path, &s, &decoded, &why))
+        return fail(path, why);
     size_ = s;
+    if (!decoded.isNull())
+        keep(std::move(decoded));
     return true;
 }
 
@@ -45,33 +48,24 @@ bool RgbImage::load(const QString &path)
 {
     if (decoded())
         return true;
-    const QSize expected = size_;
-    QImageReader reader(path);
-    QImage img = reader.read();
-    if (img.isNull())
-        return fail(path, QStringLiteral("the pixels cannot be decoded (%1)").arg(reader.errorString()));
-    if (expected.isValid() && img.size() != expected)
+    const ImageFiles::Backend *backend = images(path);
+    if (!backend)
+        return false;
+    ImageFiles::Pixels pixels;
+    QString why;
+    if (!backend->decodeRgb(path, &pixels, &why))
+        return fail(path, why);
+    const QSize got(pixels.width, pixels.height);
+    if (size_.isValid() && got != size_)
         return fail(path, QStringLiteral("the header gives %1 x %2 pixels but %3 x %4 were decoded")
-                              .arg(expected.width()).arg(expected.height())
-                              .arg(img.width()).arg(img.height()));
-    switch (img.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-        // Colour bytes as stored, alpha ignored: what conversion to 24-bit RGB gives.
-        quad_ = true;
-        break;
-    case QImage::Format_RGB888:
-        quad_ = false;
-        break;
-    default:
-        // The original goes as soon as its conversion exists.
-        img = img.convertToFormat(QImage::Format_RGB888);
-        if (img.isNull())
-            return fail(path, QStringLiteral("not enough memory to convert the image"));
-        quad_ = false;
-        break;
-    }
-    image_ = std::move(img);
-    size_ = image_.size();
+                              .arg(size_.width()).arg(size_.height()).arg(got.width()).arg(got.height()));
+    keep(std::move(pixels));
     return true;
+}
+
+void RgbImage::keep(ImageFiles::Pixels &&pixels)
+{
+    pixels_ = std::move(pixels);
+    quad_ = pixels_.layout != ImageFiles::Layout::Rgb24;
+    size_ = QSize(pixels_.width, pixels_.height);
 }

@@ -1,10 +1,10 @@
 #ifndef RGBIMAGE_H
 #define RGBIMAGE_H
 
-#include <QImage>
-#include <QRgb>
 #include <QSize>
 #include <QString>
+
+#include "lut/imagefiles.h"
 
 // An image file seen as 8-bit R, G, B per pixel (alpha dropped), for the code that takes
 // colours from pictures. The size comes from the file's header first, so that callers can
@@ -22,7 +22,7 @@ public:
     // the probed one (a file replaced in between, or a handler that misreports its header, is
     // refused).
     bool load(const QString &path);
-    bool decoded() const { return !image_.isNull(); }
+    bool decoded() const { return !pixels_.isNull(); }
     void clear();
 
     QSize size() const { return size_; }
@@ -30,15 +30,15 @@ public:
     int height() const { return size_.height(); }
     const QString &errorString() const { return error_; }
 
-    const uchar *row(int y) const { return image_.constScanLine(y); }
+    const uchar *row(int y) const { return pixels_.row(y); }
     // Pixel x of a row given by row(); bytes R, G, B.
     void rgb(const uchar *line, int x, uchar &r, uchar &g, uchar &b) const
     {
         if (quad_) {
-            const QRgb p = reinterpret_cast<const QRgb *>(line)[x];
-            r = uchar(qRed(p));
-            g = uchar(qGreen(p));
-            b = uchar(qBlue(p));
+            const quint32 p = reinterpret_cast<const quint32 *>(line)[x];
+            r = uchar(p >> 16);
+            g = uchar(p >> 8);
+            b = uchar(p);
         } else {
             const uchar *q = line + 3 * x;
             r = q[0];
@@ -49,8 +49,10 @@ public:
 
 private:
     bool fail(const QString &path, const QString &why);
+    const ImageFiles::Backend *images(const QString &path);
+    void keep(ImageFiles::Pixels &&pixels);
 
-    QImage image_;
+    ImageFiles::Pixels pixels_;
     QSize size_;
     bool quad_ = false;
     QString error_;

@@ -26,14 +26,16 @@ struct Run {
     QString all() const { return out + err; }
 };
 
-inline Run run(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-               const QString &workDir = QString())
+// `program` itself, wherever it was put.
+inline Run runProgram(const QString &program, const QStringList &args,
+                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+                      const QString &workDir = QString())
 {
     QProcess p;
     p.setProcessEnvironment(env);
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
-    p.start(QStringLiteral(LUTWRIGHT_CLI), args);
+    p.start(program, args);
     Run r;
     if (!p.waitForFinished(120000)) {
         p.kill();
@@ -45,6 +47,13 @@ inline Run run(const QStringList &args, const QProcessEnvironment &env = QProces
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// The built lutwright-cli.
+inline Run run(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+               const QString &workDir = QString())
+{
+    return runProgram(QStringLiteral(LUTWRIGHT_CLI), args, env, workDir);
 }
 
 // A lattice of n points filled from f(r, g, b) at the node positions.

@@ -238,6 +238,7 @@ private slots:
     void lutFilesToldApartByContent();
     void imageGeometry_data();
     void imageGeometry();
+    void imageCodeLoadedOnlyForImages();
 
     void batchWithBrokenFile();
     void outputsNeverReplaceInputs();
@@ -594,14 +595,57 @@ void TestCli::imageGeometry()
     const QString path = dir.filePath("img.png");
     QVERIFY(img.save(path));
     const CliTest::Run r = run({"info", path});
-    // A geometry that fits is read by its reader (which may not be in this build yet); one that
-    // fits neither is refused before any reader runs.
+    // A geometry that fits is read by its reader; one that fits neither is refused before any
+    // reader runs.
     if (result.startsWith(QLatin1String("neither"))) {
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.startsWith(path + QLatin1String(": a ")) && r.err.contains(result), qPrintable(r.err));
         return;
     }
-    QVERIFY2(r.all().contains(result) || r.err.contains(QLatin1String("not available")), qPrintable(r.all()));
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(result), qPrintable(r.all()));
+}
+
+// The program links no image code: text LUTs convert without it, images need the module that
+// is found beside the program or, installed, in its library folder.
+void TestCli::imageCodeLoadedOnlyForImages()
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(LUTWRIGHT_CLI)});
+    QVERIFY(ldd.waitForFinished(30000));
+    const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+    QVERIFY2(libraries.contains(QLatin1String("libQt5Core")) && !libraries.contains(QLatin1String("libQt5Gui")),
+             qPrintable(libraries));
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bin")));
+    const QString program = dir.filePath(QStringLiteral("bin/lutwright-cli"));
+    QVERIFY(QFile::copy(QStringLiteral(LUTWRIGHT_CLI), program));
+    const QString cube = CliTest::writeCube(dir.filePath(QStringLiteral("in.cube")), 3, CliTest::identity3D);
+    QImage texture(64, 64, QImage::Format_RGB32);
+    texture.fill(Qt::gray);
+    const QString png = dir.filePath(QStringLiteral("texture.png"));
+    QVERIFY(texture.save(png));
+
+    const QStringList convert = {"convert", cube, "-o", dir.filePath(QStringLiteral("out.cube"))};
+    QCOMPARE(CliTest::runProgram(program, convert).code, 0);
+    CliTest::Run r = CliTest::runProgram(program, {"info", png});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QLatin1String("image support is not installed")), qPrintable(r.err));
+
+    const QString installed = QDir::cleanPath(dir.filePath(QStringLiteral("bin/" LUTWRIGHT_IMAGE_MODULE_INSTALLED)));
+    QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
+    QVERIFY(QFile::copy(QStringLiteral(LUTWRIGHT_IMAGE_MODULE), installed));
+    r = CliTest::runProgram(program, {"info", png});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QLatin1String("texture-base")), qPrintable(r.all()));
+
+    // A module that is no module is reported, not run.
+    QVERIFY(QFile::remove(installed));
+    QVERIFY(TestUtil::writeFile(installed, QByteArray("not a library")));
+    r = CliTest::runProgram(program, {"info", png});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QLatin1String("image support cannot be loaded")), qPrintable(r.err));
 }
 
 void TestCli::batchWithBrokenFile()

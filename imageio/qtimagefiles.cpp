@@ -1,0 +1,168 @@
+#include "imageio/qtimagefiles.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+namespace {
+
+// Hands a decoded image over as pixels; the image stays alive as their owner.
+void expose(QImage &&image, ImageFiles::Layout layout, ImageFiles::Pixels *out)
+{
+    auto owner = std::make_shared<QImage>(std::move(image));
+    out->bits = owner->bits();
+    out->bytesPerLine = owner->bytesPerLine();
+    out->width = owner->width();
+    out->height = owner->height();
+    out->layout = layout;
+    out->owner = std::move(owner);
+}
+
+bool decodeRgb(const QString &path, ImageFiles::Pixels *out, QString *why)
+{
+    QImageReader reader(path);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        *why = QStringLiteral("the pixels cannot be decoded (%1)").arg(reader.errorString());
+        return false;
+    }
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        // Colour bytes as stored, alpha ignored: what conversion to 24-bit RGB gives.
+        expose(std::move(image), ImageFiles::Layout::Rgb32, out);
+        return true;
+    case QImage::Format_RGB888:
+        expose(std::move(image), ImageFiles::Layout::Rgb24, out);
+        return true;
+    default:
+        // The original goes as soon as its conversion exists.
+        image = image.convertToFormat(QImage::Format_RGB888);
+        if (image.isNull()) {
+            *why = QStringLiteral("not enough memory to convert the image");
+            return false;
+        }
+        expose(std::move(image), ImageFiles::Layout::Rgb24, out);
+        return true;
+    }
+}
+
+bool probe(const QString &path, QSize *size, ImageFiles::Pixels *decoded, QString *why)
+{
+    QImageReader reader(path);
+    if (!reader.canRead()) {
+        *why = QStringLiteral("not a readable image (%1)").arg(reader.errorString());
+        return false;
+    }
+    QSize s = reader.size();
+    // Bitmaps stored top row first give their height as a negative number; such a size is
+    // still the header's, and a huge one must be refused before anything is decoded.
+    if (s != QSize())
+        s = QSize(std::abs(s.width()), std::abs(s.height()));
+    if (!s.isValid()) {
+        // A handler that cannot tell its size without decoding: decode now and keep the pixels.
+        if (!decodeRgb(path, decoded, why))
+            return false;
+        s = QSize(decoded->width, decoded->height);
+    }
+    *size = s;
+    return true;
+}
+
+bool isDeep(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_Grayscale16:
+    case QImage::Format_BGR30:
+    case QImage::Format_A2BGR30_Premultiplied:
+    case QImage::Format_RGB30:
+    case QImage::Format_A2RGB30_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool decodeDeep(const QString &path, ImageFiles::Pixels *out, QString *why)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        *why = QStringLiteral("cannot read the image: %1").arg(reader.errorString());
+        return false;
+    }
+    const bool alpha = image.hasAlphaChannel();
+    ImageFiles::Layout layout;
+    if (isDeep(image)) {
+        image = image.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+        layout = alpha ? ImageFiles::Layout::Rgba64 : ImageFiles::Layout::Rgbx64;
+    } else {
+        image = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        layout = alpha ? ImageFiles::Layout::Argb32 : ImageFiles::Layout::Rgb32;
+    }
+    if (image.isNull()) {
+        *why = QStringLiteral("not enough memory to convert the image");
+        return false;
+    }
+    expose(std::move(image), layout, out);
+    return true;
+}
+
+bool save(const ImageFiles::Pixels &pixels, const QString &path, int threads, QString *why)
+{
+    Q_UNUSED(threads);
+    const QByteArray format = ImageFiles::formatOf(path);
+    if (format.isEmpty()) {
+        *why = QStringLiteral("cannot tell the image format from the name (use .png, .tif, .jpg or .bmp)");
+        return false;
+    }
+    const auto *image = static_cast<const QImage *>(pixels.owner.get());
+    if (!image) {
+        *why = QStringLiteral("no image to write");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *why = QStringLiteral("cannot open %1 for writing: %2").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, format);
+    // A preview is wanted soon: JPEG near its best quality, PNG with zlib's fastest level
+    // (Qt maps quality 80 to level 1).
+    if (format == "jpg")
+        writer.setQuality(95);
+    else if (format == "png")
+        writer.setQuality(80);
+    if (!writer.write(*image)) {
+        file.cancelWriting();
+        *why = QStringLiteral("cannot write the image: %1").arg(writer.errorString());
+        return false;
+    }
+    if (!file.commit()) {
+        *why = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+const ImageFiles::Backend qtBackend = {probe, decodeRgb, decodeDeep, save};
+
+}
+
+namespace QtImageFiles {
+
+const ImageFiles::Backend &backend()
+{
+    return qtBackend;
+}
+
+}

@@ -1,0 +1,77 @@
+#ifndef IMAGEFILES_H
+#define IMAGEFILES_H
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+// Image files as pixels: the one way into image decoding and encoding for the LUT layer and
+// the command line. The implementation needs the GUI toolkit's image code. The window, the
+// tests and the benchmarks link it (the lutimage library); the command-line program loads it
+// only when a command meets an image, so that converting text LUTs never loads that code.
+namespace ImageFiles {
+
+enum class Layout {
+    Rgb24,   // bytes R, G, B
+    Rgb32,   // 0xffRRGGBB words (alpha ignored)
+    Argb32,  // 0xAARRGGBB words, straight alpha
+    Rgbx64,  // 16-bit R, G, B, 0xffff per pixel
+    Rgba64,  // 16-bit R, G, B, A per pixel, straight alpha
+};
+
+// Decoded pixels, kept alive by `owner` (which also carries what the file said about its colour
+// space, resolution and text, for save()).
+struct Pixels {
+    std::shared_ptr<void> owner;
+    uchar *bits = nullptr;
+    qint64 bytesPerLine = 0;
+    int width = 0;
+    int height = 0;
+    Layout layout = Layout::Rgb24;
+
+    uchar *row(int y) const { return bits + y * bytesPerLine; }
+    bool isNull() const { return bits == nullptr; }
+};
+
+struct Backend {
+    // The size from the file's header without decoding pixels. A format whose header does not
+    // tell it is decoded to find out, and its colours are then left in *decoded as decodeRgb
+    // gives them. False with a reason when the file is not a readable image.
+    bool (*probe)(const QString &path, QSize *size, Pixels *decoded, QString *why);
+    // The colours only: 8-bit R, G, B as Rgb24 or Rgb32 (whichever needs no copy).
+    bool (*decodeRgb)(const QString &path, Pixels *out, QString *why);
+    // For grading: Rgb32/Argb32 for 8-bit files, Rgbx64/Rgba64 for deeper ones, alpha kept and
+    // the file's orientation applied.
+    bool (*decodeDeep)(const QString &path, Pixels *out, QString *why);
+    // Pixels from decodeDeep written to `path` in the format its extension names (png, tif,
+    // tiff, jpg, jpeg, bmp) through a temporary file renamed into place; `threads` may share
+    // the encoding.
+    bool (*save)(const Pixels &pixels, const QString &path, int threads, QString *why);
+};
+
+// The image code, or nullptr with the reason when it cannot be had.
+const Backend *backend(QString *why);
+
+// The writable image format a file name asks for ("png", "tiff", "jpg", "bmp"); empty when
+// its extension names none.
+inline QByteArray formatOf(const QString &path)
+{
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (dot < 0 || dot < slash)
+        return QByteArray();
+    const QString suffix = path.mid(dot + 1).toLower();
+    if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp"))
+        return suffix.toLatin1();
+    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
+        return QByteArrayLiteral("tiff");
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return QByteArrayLiteral("jpg");
+    return QByteArray();
+}
+
+}
+
+#endif
