@@ -2,30 +2,16 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
 // QTextStream reads a text through QByteArray-sized strings; a file beyond that is no LUT.
 constexpr qint64 maxFileSize = qint64(1536) << 20;
 
-// How much of a mapped text is read before its pages are handed back.
-constexpr qsizetype releaseStep = qsizetype(256) << 10;
-
-qsizetype pageSize()
-{
-#ifdef Q_OS_UNIX
-    static const qsizetype size = qsizetype(sysconf(_SC_PAGESIZE));
-    return size > 0 ? size : 4096;
-#else
-    return 65536;
-#endif
-}
+// How much of a file is read at a time. The window grows only for a longer line.
+constexpr qsizetype windowSize = qsizetype(256) << 10;
 
 inline bool isSpace(unsigned char ch)
 {
@@ -33,6 +19,9 @@ inline bool isSpace(unsigned char ch)
 }
 
 }
+
+LineReader::LineReader() = default;
+LineReader::~LineReader() = default;
 
 QString LineReader::decodeLine(const char *data, int len)
 {
@@ -45,8 +34,8 @@ QString LineReader::decodeLine(const char *data, int len)
 
 bool LineReader::open(const QString &path)
 {
-    auto file = std::make_shared<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly)) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error_ = QStringLiteral("cannot open %1: %2").arg(path, file->errorString());
         return false;
     }
@@ -55,50 +44,96 @@ bool LineReader::open(const QString &path)
         error_ = QStringLiteral("%1 is too large to be a LUT (%2 bytes)").arg(path).arg(size);
         return false;
     }
-    // The text is mapped rather than copied where the system allows: it then costs no memory
-    // of its own, and the pages already read are handed back as reading goes on, so that a
-    // 129-point lattice does not hold its 58 MB of text beside its table. The bytes after the
-    // text up to the end of its last page read as zeros, which keeps the text NUL-terminated
-    // like any QByteArray; a text that fills its last page exactly is read whole instead.
-    if (size > 0 && size % pageSize() != 0) {
-        if (const uchar *p = file->map(0, size)) {
-            setText(QByteArray::fromRawData(reinterpret_cast<const char *>(p), int(size)));
-            mapped_ = std::move(file);
-            return true;
+    if (file->isSequential()) {
+        // A pipe cannot be read twice: keep all of it.
+        const QByteArray text = file->readAll();
+        if (file->error() != QFileDevice::NoError) {
+            error_ = QStringLiteral("cannot read %1: %2").arg(path, file->errorString());
+            return false;
         }
+        setText(text);
+        return true;
     }
-    QByteArray text = file->readAll();
-    if (file->error() != QFileDevice::NoError) {
-        error_ = QStringLiteral("cannot read %1: %2").arg(path, file->errorString());
+    setText(QByteArray());
+    file_ = std::move(file);
+    eof_ = false;
+    fill();
+    return error_.isEmpty();
+}
+
+// Moves the unread rest of the window to its front and reads more of the file behind it
+// (growing the window when the rest fills it); false once the file has nothing more. The file
+// is read with plain reads, never mapped: a file cut short while it is read then merely ends
+// early instead of faulting.
+bool LineReader::fill()
+{
+    if (eof_)
+        return false;
+    const qsizetype rest = end_ - pos_;
+    if (pos_ > 0 && rest > 0)
+        std::memmove(buf_.data(), buf_.constData() + pos_, std::size_t(rest));
+    base_ += pos_;
+    pos_ = 0;
+    end_ = rest;
+    qsizetype capacity = std::max(qsizetype(buf_.size()), windowSize);
+    if (capacity - end_ < windowSize / 2)
+        capacity = std::min(std::max(capacity * 2, end_ + windowSize), qsizetype(maxFileSize) + windowSize);
+    if (buf_.size() != capacity)
+        buf_.resize(capacity);
+    const qint64 got = file_->read(buf_.data() + end_, capacity - end_);
+    if (got <= 0) {
+        if (got < 0)
+            error_ = QStringLiteral("cannot read %1: %2").arg(file_->fileName(), file_->errorString());
+        eof_ = true;   // the file stays open for a rewind
         return false;
     }
-    setText(text);
+    end_ += qsizetype(got);
     return true;
 }
 
-void LineReader::releaseBehind(qsizetype offset)
+const QByteArray &LineReader::buffer()
 {
-    const qsizetype end = offset / pageSize() * pageSize();
-#ifdef Q_OS_UNIX
-    // The pages of a read-only file mapping are read from the file again if they are needed
-    // again (a rewind, or the whole text through buffer()).
-    madvise(const_cast<char *>(buf_.constData()) + released_, std::size_t(end - released_), MADV_DONTNEED);
-#endif
-    released_ = end;
+    if (base_ > 0)
+        rewind();
+    buf_.truncate(end_);
+    while (!eof_) {
+        const QByteArray more = file_->read(windowSize * 4);
+        if (more.isEmpty()) {
+            if (file_->error() != QFileDevice::NoError)
+                error_ = QStringLiteral("cannot read %1: %2").arg(file_->fileName(), file_->errorString());
+            eof_ = true;
+        } else {
+            buf_.append(more);
+        }
+    }
+    end_ = buf_.size();
+    return buf_;
 }
 
 void LineReader::setText(const QByteArray &text)
 {
+    file_.reset();
     buf_ = text;
-    mapped_.reset();
+    base_ = 0;
+    end_ = buf_.size();
+    eof_ = true;
     error_.clear();
     rewind();
 }
 
 void LineReader::rewind()
 {
+    if (base_ > 0 && file_) {
+        // The start of the text has left the window: read it again.
+        base_ = 0;
+        pos_ = 0;
+        end_ = 0;
+        eof_ = !file_->seek(0);
+        if (eof_)
+            error_ = QStringLiteral("cannot read %1 again: %2").arg(file_->fileName(), file_->errorString());
+        fill();
+    }
     pos_ = 0;
-    released_ = 0;
     line_ = nullptr;
     len_ = 0;
     lineNo_ = 0;
@@ -106,22 +141,33 @@ void LineReader::rewind()
 
 bool LineReader::next()
 {
-    const qsizetype total = buf_.size();
-    if (pos_ >= total) {
+    // The window must hold the whole line: up to a line end, or to the end of the text.
+    const char *nl = nullptr;
+    qsizetype scanned = pos_;
+    for (;;) {
+        const char *base = buf_.constData();
+        nl = static_cast<const char *>(std::memchr(base + scanned, '\n', std::size_t(end_ - scanned)));
+        if (nl || eof_)
+            break;
+        // No LF yet, but a CR before the window's last byte already ends the line (old Mac text).
+        if (end_ - pos_ >= 2 && std::memchr(base + pos_, '\r', std::size_t(end_ - 1 - pos_)))
+            break;
+        const qsizetype seen = end_ - pos_;
+        fill();
+        scanned = pos_ + seen;
+    }
+    if (pos_ >= end_) {
         line_ = nullptr;
         len_ = 0;
         return false;
     }
-    if (mapped_ && pos_ - released_ >= releaseStep)
-        releaseBehind(pos_);
     const char *base = buf_.constData();
     const char *start = base + pos_;
     // A byte-order mark at the start of the file is no text (a file of only the mark still
     // has one, empty, line).
-    if (pos_ == 0 && total >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+    if (atTextStart() && end_ >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
         start += 3;
-    const char *stop = base + total;
-    const char *nl = static_cast<const char *>(std::memchr(start, '\n', std::size_t(stop - start)));
+    const char *stop = base + end_;
     const char *segEnd = nl ? nl : stop;
     const char *cr = static_cast<const char *>(std::memchr(start, '\r', std::size_t(segEnd - start)));
     const char *lineEnd = segEnd;
@@ -132,7 +178,7 @@ bool LineReader::next()
     } else {
         if (cr)
             lineEnd = cr;   // CR LF
-        pos_ = nl ? (nl - base) + 1 : total;
+        pos_ = nl ? (nl - base) + 1 : end_;
     }
     ++lineNo_;
 

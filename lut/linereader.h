@@ -8,27 +8,31 @@
 
 class QFile;
 
-// The one line reader of every text format. It reads the whole file at once and hands out
-// its lines one by one, stripped of surrounding white space, as UTF-8 bytes:
+// The one line reader of every text format. It reads a file through a window of a few hundred
+// kilobytes (a 129-point lattice's 58 MB of text is never held whole) and hands out its lines
+// one by one, stripped of surrounding white space, as UTF-8 bytes:
 //  - a UTF-8 byte-order mark at the start is dropped;
 //  - LF, CR LF and a lone CR all end a line; the last line needs no line end;
 //  - lines are trimmed of the white space QString::trimmed() removes (for lines that are not
 //    pure ASCII the line is decoded, trimmed as text and encoded again, so that e.g. a
 //    no-break space around a number is removed the same way);
 //  - lineNumber() is the physical line number (1-based) of the current line, so that a
-//    failure can say where it happened.
+//    failure can say where it happened;
+//  - a line's bytes stay valid until the next call of next(), nextNonEmpty() or rewind().
 class LineReader
 {
 public:
-    LineReader() = default;
+    LineReader();
+    ~LineReader();
 
     // Read the file; false (with errorString()) when it cannot be opened or read.
     bool open(const QString &path);
     // Use an in-memory text instead of a file (tests, and readers of embedded text).
     void setText(const QByteArray &text);
     QString errorString() const { return error_; }
-    // The whole text as read, for formats that are not parsed line by line (XML).
-    const QByteArray &buffer() const { return buf_; }
+    // The whole text as read, for formats that are not parsed line by line (XML). Reads the
+    // rest of the file; call it before reading lines.
+    const QByteArray &buffer();
 
     // Advance to the next line; false at the end of the text.
     bool next();
@@ -52,13 +56,16 @@ public:
     static QString decodeLine(const char *data, int len);
 
 private:
-    void releaseBehind(qsizetype offset);
+    bool fill();
+    bool atTextStart() const { return base_ == 0 && pos_ == 0; }
 
-    std::shared_ptr<QFile> mapped_;   // the file whose mapping buf_ shows, when it is mapped
-    qsizetype released_ = 0;          // pages of the mapping below this were handed back
-    QByteArray buf_;
+    std::unique_ptr<QFile> file_;   // the file, while some of it is still to be read
+    QByteArray buf_;       // the window: bytes base_ .. base_ + end_ of the text
+    qint64 base_ = 0;
+    qsizetype end_ = 0;
+    bool eof_ = true;      // nothing more to read beyond the window
     QByteArray slow_;      // storage for a line that needed decoding
-    qsizetype pos_ = 0;
+    qsizetype pos_ = 0;    // where the next line starts in the window
     const char *line_ = nullptr;
     int len_ = 0;
     int lineNo_ = 0;

@@ -1,8 +1,12 @@
-// The line reader on files: large texts are mapped and their pages handed back while they are
-// read, which must never change a line, a rewind or the whole text.
+// The line reader on files: large texts are read through a window, which must never change a
+// line, a line number, a rewind or the whole text.
 #include <QtTest>
 
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include <thread>
 
 #include "lut/linereader.h"
 #include "testutil.h"
@@ -33,6 +37,20 @@ void expectLines(LineReader &r, int lines)
         QVERIFY(r.isEmpty());   // the padding
 }
 
+struct Line {
+    QByteArray bytes;
+    int number;
+    bool operator==(const Line &o) const { return bytes == o.bytes && number == o.number; }
+};
+
+QList<Line> allLines(LineReader &r)
+{
+    QList<Line> lines;
+    while (r.next())
+        lines.append({r.line(), r.lineNumber()});
+    return lines;
+}
+
 }
 
 class TestLineReaderFiles : public QObject
@@ -43,6 +61,10 @@ private slots:
     void wholeFileReadTwice_data();
     void wholeFileReadTwice();
     void missingFile();
+    void fileMatchesInMemoryText_data();
+    void fileMatchesInMemoryText();
+    void fileCutShortWhileRead();
+    void pipe();
 };
 
 void TestLineReaderFiles::wholeFileReadTwice_data()
@@ -85,6 +107,85 @@ void TestLineReaderFiles::missingFile()
     QVERIFY(!r.open(dir.filePath("none.txt")));
     QVERIFY(r.errorString().startsWith(QLatin1String("cannot open ")));
     QVERIFY(!r.next());
+}
+
+// Line ends, a byte-order mark and long lines wherever the reader's window may end: read from
+// a file, every line and line number is what the same text gives in memory.
+void TestLineReaderFiles::fileMatchesInMemoryText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    const QList<QByteArray> ends = {"\n", "\r\n", "\r", "\r\r\n", "\n\r", " \t\r\n"};
+    for (const qsizetype boundary : {qsizetype(256) << 10, qsizetype(512) << 10}) {
+        for (int shift = -3; shift <= 2; ++shift) {
+            for (const QByteArray &end : ends) {
+                QByteArray text = "\xEF\xBB\xBF" + numberedText(int(boundary / 20));
+                text.truncate(int(boundary + shift));
+                text += end + "0.5 0.25 0.125" + end + "tail";
+                QTest::addRow("%lld%+d %s", qlonglong(boundary), shift, QByteArray(end).toPercentEncoding().constData())
+                    << text;
+            }
+        }
+    }
+    QTest::newRow("line longer than the window") << (QByteArray(700000, '7') + "\nlast\n" + QByteArray(300000, ' ') + "x");
+    QByteArray mac;
+    for (int i = 0; i < 120000; ++i)
+        mac += QByteArray::number(i) + " \xC2\xA0" + QByteArray::number(i * 3) + '\r';
+    QTest::newRow("old Mac text, non-ASCII spaces") << mac;
+    QTest::newRow("no line end at all") << QByteArray(600000, 'x');
+}
+
+void TestLineReaderFiles::fileMatchesInMemoryText()
+{
+    QFETCH(QByteArray, text);
+    QTemporaryDir dir;
+    LineReader file;
+    QVERIFY(file.open(TestUtil::writeTemp(dir, "text.txt", text)));
+    LineReader memory;
+    memory.setText(text);
+    const QList<Line> want = allLines(memory);
+    QVERIFY(want == allLines(file));
+    file.rewind();
+    QVERIFY(want == allLines(file));
+}
+
+// A file cut short by another program while it is read ends early; nothing faults.
+void TestLineReaderFiles::fileCutShortWhileRead()
+{
+    QTemporaryDir dir;
+    const QByteArray text = numberedText(300000);
+    const QString path = TestUtil::writeTemp(dir, "text.txt", text);
+    LineReader r;
+    QVERIFY(r.open(path));
+    QVERIFY(r.next());
+    QVERIFY(QFile::resize(path, 1000));
+    int lines = 1;
+    while (r.next())
+        ++lines;
+    QVERIFY2(lines < 300000, qPrintable(QString::number(lines)));
+    r.rewind();
+    QVERIFY(r.next());
+    QCOMPARE(r.line(), QByteArray("0 0.0"));
+}
+
+// A named pipe is read once, whole, and can still be rewound.
+void TestLineReaderFiles::pipe()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const QByteArray text = numberedText(50000);
+    std::thread writer([&] {
+        QFile out(path);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(text);
+    });
+    LineReader r;
+    const bool opened = r.open(path);
+    writer.join();
+    QVERIFY(opened);
+    expectLines(r, 50000);
+    r.rewind();
+    expectLines(r, 50000);
 }
 
 QTEST_GUILESS_MAIN(TestLineReaderFiles)
