@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config
   qtbase5-dev qtbase5-dev-tools qt5-image-formats-plugins
   libbenchmark-dev
+  zlib1g-dev
   locales
   fonts-wqy-microhei
 )
