@@ -385,5 +385,5 @@ void TestPngWriter::shortWrites()
     QCOMPARE(device.taken, encode(image, 1));
 }
 
-QTEST_MAIN(TestPngWriter)
+QTEST_GUILESS_MAIN(TestPngWriter)
 #include "tst_pngwriter.moc"
