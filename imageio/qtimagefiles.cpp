@@ -1,4 +1,5 @@
 #include "imageio/qtimagefiles.h"
+#include "imageio/pngwriter.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -119,7 +120,6 @@ bool decodeDeep(const QString &path, ImageFiles::Pixels *out, QString *why)
 
 bool save(const ImageFiles::Pixels &pixels, const QString &path, int threads, QString *why)
 {
-    Q_UNUSED(threads);
     const QByteArray format = ImageFiles::formatOf(path);
     if (format.isEmpty()) {
         *why = QStringLiteral("cannot tell the image format from the name (use .png, .tif, .jpg or .bmp)");
@@ -135,17 +135,23 @@ bool save(const ImageFiles::Pixels &pixels, const QString &path, int threads, QS
         *why = QStringLiteral("cannot open %1 for writing: %2").arg(path, file.errorString());
         return false;
     }
-    QImageWriter writer(&file, format);
-    // A preview is wanted soon: JPEG near its best quality, PNG with zlib's fastest level
-    // (Qt maps quality 80 to level 1).
-    if (format == "jpg")
-        writer.setQuality(95);
-    else if (format == "png")
-        writer.setQuality(80);
-    if (!writer.write(*image)) {
-        file.cancelWriting();
-        *why = QStringLiteral("cannot write the image: %1").arg(writer.errorString());
-        return false;
+    if (format == "png") {
+        // Our encoder shares the compression among the threads.
+        QString reason;
+        if (!PngWriter::write(*image, &file, threads, &reason)) {
+            file.cancelWriting();
+            *why = QStringLiteral("cannot write the image: %1").arg(reason);
+            return false;
+        }
+    } else {
+        QImageWriter writer(&file, format);
+        if (format == "jpg")
+            writer.setQuality(95);   // a preview near the best quality
+        if (!writer.write(*image)) {
+            file.cancelWriting();
+            *why = QStringLiteral("cannot write the image: %1").arg(writer.errorString());
+            return false;
+        }
     }
     if (!file.commit()) {
         *why = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
