@@ -64,7 +64,7 @@ public:
     // tetrahedron corners were all sampled. Writes a report to `report` when given. The two
     // int pointers are not read.
     static struct FindXResult FindX(const int target[3], int *unusedLow, int *unusedHigh,
-                                    struct SampleRecord *const *samples, quint64 count, const struct SampleMap &map,
+                                    struct SampleRecord *const *samples, quint64 count, const class SampleMap &map,
                                     class QTextStream *report = nullptr, quint64 maxPairs = 0);
 };
 
