@@ -93,20 +93,11 @@ bool LineReader::fill()
 
 const QByteArray &LineReader::buffer()
 {
-    if (base_ > 0)
-        rewind();
-    buf_.truncate(end_);
-    while (!eof_) {
-        const QByteArray more = file_->read(windowSize * 4);
-        if (more.isEmpty()) {
-            if (file_->error() != QFileDevice::NoError)
-                error_ = QStringLiteral("cannot read %1: %2").arg(file_->fileName(), file_->errorString());
-            eof_ = true;
-        } else {
-            buf_.append(more);
-        }
+    // From the start of the text, the window grows until it holds the whole file.
+    rewind();
+    while (fill()) {
     }
-    end_ = buf_.size();
+    buf_.truncate(int(end_));
     return buf_;
 }
 

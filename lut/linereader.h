@@ -30,8 +30,8 @@ public:
     // Use an in-memory text instead of a file (tests, and readers of embedded text).
     void setText(const QByteArray &text);
     QString errorString() const { return error_; }
-    // The whole text as read, for formats that are not parsed line by line (XML). Reads the
-    // rest of the file; call it before reading lines.
+    // The whole text as read, for formats that are not parsed line by line (XML). Reads all of
+    // the file into memory and rewinds the lines.
     const QByteArray &buffer();
 
     // Advance to the next line; false at the end of the text.
