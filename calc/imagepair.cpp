@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "lut/rgbimage.h"
+#include "formats/rgbimage.h"
 
 // ---------------------------------------------------------------------------------------------
 // Sample map and list.

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "lut/linereader.h"
-#include "lut/rgbimage.h"
+#include "formats/rgbimage.h"
 #include "lut/read_lutfile.h"
 
 namespace CliFormats {

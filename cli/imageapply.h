@@ -1,7 +1,7 @@
 #ifndef CLI_IMAGEAPPLY_H
 #define CLI_IMAGEAPPLY_H
 
-#include "lut/imagefiles.h"
+#include "formats/imagefiles.h"
 
 class Read_LUTFile;
 

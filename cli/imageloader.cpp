@@ -9,7 +9,7 @@
 #include <dlfcn.h>
 
 #include "imageio/imagemodule.h"
-#include "lut/imagefiles.h"
+#include "formats/imagefiles.h"
 
 namespace {
 

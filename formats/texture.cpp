@@ -23,7 +23,7 @@
 
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
-#include "lut/rgbimage.h"
+#include "formats/rgbimage.h"
 
 namespace {
 

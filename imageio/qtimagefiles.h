@@ -1,7 +1,7 @@
 #ifndef QTIMAGEFILES_H
 #define QTIMAGEFILES_H
 
-#include "lut/imagefiles.h"
+#include "formats/imagefiles.h"
 
 // Image files through the toolkit's image readers and writers (and our own PNG encoder).
 namespace QtImageFiles {

@@ -2,7 +2,9 @@
 #define READ_LUTFILE_H
 
 #include <QObject>
+#include <QPair>
 #include <QString>
+#include <QVector>
 
 #include "lut/lutfile_st.h"
 #include "lut/luttable.h"
@@ -35,6 +37,10 @@ public:
     bool defaultOrder = true;
     qint32 intScale = 1;          // .cube "Mesh" variant: integer samples are divided by this
     bool intData = false;
+
+    // What the file says about itself, as (key, text) pairs in file order ("Description",
+    // "InputDescriptor", "baked" ...): shown by the command line's info, never used to compute.
+    QVector<QPair<QString, QString>> metadata;
 
     // Why the last read failed, with the physical line number where there is one
     // ("line 3: LUT_3D_SIZE has no number"); empty after a successful read.

@@ -22,7 +22,7 @@
 
 #include "app/mainwindow.h"
 #include "lut/read_lutfile.h"
-#include "lut/rgbimage.h"
+#include "formats/rgbimage.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 

@@ -4,7 +4,7 @@
 #include <QSize>
 #include <QString>
 
-#include "lut/imagefiles.h"
+#include "formats/imagefiles.h"
 
 // An image file seen as 8-bit R, G, B per pixel (alpha dropped), for the code that takes
 // colours from pictures. The size comes from the file's header first, so that callers can

@@ -1,4 +1,4 @@
-#include "lut/rgbimage.h"
+#include "formats/rgbimage.h"
 
 #include <QFileInfo>
 
