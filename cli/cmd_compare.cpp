@@ -72,7 +72,9 @@ QString asText(const Side &a, const Side &b, const LutCompare::Result &r, double
                     .arg(QLatin1String(channelNames[c]), general(double(ch.largest)),
                          general(LutCompare::inCodes(ch.largest, 10)), general(LutCompare::inCodes(ch.largest, 12)),
                          general(ch.mean), general(double(ch.percentile99)));
-        text += QStringLiteral("   at input %1: A gives %2, B gives %3\n").arg(colour(ch.at), colour(ch.a), colour(ch.b));
+        // Where nothing differs there is nowhere to point at.
+        if (ch.largest > 0.0f)
+            text += QStringLiteral("   at input %1: A gives %2, B gives %3\n").arg(colour(ch.at), colour(ch.a), colour(ch.b));
     }
     const QString largest = general(double(r.largest())), limit = general(tolerance);
     text += within ? QStringLiteral("\nThe LUTs match: the largest difference, %1, is within the tolerance %2.\n").arg(largest, limit)
