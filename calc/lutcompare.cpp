@@ -127,6 +127,41 @@ struct Overlap {
     }
 };
 
+// The colours compared: the points of three sets, each once (a point of a later set that an
+// earlier set holds is skipped).
+class Colours
+{
+public:
+    Colours(PointSet lattice, PointSet nodesA, PointSet nodesB)
+        : sets_{std::move(lattice), std::move(nodesA), std::move(nodesB)}
+    {
+        for (int s = 1; s < 3; ++s)
+            for (int t = 0; t < s; ++t)
+                earlier_[s].emplace_back(sets_[s], sets_[t]);
+    }
+
+    template <typename Fn>
+    void forEach(Fn fn) const
+    {
+        for (int s = 0; s < 3; ++s) {
+            const PointSet &set = sets_[s];
+            const std::size_t count = set.count();
+            for (std::size_t n = 0; n < count; ++n) {
+                std::size_t idx[3];
+                set.indices(n, idx);
+                if (std::any_of(earlier_[s].begin(), earlier_[s].end(), [&](const Overlap &o) { return o.contains(idx); }))
+                    continue;
+                const float p[3] = {set.axis[0][idx[0]], set.axis[1][idx[1]], set.axis[2][idx[2]]};
+                fn(p);
+            }
+        }
+    }
+
+private:
+    PointSet sets_[3];
+    std::vector<Overlap> earlier_[3];
+};
+
 // Two outputs that are the same (NaN and NaN, or the same infinity) differ by 0; one NaN
 // against a number differs without bound.
 inline float difference(float a, float b)
@@ -140,11 +175,11 @@ inline float difference(float a, float b)
 class Accumulator
 {
 public:
-    Accumulator(const Read_LUTFile &a, const Read_LUTFile &b, std::size_t expected)
+    Accumulator(const Read_LUTFile &a, const Read_LUTFile &b, std::size_t colours)
         : a_(a), b_(b)
     {
         for (auto &d : diffs_)
-            d.reserve(expected);
+            d.reserve(colours);
         // Below any difference, so that the first colour is where the largest lies until a
         // larger one comes.
         for (Channel &ch : channels_)
@@ -243,25 +278,12 @@ Result compare(const Read_LUTFile &a, const Read_LUTFile &b, int latticeSize)
         r.error = QStringLiteral("the lattice needs at least 2 points per axis");
         return r;
     }
-    const PointSet sets[3] = {latticeOver(a, b, latticeSize), nodesOf(a), nodesOf(b)};
     try {
-        // Each colour once: a point of a later set that an earlier set holds is skipped.
-        std::vector<Overlap> earlier[3];
-        for (int s = 1; s < 3; ++s)
-            for (int t = 0; t < s; ++t)
-                earlier[s].emplace_back(sets[s], sets[t]);
-        Accumulator acc(a, b, sets[0].count() + sets[1].count() + sets[2].count());
-        for (int s = 0; s < 3; ++s) {
-            const std::size_t count = sets[s].count();
-            for (std::size_t n = 0; n < count; ++n) {
-                std::size_t idx[3];
-                sets[s].indices(n, idx);
-                if (std::any_of(earlier[s].begin(), earlier[s].end(), [&](const Overlap &o) { return o.contains(idx); }))
-                    continue;
-                const float p[3] = {sets[s].axis[0][idx[0]], sets[s].axis[1][idx[1]], sets[s].axis[2][idx[2]]};
-                acc.add(p);
-            }
-        }
+        const Colours colours(latticeOver(a, b, latticeSize), nodesOf(a), nodesOf(b));
+        std::size_t count = 0;
+        colours.forEach([&count](const float *) { ++count; });
+        Accumulator acc(a, b, count);
+        colours.forEach([&acc](const float *p) { acc.add(p); });
         acc.finish(r);
     } catch (const std::bad_alloc &) {
         r = Result();
