@@ -23,19 +23,7 @@ echo
 make_cube 65 > a65.cube
 "$cli" convert a65.cube -o b65.spi3d
 make_cube 33 > grade33.cube
-python3 - <<'PY'
-# A 6000 x 4000 still with smooth gradients, as binary PPM, turned into a JPEG below.
-w, h = 6000, 4000
-with open("still.ppm", "wb") as out:
-    out.write(b"P6\n%d %d\n255\n" % (w, h))
-    rx = bytes((x * 255 // (w - 1)) for x in range(w))
-    for y in range(h):
-        row = bytearray(w * 3)
-        row[0::3] = rx
-        row[1::3] = bytes([y * 255 // (h - 1)]) * w
-        row[2::3] = rx[::-1]
-        out.write(row)
-PY
+make_photo still.ppm
 printf 'LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n' > identity.cube
 "$cli" apply identity.cube still.ppm -o still.jpg
 

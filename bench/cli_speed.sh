@@ -15,7 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cli="${CLI:-$root/build/cli/lutwright-cli}"
 runs="${RUNS:-10}"
 
-# need, make_cube, mean, peak_kb
+# need, make_cube, make_photo, mean, peak_kb
 . "$root/bench/lib.sh"
 need hyperfine:hyperfine ociobakelut:opencolorio-tools /usr/bin/time:time
 
@@ -61,19 +61,7 @@ echo "time:   -j 1 ${one} s, -j 2 ${two} s, speed-up $(awk -v a="$one" -v b="$tw
 echo
 
 echo "== apply on a 24-megapixel image (6000 x 4000), -j 2"
-python3 - <<'EOF'
-# A photograph-like test image: smooth gradients with fine texture, as binary PPM.
-w, h = 6000, 4000
-with open("photo.ppm", "wb") as out:
-    out.write(b"P6\n%d %d\n255\n" % (w, h))
-    rx = bytes((x * 255 // (w - 1)) for x in range(w))
-    for y in range(h):
-        row = bytearray(w * 3)
-        row[0::3] = rx
-        row[1::3] = bytes([(y * 255 // (h - 1)) ^ (y % 7)]) * w
-        row[2::3] = bytes(((x * 7 + y * 3 + (x * y) % 17) & 255) for x in range(w))
-        out.write(row)
-EOF
+make_photo photo.ppm
 make_cube 33 > grade33.cube
 printf 'LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n' > identity.cube
 "$cli" apply identity.cube photo.ppm -o photo.tif

@@ -34,6 +34,23 @@ make_cube() {
   }'
 }
 
+# A photograph-like 6000 x 4000 test image: smooth gradients with fine texture, as binary PPM.
+make_photo() {
+  python3 - "$1" <<'EOF'
+import sys
+w, h = 6000, 4000
+with open(sys.argv[1], "wb") as out:
+    out.write(b"P6\n%d %d\n255\n" % (w, h))
+    rx = bytes((x * 255 // (w - 1)) for x in range(w))
+    for y in range(h):
+        row = bytearray(w * 3)
+        row[0::3] = rx
+        row[1::3] = bytes([(y * 255 // (h - 1)) ^ (y % 7)]) * w
+        row[2::3] = bytes(((x * 7 + y * 3 + (x * y) % 17) & 255) for x in range(w))
+        out.write(row)
+EOF
+}
+
 # Mean seconds of command i (0-based) in a hyperfine JSON export.
 mean() {
   python3 -c 'import json,sys; print("%.4f" % json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["mean"])' "$1" "$2"
