@@ -27,6 +27,9 @@ public:
     bool has(const char *name) const { return values_.contains(QLatin1String(name)); }
     QString value(const char *name) const { return values_.value(QLatin1String(name)); }
     QString error() const { return error_; }
+    // The value of an option, which is then no longer among the values (for an option whose
+    // name the shared settings read differently).
+    QString take(const char *name) { return values_.take(QLatin1String(name)); }
 
     // The value of an integer option within [lo, hi]; false with error() otherwise.
     bool intValue(const char *name, qint64 lo, qint64 hi, qint64 &out);

@@ -6,6 +6,7 @@
 #include "cli/cliformats.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/jsonwriter.h"
 #include "cli/settings.h"
 #include "formats/registry.h"
 #include "lut/read_lutfile.h"
@@ -22,65 +23,127 @@ QString triple(const float *v)
     return QStringLiteral("%1 %2 %3").arg(number(v[0]), number(v[1]), number(v[2]));
 }
 
-// Smallest and largest value of each channel over `count` RGB triples; NaNs are left out.
-QString channelRanges(const float *data, std::size_t count)
-{
+// Smallest and largest value of each channel over `count` RGB triples; NaNs are left out, and
+// a channel with no number left has lo above hi.
+struct Ranges {
     float lo[3], hi[3];
+    bool any(int c) const { return lo[c] <= hi[c]; }
+};
+
+Ranges channelRanges(const float *data, std::size_t count)
+{
+    Ranges r;
     for (int c = 0; c < 3; ++c) {
-        lo[c] = std::numeric_limits<float>::infinity();
-        hi[c] = -std::numeric_limits<float>::infinity();
+        r.lo[c] = std::numeric_limits<float>::infinity();
+        r.hi[c] = -std::numeric_limits<float>::infinity();
     }
     for (std::size_t i = 0; i < count; ++i)
         for (int c = 0; c < 3; ++c) {
             const float v = data[i * 3 + std::size_t(c)];
-            if (v < lo[c])
-                lo[c] = v;
-            if (v > hi[c])
-                hi[c] = v;
+            if (v < r.lo[c])
+                r.lo[c] = v;
+            if (v > r.hi[c])
+                r.hi[c] = v;
         }
+    return r;
+}
+
+QString rangesText(const Ranges &r)
+{
     QStringList parts;
     const char names[3] = {'R', 'G', 'B'};
     for (int c = 0; c < 3; ++c)
-        parts << (lo[c] <= hi[c] ? QStringLiteral("%1 %2 to %3")
-                                       .arg(QLatin1Char(names[c]))
-                                       .arg(double(lo[c]), 0, 'f', 6)
-                                       .arg(double(hi[c]), 0, 'f', 6)
-                                 : QStringLiteral("%1 none").arg(QLatin1Char(names[c])));
+        parts << (r.any(c) ? QStringLiteral("%1 %2 to %3")
+                                 .arg(QLatin1Char(names[c]))
+                                 .arg(double(r.lo[c]), 0, 'f', 6)
+                                 .arg(double(r.hi[c]), 0, 'f', 6)
+                           : QStringLiteral("%1 none").arg(QLatin1Char(names[c])));
     return parts.join(QStringLiteral(", "));
+}
+
+// One table of a file: its size, domain and value ranges.
+struct Table {
+    const char *name;   // "3D" or "1D"
+    int size;
+    const float *domainMin, *domainMax;
+    Ranges ranges;
+};
+
+std::vector<Table> tablesOf(const Read_LUTFile &lut)
+{
+    std::vector<Table> tables;
+    if (lut.lut3DSize > 0 && lut.lut3D)
+        tables.push_back({"3D", lut.lut3DSize, lut.domainMin3D, lut.domainMax3D,
+                          channelRanges(lut.lut3D.data(), lut.lut3D.floatCount() / 3)});
+    if (lut.lut1DSize > 0 && lut.lut1D)
+        tables.push_back({"1D", lut.lut1DSize, lut.domainMin1D, lut.domainMax1D,
+                          channelRanges(lut.lut1D.data(), std::size_t(std::min(lut.lut1DSize, lut.lut1D.size())))});
+    return tables;
+}
+
+QString dimensionText(const std::vector<Table> &tables)
+{
+    return tables.size() == 2 ? QStringLiteral("3D and 1D") : QString::fromLatin1(tables.front().name);
 }
 
 QString describe(const QString &path, const Formats::Format &format, const Read_LUTFile &lut)
 {
-    const bool has3D = lut.lut3DSize > 0 && lut.lut3D;
-    const bool has1D = lut.lut1DSize > 0 && lut.lut1D;
+    const std::vector<Table> tables = tablesOf(lut);
     QString text = Console::shown(path) + QLatin1Char('\n');
-    auto line = [&](const char *key, const QString &value) {
-        text += QStringLiteral("  %1%2\n").arg(QLatin1String(key), -12).arg(value);
+    auto line = [&](const QString &key, const QString &value) {
+        text += QStringLiteral("  %1%2\n").arg(key, -12).arg(value);
     };
-    line("format", QStringLiteral("%1 (%2)").arg(Formats::labelOf(format), CliFormats::idText(format)));
-    line("dimension", has3D && has1D ? QStringLiteral("3D and 1D") : has3D ? QStringLiteral("3D") : QStringLiteral("1D"));
-    line("orders", QStringLiteral("data %1, table %2 (%3 index fastest)")
-                       .arg(lut.dataOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
-                            lut.tableOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
-                            lut.tableOrderRGB ? QLatin1String("blue") : QLatin1String("red")));
-    if (has3D) {
-        line("3D size", QString::number(lut.lut3DSize));
-        line("3D domain", QStringLiteral("%1 to %2").arg(triple(lut.domainMin3D), triple(lut.domainMax3D)));
-        line("3D range", channelRanges(lut.lut3D.data(), lut.lut3D.floatCount() / 3));
-    }
-    if (has1D) {
-        line("1D size", QString::number(lut.lut1DSize));
-        line("1D domain", QStringLiteral("%1 to %2").arg(triple(lut.domainMin1D), triple(lut.domainMax1D)));
-        line("1D range", channelRanges(lut.lut1D.data(), std::size_t(std::min(lut.lut1DSize, lut.lut1D.size()))));
+    line(QStringLiteral("format"), QStringLiteral("%1 (%2)").arg(Formats::labelOf(format), CliFormats::idText(format)));
+    line(QStringLiteral("dimension"), dimensionText(tables));
+    line(QStringLiteral("orders"), QStringLiteral("data %1, table %2 (%3 index fastest)")
+                                       .arg(lut.dataOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
+                                            lut.tableOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
+                                            lut.tableOrderRGB ? QLatin1String("blue") : QLatin1String("red")));
+    for (const Table &t : tables) {
+        const QString name = QLatin1String(t.name);
+        line(name + QStringLiteral(" size"), QString::number(t.size));
+        line(name + QStringLiteral(" domain"), QStringLiteral("%1 to %2").arg(triple(t.domainMin), triple(t.domainMax)));
+        line(name + QStringLiteral(" range"), rangesText(t.ranges));
     }
     return text;
+}
+
+// The same as describe(), for scripts.
+void describeJson(JsonWriter &json, const QString &path, const Formats::Format &format, const Read_LUTFile &lut)
+{
+    const std::vector<Table> tables = tablesOf(lut);
+    json.beginObject();
+    json.string("path", Console::shown(path));
+    json.string("format", Formats::labelOf(format));
+    json.string("formatName", QString::fromLatin1(format.name));
+    if (format.id != Formats::Id::None)
+        json.integer("formatId", int(format.id));
+    json.string("dimension", dimensionText(tables));
+    json.string("dataOrder", lut.dataOrderRGB ? QStringLiteral("rgb") : QStringLiteral("bgr"));
+    json.string("tableOrder", lut.tableOrderRGB ? QStringLiteral("rgb") : QStringLiteral("bgr"));
+    for (const Table &t : tables) {
+        json.beginObject(t.name);
+        json.integer("size", t.size);
+        json.numbers("domainMin", t.domainMin, 3);
+        json.numbers("domainMax", t.domainMax, 3);
+        // A channel without numbers has no range: null at both ends.
+        float lo[3], hi[3];
+        for (int c = 0; c < 3; ++c) {
+            lo[c] = t.ranges.any(c) ? t.ranges.lo[c] : std::numeric_limits<float>::quiet_NaN();
+            hi[c] = t.ranges.any(c) ? t.ranges.hi[c] : std::numeric_limits<float>::quiet_NaN();
+        }
+        json.numbers("rangeMin", lo, 3, JsonWriter::Fixed);
+        json.numbers("rangeMax", hi, 3, JsonWriter::Fixed);
+        json.endObject();
+    }
+    json.endObject();
 }
 
 }
 
 int Commands::info(const QStringList &arguments)
 {
-    std::vector<OptionSpec> specs;
+    std::vector<OptionSpec> specs = {{"json", 0, false}};
     Settings::addInputOptions(specs);
     Args args;
     Settings s;
@@ -89,6 +152,9 @@ int Commands::info(const QStringList &arguments)
     if (args.positional.isEmpty())
         return Console::usageError(QStringLiteral("info needs at least one file"));
 
+    const bool asJson = args.has("json");
+    JsonWriter json;
+    json.beginArray();
     int failed = 0;
     bool first = true;
     for (const QString &path : args.positional) {
@@ -97,12 +163,22 @@ int Commands::info(const QStringList &arguments)
         QString why;
         if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {
             Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
+            json.beginObject();
+            json.string("path", Console::shown(path));
+            json.string("error", why);
+            json.endObject();
             ++failed;
             continue;
         }
-        Console::out((first ? QString() : QStringLiteral("\n")) + describe(path, *format, lut));
+        if (asJson)
+            describeJson(json, path, *format, lut);
+        else
+            Console::out((first ? QString() : QStringLiteral("\n")) + describe(path, *format, lut));
         first = false;
     }
+    json.endArray();
+    if (asJson)
+        Console::out(json.text());
     return failed > 0 ? Console::SomeFailed : Console::Ok;
 }
 

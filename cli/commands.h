@@ -11,6 +11,8 @@ int info(const QStringList &args);
 int formats(const QStringList &args);
 int merge(const QStringList &args);
 int apply(const QStringList &args);
+int compare(const QStringList &args);
+int preview(const QStringList &args);
 
 // Help for one subcommand, or for all when `command` is empty.
 QString help(const QString &command = QString());

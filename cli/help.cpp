@@ -4,14 +4,16 @@ namespace {
 
 const char general[] =
     "lutwright-cli converts colour look-up tables (LUTs) between file formats, in batches,\n"
-    "merges two LUTs into one and shows what a LUT does to an image.\n"
+    "merges two LUTs into one, compares two LUTs and shows what a LUT does to an image.\n"
     "\n"
     "Usage:\n"
     "  lutwright-cli convert IN... (-o OUT | -d DIR) [options]\n"
-    "  lutwright-cli info FILE...\n"
+    "  lutwright-cli info FILE... [--json]\n"
     "  lutwright-cli formats\n"
     "  lutwright-cli merge FIRST SECOND -o OUT [options]\n"
     "  lutwright-cli apply LUT IMAGE -o OUT [options]\n"
+    "  lutwright-cli compare A B [--size N] [--tolerance T] [--json]\n"
+    "  lutwright-cli preview LUT -o OUT.png [--image IMAGE] [--size WxH]\n"
     "  lutwright-cli --help | COMMAND --help | --version\n"
     "\n"
     "FORMAT is a format id or an extension (see 'lutwright-cli formats'). Without it a file's\n"
@@ -52,9 +54,11 @@ const char convertHelp[] =
     "    lutwright-cli convert log.cube -o log.spi1d --length 4096\n";
 
 const char infoHelp[] =
-    "info FILE... [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
+    "info FILE... [--json] [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
     "  Show each file's format, dimension, sizes, domains and the range of each channel's\n"
     "  values. A file that cannot be read is reported with the reason and its line number.\n"
+    "  --json               print a JSON array with one object per file (a file that cannot\n"
+    "                       be read has \"path\" and \"error\")\n"
     "  Example:\n"
     "    lutwright-cli info grade.cube curve.spi1d\n";
 
@@ -77,6 +81,33 @@ const char applyHelp[] =
     "  Example:\n"
     "    lutwright-cli apply grade.cube still.png -o still_graded.png\n";
 
+const char compareHelp[] =
+    "compare A B [--size N] [--tolerance T] [--json] [input options]\n"
+    "  How far two LUTs of any readable formats and sizes are apart. Both are looked up\n"
+    "  tetrahedrally, each over its own domain, at the nodes of an N-point lattice and at\n"
+    "  the nodes of each file; a 1D LUT is looked up as its separable lattice. For each output\n"
+    "  channel: the largest difference (also in 10-bit and 12-bit code values), the mean, the\n"
+    "  99th percentile, and the input colour where the largest occurs with what A and B give.\n"
+    "  A file with both a 1D table and a lattice is compared by its lattice.\n"
+    "  --size N             lattice points per axis, 2 to 256 (default: the finer of the\n"
+    "                       two lattices, at least 33)\n"
+    "  --tolerance T        the largest difference that still counts as the same (default 0)\n"
+    "  --json               print the result as one JSON object (NaN and infinity as null)\n"
+    "  Exit status: 0 when the largest difference is within the tolerance, 1 when it is not\n"
+    "  or a file cannot be read, 2 for a wrong command line.\n"
+    "  Example:\n"
+    "    lutwright-cli compare grade.cube grade.3dl --tolerance 0.0005\n";
+
+const char previewHelp[] =
+    "preview LUT -o OUT.png [--image IMAGE] [--size WxH] [-j N] [input options]\n"
+    "  A PNG that shows what a LUT does: a test chart (grey, primary and secondary ramps, hue\n"
+    "  sweeps, skin and sky patches, a colour field) before and after the LUT, beside the\n"
+    "  LUT's curves along the grey axis and each primary axis.\n"
+    "  --image IMAGE        show this picture (scaled to fit) instead of the chart\n"
+    "  --size WxH           size of the PNG, 640x360 to 8192x8192 (default 1600x900)\n"
+    "  Example:\n"
+    "    lutwright-cli preview grade.cube -o grade.png --image still.jpg\n";
+
 }
 
 QString Commands::help(const QString &command)
@@ -93,9 +124,14 @@ QString Commands::help(const QString &command)
         return QString::fromUtf8(mergeHelp);
     if (command == QLatin1String("apply"))
         return QString::fromUtf8(applyHelp);
+    if (command == QLatin1String("compare"))
+        return QString::fromUtf8(compareHelp);
+    if (command == QLatin1String("preview"))
+        return QString::fromUtf8(previewHelp);
     return QString::fromUtf8(general) + QLatin1Char('\n') + QString::fromUtf8(convertHelp) + QLatin1Char('\n')
            + QString::fromUtf8(infoHelp) + QLatin1Char('\n') + QString::fromUtf8(formatsHelp) + QLatin1Char('\n')
-           + QString::fromUtf8(mergeHelp) + QLatin1Char('\n') + QString::fromUtf8(applyHelp);
+           + QString::fromUtf8(mergeHelp) + QLatin1Char('\n') + QString::fromUtf8(applyHelp) + QLatin1Char('\n')
+           + QString::fromUtf8(compareHelp) + QLatin1Char('\n') + QString::fromUtf8(previewHelp);
 }
 
 QString Commands::version()

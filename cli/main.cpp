@@ -4,13 +4,50 @@
 #include <QLoggingCategory>
 
 #include <clocale>
+#include <cstring>
+#include <memory>
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "formats/imagefiles.h"
+
+namespace {
+
+// preview paints text, which the toolkit allows only under its GUI application object. The
+// program links no GUI code, so the image module makes that object, in place of the plain one
+// that was needed to find the module.
+std::unique_ptr<QCoreApplication> application(int &argc, char **argv)
+{
+    auto app = std::make_unique<QCoreApplication>(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "preview") == 0)
+        if (const ImageFiles::Backend *images = ImageFiles::backend(nullptr)) {
+            app.reset();
+            app.reset(images->paintingApplication(argc, argv));
+        }
+    return app;
+}
+
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The offscreen platform plugin that preview paints on never frees its screen at exit; what
+// hangs off the screen goes with it.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libqoffscreen.so\n"
+           "leak:QScreen::QScreen\n";
+}
+
+// Nothing on stderr about it: that belongs to the program's messages.
+extern "C" const char *__lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+#endif
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = application(argc, argv);
     // The application object takes the C library's locale from the environment; numbers must
     // never depend on it, whatever the user's language.
     std::setlocale(LC_NUMERIC, "C");
@@ -18,7 +55,7 @@ int main(int argc, char *argv[])
     // The readers' diagnostic output is for developers, not for the command line.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
-    QStringList args = app.arguments().mid(1);
+    QStringList args = app->arguments().mid(1);
     if (args.isEmpty()) {
         Console::err(Commands::help(QStringLiteral("usage")));
         return Console::Usage;
@@ -39,7 +76,8 @@ int main(int argc, char *argv[])
         Run run;
     } commands[] = {
         {"convert", Commands::convert}, {"info", Commands::info},   {"formats", Commands::formats},
-        {"merge", Commands::merge},     {"apply", Commands::apply},
+        {"merge", Commands::merge},     {"apply", Commands::apply},   {"compare", Commands::compare},
+        {"preview", Commands::preview},
     };
     for (const auto &c : commands) {
         if (command != QLatin1String(c.name))

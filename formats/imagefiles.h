@@ -5,7 +5,10 @@
 #include <QSize>
 #include <QString>
 
+#include <cstddef>
 #include <memory>
+
+class QCoreApplication;
 
 // Image files as pixels: the one way into image decoding and encoding for the LUT layer and
 // the command line. The implementation needs the GUI toolkit's image code. The window, the
@@ -35,6 +38,22 @@ struct Pixels {
     bool isNull() const { return bits == nullptr; }
 };
 
+// One preview picture: a built-in chart (or the user's image) before and after a LUT, beside
+// the LUT's curves, with labels. The image code knows nothing of LUTs; it asks for colours
+// through the two callbacks.
+struct PreviewJob {
+    QString title;       // the LUT's file name
+    QString details;     // its format and table
+    QString imagePath;   // a picture to show instead of the chart; empty for the chart
+    QSize size;
+    // The LUT applied in place to pixels of the Rgb32 layout.
+    void (*gradePixels)(Pixels &pixels, const void *context);
+    // The LUT applied to `count` RGB triples of the nominal range 0..1.
+    void (*mapColours)(const float *in, float *out, std::size_t count, const void *context);
+    const void *context;
+    int threads;
+};
+
 struct Backend {
     // The size from the file's header without decoding pixels. A format whose header does not
     // tell it is decoded to find out, and its colours are then left in *decoded as decodeRgb
@@ -49,6 +68,12 @@ struct Backend {
     // tiff, jpg, jpeg, bmp) through a temporary file renamed into place; `threads` may share
     // the encoding.
     bool (*save)(const Pixels &pixels, const QString &path, int threads, QString *why);
+    // The preview as a PNG file at `path`, written through a temporary file renamed into place.
+    bool (*preview)(const PreviewJob &job, const QString &path, QString *why);
+    // Painting text needs the toolkit's GUI application object, which a program that links no
+    // GUI code has the module make: on the offscreen platform, so that no display is needed.
+    // No other application object may exist when it is called.
+    QCoreApplication *(*paintingApplication)(int &argc, char **argv);
 };
 
 // The image code, or nullptr with the reason when it cannot be had.

@@ -1,6 +1,8 @@
 #include "imageio/qtimagefiles.h"
 #include "imageio/pngwriter.h"
+#include "imageio/preview.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -160,7 +162,36 @@ bool save(const ImageFiles::Pixels &pixels, const QString &path, int threads, QS
     return true;
 }
 
-const ImageFiles::Backend qtBackend = {probe, decodeRgb, decodeDeep, save};
+bool preview(const ImageFiles::PreviewJob &job, const QString &path, QString *why)
+{
+    QImage page = Preview::render(job, why);
+    if (page.isNull())
+        return false;
+    ImageFiles::Pixels pixels;
+    expose(std::move(page), ImageFiles::Layout::Rgb32, &pixels);
+    return save(pixels, path, job.threads, why);
+}
+
+QtMessageHandler startUpHandler = nullptr;
+
+// The platform's start-up remarks (no runtime folder and the like) mean nothing to a command
+// that only writes a file; what stops it still reaches the user.
+void quietStartUp(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        startUpHandler(type, context, message);
+}
+
+QCoreApplication *paintingApplication(int &argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    startUpHandler = qInstallMessageHandler(quietStartUp);
+    auto *app = new QGuiApplication(argc, argv);
+    qInstallMessageHandler(startUpHandler);
+    return app;
+}
+
+const ImageFiles::Backend qtBackend = {probe, decodeRgb, decodeDeep, save, preview, paintingApplication};
 
 }
 

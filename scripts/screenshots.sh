@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Render the main window in English and in Simplified Chinese to docs/window-en.png and
 # docs/window-zh.png. The window test draws the window off screen, checks the render and,
-# with LUTWRIGHT_SCREENSHOT_DIR set, keeps the pictures.
+# with LUTWRIGHT_SCREENSHOT_DIR set, keeps the pictures. docs/preview.png is the command
+# line's preview of a LUT shipped with the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -10,8 +11,9 @@ if ! fc-list :lang=zh | grep -q .; then
   exit 1
 fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j"$(nproc)" --target tst_mainwindow
+cmake --build build -j"$(nproc)" --target tst_mainwindow lutwright-cli
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='*.debug=false' LUTWRIGHT_SCREENSHOT_DIR="$PWD/docs" \
   build/tests/tst_mainwindow renderedWindow > /dev/null
-ls -l docs/window-en.png docs/window-zh.png
+build/cli/lutwright-cli preview tests/data/corpus/lustre_33x33x33.3dl -o docs/preview.png --size 1440x810
+ls -l docs/window-en.png docs/window-zh.png docs/preview.png

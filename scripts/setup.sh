@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev
   locales
   fonts-wqy-microhei
+  fonts-dejavu-core
 )
 
 missing=()
