@@ -1,5 +1,4 @@
 #include <QDebug>
-#include <QFileInfo>
 
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
@@ -47,7 +46,7 @@ bool Read_LUTFile::readSizedLattice(const QString &path, bool headerOnly, const 
     qint64 size = 0;
     if (!NumScan::readLong(c, size))
         return failAt(sizeLine, QStringLiteral("%1 has no number").arg(QLatin1String(keyword)));
-    const qint64 fileBytes = QFileInfo(path).size();
+    const qint64 fileBytes = r.textBytes();
     if (!headerOnly && LutLimits::valid3DSize(size)
         && !LutLimits::textCanHoldLattice(fileBytes, int(size), minSampleLineBytes))
         return failAt(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes")

@@ -142,7 +142,11 @@ bool Read_LUTFile::ReadFile(LUTFILE_ST file, bool headerOnly)
     };
     if (file.formatId < 0 || file.formatId >= formatCount)
         return fail(QStringLiteral("unknown format id %1").arg(file.formatId));
-    return (this->*readers[file.formatId])(file.path, headerOnly);
+    textFailure_.clear();
+    const bool ok = (this->*readers[file.formatId])(file.path, headerOnly);
+    if (!textFailure_.isEmpty())
+        return fail(textFailure_);
+    return ok;
 }
 
 bool Read_LUTFile::fail(const QString &why)
@@ -212,6 +216,7 @@ bool Read_LUTFile::openText(LineReader &reader, const QString &path)
     qDebug() << "reading" << path;
     if (!reader.open(path))
         return fail(reader.errorString());
+    reader.reportFailuresTo(&textFailure_);
     return true;
 }
 

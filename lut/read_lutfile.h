@@ -104,6 +104,11 @@ public:
     bool openText(LineReader &reader, const QString &path);
     // A reader for a format that this build cannot read yet.
     bool notSupported(const QString &format);
+
+private:
+    // Why a text opened by openText ended before its end (a read error, or an input beyond the
+    // largest LUT); ReadFile refuses the read for it whatever the reader made of the rest.
+    QString textFailure_;
 };
 
 #endif
