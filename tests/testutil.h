@@ -443,8 +443,18 @@ inline std::unique_ptr<QProcess> feedPipe(const QString &path, const QString &co
     return writer;
 }
 
-// An endless text of "0.5 0.5 0.5" lines, the body of any lattice.
-inline const QString endlessSamples = QStringLiteral("exec yes '0.5 0.5 0.5'");
+// An input that never ends: `source` itself (a device such as /dev/zero), or for "pipe" a named
+// pipe `name` in `dir` that `writer` feeds "0.5 0.5 0.5" lines, the body of any lattice,
+// endlessly. Empty when the pipe cannot be made.
+inline QString endlessInput(const QTemporaryDir &dir, const QString &source, const QString &name,
+                            std::unique_ptr<QProcess> &writer)
+{
+    if (source != QLatin1String("pipe"))
+        return source;
+    const QString path = dir.filePath(name);
+    writer = feedPipe(path, QStringLiteral("exec yes '0.5 0.5 0.5'"));
+    return writer ? path : QString();
+}
 
 }
 

@@ -866,13 +866,9 @@ void TestCli::endlessInputRefused()
     QFETCH(QString, source);
     QFETCH(QStringList, args);
     QTemporaryDir dir;
-    QString path = source;
     std::unique_ptr<QProcess> writer;
-    if (source == QLatin1String("pipe")) {
-        path = dir.filePath("endless.cube");
-        writer = TestUtil::feedPipe(path, TestUtil::endlessSamples);
-        QVERIFY(writer);
-    }
+    const QString path = TestUtil::endlessInput(dir, source, "endless.cube", writer);
+    QVERIFY(!path.isEmpty());
     // The sanitizers reserve more address space than any such limit allows.
 #if defined(__SANITIZE_ADDRESS__)
     const QString limit = QStringLiteral("unlimited");

@@ -206,15 +206,11 @@ void TestLineReaderFiles::endlessInputRefused()
     QFETCH(QString, source);
     QFETCH(QString, size);
     QTemporaryDir dir;
-    QString path = source;
     std::unique_ptr<QProcess> writer;
-    if (source == QLatin1String("pipe")) {
-        path = dir.filePath("endless");
-        writer = TestUtil::feedPipe(path, TestUtil::endlessSamples);
-        QVERIFY(writer);
-    } else if (source == QLatin1String("sparse")) {
-        path = dir.filePath("sparse");
-        QVERIFY(TestUtil::writeFile(path, "LUT_3D_SIZE 2\n"));
+    QString path = TestUtil::endlessInput(dir, source, "endless", writer);
+    QVERIFY(!path.isEmpty());
+    if (source == QLatin1String("sparse")) {
+        path = TestUtil::writeTemp(dir, "sparse", "LUT_3D_SIZE 2\n");
         QVERIFY(QFile::resize(path, (qint64(1536) << 20) + 1));
     }
     LineReader r;
