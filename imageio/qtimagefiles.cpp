@@ -33,7 +33,8 @@ public:
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly) || !file.isSequential()) {
-            // What cannot be opened is left to the decoder, which says why.
+            // A regular file is read by the decoder, as is one that cannot be opened here (the
+            // decoder then says why).
             if (file.isOpen() && file.size() > LutLimits::maxFileBytes) {
                 *why = InputLimit::tooLarge(path, file.size());
                 return false;

@@ -13,13 +13,16 @@
 // the LUT layer, refuses them the same way.
 namespace InputLimit {
 
-// Why an input is refused: `bytes` is its size, or for a stream the count at which reading
-// stopped.
-inline QString tooLarge(const QString &path, qint64 bytes, bool stream = false)
+// Why an input of `bytes` bytes is refused.
+inline QString tooLarge(const QString &path, qint64 bytes)
 {
-    if (stream)
-        return QStringLiteral("%1 is too large to be a LUT (more than %2 bytes)").arg(path).arg(LutLimits::maxFileBytes);
     return QStringLiteral("%1 is too large to be a LUT (%2 bytes)").arg(path).arg(bytes);
+}
+
+// Why an input read as a stream is refused once it passes the bound.
+inline QString tooLarge(const QString &path)
+{
+    return QStringLiteral("%1 is too large to be a LUT (more than %2 bytes)").arg(path).arg(LutLimits::maxFileBytes);
 }
 
 // All of an input whose size cannot be known before it is read (a pipe, a FIFO, a device). The
@@ -43,7 +46,7 @@ inline bool readAll(QIODevice &device, const QString &path, QByteArray *out, QSt
             break;
         size += got;
         if (size > LutLimits::maxFileBytes) {
-            *why = tooLarge(path, size, true);
+            *why = tooLarge(path);
             return false;
         }
     }

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr qint64 maxFileSize = LutLimits::maxFileBytes;
-
 // How much of a file is read at a time. The window grows only for a longer line.
 constexpr qsizetype windowSize = qsizetype(256) << 10;
 
@@ -49,7 +47,7 @@ bool LineReader::open(const QString &path)
         return true;
     }
     const qint64 size = file->size();
-    if (size > maxFileSize) {
+    if (size > LutLimits::maxFileBytes) {
         error_ = InputLimit::tooLarge(path, size);
         return false;
     }
@@ -77,7 +75,7 @@ bool LineReader::fill()
     end_ = rest;
     qsizetype capacity = std::max(qsizetype(buf_.size()), windowSize);
     if (capacity - end_ < windowSize / 2)
-        capacity = std::min(std::max(capacity * 2, end_ + windowSize), qsizetype(maxFileSize) + windowSize);
+        capacity = std::min(std::max(capacity * 2, end_ + windowSize), qsizetype(LutLimits::maxFileBytes) + windowSize);
     if (buf_.size() != capacity)
         buf_.resize(capacity);
     const qint64 got = file_->read(buf_.data() + end_, capacity - end_);
@@ -89,8 +87,8 @@ bool LineReader::fill()
     }
     end_ += qsizetype(got);
     // A file that grows while it is read is held to the same bound as one that is large at once.
-    if (base_ + end_ > maxFileSize) {
-        failReading(InputLimit::tooLarge(file_->fileName(), base_ + end_, true));
+    if (base_ + end_ > LutLimits::maxFileBytes) {
+        failReading(InputLimit::tooLarge(file_->fileName()));
         eof_ = true;
         return false;
     }
