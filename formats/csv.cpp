@@ -9,12 +9,12 @@
 // The reader takes the entry from the index column, so lines may come in any order, and
 // divides the values by a full scale it finds itself: the smallest power of two, at least 2,
 // that reaches the value of the last line, minus 1 (1000 and 1023 give 1023, 1025 gives
-// 2047). Values are integers: "0.5" reads as 0. Lines that do not start with a number, such
+// 2047). Values are integers: "0.5" reads as 0, "0x10" as 0, and a value that is no number
+// ("nan") leaves the line with its index alone. Lines that do not start with a number, such
 // as a row of column titles, are skipped. The writer prints the first channel of each entry,
 // as a float or as the integer of value x scale depending on the writer's scale.
 
 #include <algorithm>
-#include <cmath>
 
 #include "formats/formatentry.h"
 #include "lut/linereader.h"
@@ -36,22 +36,48 @@ namespace {
 // Beyond this the power-of-two full scale would not fit in an int.
 constexpr qint64 maxValue = qint64(1) << 30;
 
+inline bool isDigit(char ch)
+{
+    return ch >= '0' && ch <= '9';
+}
+
+// The value as "%d" reads it, except that a decimal number in point or exponent form is read
+// whole and cut to its integer part later: "51.9" gives 51 as the integer scan does, while a
+// small value in exponent form ("9.5e-07", which our own float writer prints) gives 0 rather
+// than the 9 in front of its point. What "%d" does not take as a number ("nan", "inf") is no
+// value, and "0x10" is the 0 "%d" reads.
+bool scanValue(NumScan::Cursor &c, double &value)
+{
+    NumScan::skipSpace(c);
+    const char *p = c.p;
+    if (p < c.end && (*p == '+' || *p == '-'))
+        ++p;
+    const bool hex = c.end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    if (hex) {
+        int whole = 0;
+        NumScan::readInt(c, whole);
+        value = whole;
+        return true;
+    }
+    const bool decimal = p < c.end && (isDigit(*p) || (*p == '.' && c.end - p >= 2 && isDigit(p[1])));
+    return decimal && NumScan::readDouble(c, value);
+}
+
 // A line read as "%d,\t%d ": the index, a comma right after it, any white space and the
-// value. Returns the numbers converted (0, 1 or 2). The value is read as a real number and cut
-// to its integer part, so "51.9" gives 51 as the integer scan does, while a small value in
-// exponent form ("9.5e-07") gives 0 rather than the 9 in front of its point.
+// value. Returns the numbers converted (0, 1 or 2).
 int scanEntry(const LineReader &r, qint64 &index, double &value)
 {
     NumScan::Cursor c{r.data(), r.data() + r.size()};
     if (!NumScan::readLong(c, index))
         return 0;
-    if (!NumScan::matchChar(c, ',') || !NumScan::readDouble(c, value))
+    if (!NumScan::matchChar(c, ',') || !scanValue(c, value))
         return 1;
     return 2;
 }
 
-// The integer part of a value already checked to be finite and at most maxValue. Negative
-// values all clamp to 0 in the table; they are bounded so that the conversion stays defined.
+// The integer part of a value already checked to be at most maxValue. Negative values, an
+// overflowing "-1e999" included, all clamp to 0 in the table; they are bounded so that the
+// conversion stays defined.
 qint64 wholePart(double value)
 {
     return qint64(std::max(value, -double(maxValue)));
@@ -99,8 +125,6 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
         }
         ++count;
         if (got == 2) {
-            if (!std::isfinite(value))
-                return failAt(r, QStringLiteral("value %1 is not a finite number").arg(value));
             if (value > double(maxValue))
                 return failAt(r, QStringLiteral("value %1 is beyond 2^30").arg(value, 0, 'g', 15));
             last = wholePart(value);

@@ -2,7 +2,8 @@
 // input table; "InputLUT" and "Cube" open the two sample sections, in either order. Read only.
 //
 //   # Truelight Cube v2.0
-//   # iDims     3              <- input and output dimensions: only 3 is read
+//   # iDims     3              <- input and output dimensions: any other number ends the
+//                                 reading there, as "End" does
 //   # oDims     3
 //   # width     2 2 2          <- lattice width N, three equal numbers
 //   # lutLength 2              <- entries n of the input table
@@ -61,6 +62,9 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
     bool cubeRead = false, inputRead = false;
     // A section met before the sizes it needs is passed over; where, to say so.
     int earlyCubeLine = 0, earlyInputLine = 0;
+    // Dimensions other than 3 end the reading; the tables read before them stand.
+    int dimsLine = 0;
+    QString dimsStop;
     bool ok = true;
     while (ok && r.nextNonEmpty()) {
         if (r.first() != '#') {
@@ -73,9 +77,12 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
             continue;
         const QByteArray &keyword = tokens.at(1);
         if (keyword == "iDims" || keyword == "oDims") {
-            if (tokens.size() >= 3 && tokens.at(2) != "3")
-                ok = failAt(r, QStringLiteral("%1 is %2: only 3 dimensions can be read")
-                                   .arg(QString::fromUtf8(keyword), QString::fromUtf8(tokens.at(2))));
+            if (tokens.size() >= 3 && tokens.at(2) != "3") {
+                dimsLine = r.lineNumber();
+                dimsStop = QStringLiteral("%1 is %2: only 3 dimensions can be read")
+                               .arg(QString::fromUtf8(keyword), QString::fromUtf8(tokens.at(2)));
+                break;
+            }
         } else if (keyword == "width") {
             if (tokens.size() != 5)
                 continue;
@@ -130,11 +137,15 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
     if (!ok)
         return false;
 
+    // Where reading stopped early, that is the reason for whatever is missing.
     if (lut3DSize <= 0 && lut1DSize <= 0)
-        return fail(QStringLiteral("no \"width\" or \"lutLength\" line"));
+        return dimsLine ? failAt(dimsLine, dimsStop) : fail(QStringLiteral("no \"width\" or \"lutLength\" line"));
     // A declared table whose section never came would be handed on as zeros.
     if (headerOnly)
         return true;
+    const bool missing = (lut3DSize > 0 && !cubeRead) || (lut1DSize > 0 && !inputRead);
+    if (missing && dimsLine)
+        return failAt(dimsLine, dimsStop);
     if (lut3DSize > 0 && !cubeRead) {
         if (earlyCubeLine)
             return failAt(earlyCubeLine, QStringLiteral("\"Cube\" needs a width line before it"));

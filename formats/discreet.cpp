@@ -156,9 +156,10 @@ bool Read_LUTFile::Read_1dLut_Discreet(QString path, bool headerOnly)
         double v = 0.0;
         if (NumScan::scanDoubles(value.data(), int(value.size()), &v, 1) < 1)
             continue;
-        // An infinite value would make every other value 0 once divided by the largest one.
-        if (!std::isfinite(float(v)))
-            return failAt(r, QStringLiteral("value %1 is not a finite number").arg(QString::fromStdString(value)));
+        // An infinite value would become the divisor and make every other value 0 (or NaN). NaN
+        // passes the store rule unchanged and -inf clamps to 0, as in every other format.
+        if (v > 0.0 && std::isinf(float(v)))
+            return failAt(r, QStringLiteral("value %1 is beyond the float range").arg(QString::fromStdString(value)));
         lut1D[int(filled % lut1DSize)][filled / lut1DSize] = float(v);
         if (v > largest)
             largest = v;

@@ -231,11 +231,10 @@ bool LookParser::readData(Kind kind)
     const QByteArray hex = hexDigits(raw);
     if (hex.isEmpty())
         return true;
-    if (size(kind) <= 0) {
-        if (declared_[kind].sizeLine > 0)
-            return true;   // a size of 0 was given: the data has no table to go to
-        return lut_.failAt(line, QStringLiteral("%1 data comes before its size").arg(elementName(kind)));
-    }
+    // Data with no table to go to (before the size, or after a size of 0) is ignored; a size
+    // with no data after it is refused at the end.
+    if (size(kind) <= 0)
+        return true;
     if (!decode(kind, raw, hex, line, column))
         return false;
     declared_[kind].filled = true;

@@ -15,7 +15,6 @@
 // float samples, or "out" scale + 1 with integer samples of value * scale.
 
 #include <QDebug>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -137,8 +136,8 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
         return failed(r.lineNumber(), QStringLiteral("no values line before the samples"));
     const int n = lut3DSize;
     const qint64 nodes = qint64(n) * n * n;
-    if (!LutLimits::textCanHoldLattice(QFileInfo(path).size(), n, minSampleLineBytes))
-        return failed(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes").arg(nodes).arg(QFileInfo(path).size()));
+    if (!LutLimits::textCanHoldLattice(r.textBytes(), n, minSampleLineBytes))
+        return failed(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes").arg(nodes).arg(r.textBytes()));
     if (!setSize3D(n, false, sizeLine)) {
         resetUpperEnd(*this);
         return false;

@@ -149,7 +149,13 @@ bool read(const Format &format, const LUTFILE_ST &side, Read_LUTFile &lut, bool 
     takeOrders(lut, side);
     if (!format.read)
         return lut.fail(QStringLiteral("%1 files cannot be read").arg(labelOf(format)));
-    return format.read(lut, side.path, headerOnly, options);
+    lut.textFailure.clear();
+    const bool ok = format.read(lut, side.path, headerOnly, options);
+    // A text that ended on a read error or past the input limit is no whole file, whatever
+    // the reader made of what came before.
+    if (!lut.textFailure.isEmpty())
+        return lut.fail(lut.textFailure);
+    return ok;
 }
 
 bool write(const Format &format, const LUTFILE_ST &side, Read_LUTFile &lut, QString *why, const Options &options)

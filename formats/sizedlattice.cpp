@@ -1,7 +1,6 @@
 #include "formats/sizedlattice.h"
 
 #include <QDebug>
-#include <QFileInfo>
 
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
@@ -49,7 +48,7 @@ bool readSizedLattice(Read_LUTFile &lut, const QString &path, bool headerOnly, c
     qint64 size = 0;
     if (!NumScan::readLong(c, size))
         return lut.failAt(sizeLine, QStringLiteral("%1 has no number").arg(QLatin1String(keyword)));
-    const qint64 fileBytes = QFileInfo(path).size();
+    const qint64 fileBytes = r.textBytes();
     if (!headerOnly && LutLimits::valid3DSize(size)
         && !LutLimits::textCanHoldLattice(fileBytes, int(size), minSampleLineBytes))
         return lut.failAt(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes")

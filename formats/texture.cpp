@@ -124,11 +124,13 @@ void storeTiles(Read_LUTFile &lut, const RgbImage &image, int n, int across)
 }
 
 // Common tail of both readers once the geometry is accepted: nothing of the model has been
-// touched yet, and nothing is unless the pixels decode and the table can be allocated.
+// touched yet, and nothing is unless the pixels decode and the table can be allocated. A
+// header read decodes the pixels too, so that it accepts exactly the images a full read does
+// (a file cut short has a sound header); it allocates no table.
 bool readTiles(Read_LUTFile &lut, const Formats::Format &format, RgbImage &image, const QString &path, int n,
                int across, bool headerOnly)
 {
-    if (!headerOnly && !image.load(path))
+    if (!image.load(path))
         return lut.fail(image.errorString());
     if (!lut.setSize3D(n, headerOnly))
         return false;

@@ -18,7 +18,6 @@
 // found, and the lattice is filled from them once the sample range is known.
 
 #include <QDebug>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -208,7 +207,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
         if (sampleLines < maxSampleLines) {
             if (samples.empty() && lut3DSize > 0) {
                 // Room for the declared lattice, but never for more lines than the file holds.
-                const std::size_t lines = std::size_t(QFileInfo(path).size() / minSampleLineBytes) + 1;
+                const std::size_t lines = std::size_t(r.textBytes() / minSampleLineBytes) + 1;
                 samples.reserve(std::min(std::size_t(lut3DSize) * lut3DSize * lut3DSize, lines) * 3);
             }
             samples.push_back(float(s[0]));

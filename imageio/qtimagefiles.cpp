@@ -2,6 +2,8 @@
 #include "imageio/pngwriter.h"
 #include "imageio/preview.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
@@ -12,7 +14,49 @@
 #include <memory>
 #include <utility>
 
+#include "lut/inputlimit.h"
+
 namespace {
+
+// A stream is decoded as soon as it is read, before any caller sees its size: its header may
+// claim no more pixels than any caller takes (a 64-megapixel photograph), so that a vast claim
+// is refused before decoding, as the callers refuse one from a file's header.
+constexpr qint64 maxStreamPixels = qint64(64) << 20;
+
+// An image LUT as the decoders read it. A regular file is read by the decoder itself once its
+// size is within the largest LUT file; a pipe, FIFO or device, which can be read only once and
+// may never end, is read whole first, counted as it comes, and decoded from memory.
+class LutInput
+{
+    QBuffer buffer_;   // a stream's bytes; declared first, as the reader reads from it
+
+public:
+    bool open(const QString &path, QString *why)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !file.isSequential()) {
+            // A regular file is read by the decoder, as is one that cannot be opened here (the
+            // decoder then says why).
+            if (file.isOpen() && file.size() > LutLimits::maxFileBytes) {
+                *why = InputLimit::tooLarge(path, file.size());
+                return false;
+            }
+            reader.setFileName(path);
+            return true;
+        }
+        QByteArray bytes;
+        if (!InputLimit::readAll(file, path, &bytes, why))
+            return false;
+        buffer_.setData(bytes);
+        buffer_.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer_);
+        stream = true;
+        return true;
+    }
+
+    QImageReader reader;
+    bool stream = false;
+};
 
 // Hands a decoded image over as pixels; the image stays alive as their owner.
 void expose(QImage &&image, ImageFiles::Layout layout, ImageFiles::Pixels *out)
@@ -26,9 +70,8 @@ void expose(QImage &&image, ImageFiles::Layout layout, ImageFiles::Pixels *out)
     out->owner = std::move(owner);
 }
 
-bool decodeRgb(const QString &path, ImageFiles::Pixels *out, QString *why)
+bool decodeRgb(QImageReader &reader, ImageFiles::Pixels *out, QString *why)
 {
-    QImageReader reader(path);
     QImage image = reader.read();
     if (image.isNull()) {
         *why = QStringLiteral("the pixels cannot be decoded (%1)").arg(reader.errorString());
@@ -55,9 +98,18 @@ bool decodeRgb(const QString &path, ImageFiles::Pixels *out, QString *why)
     }
 }
 
+bool decodeRgb(const QString &path, ImageFiles::Pixels *out, QString *why)
+{
+    LutInput input;
+    return input.open(path, why) && decodeRgb(input.reader, out, why);
+}
+
 bool probe(const QString &path, QSize *size, ImageFiles::Pixels *decoded, QString *why)
 {
-    QImageReader reader(path);
+    LutInput input;
+    if (!input.open(path, why))
+        return false;
+    QImageReader &reader = input.reader;
     if (!reader.canRead()) {
         *why = QStringLiteral("not a readable image (%1)").arg(reader.errorString());
         return false;
@@ -67,9 +119,14 @@ bool probe(const QString &path, QSize *size, ImageFiles::Pixels *decoded, QStrin
     // still the header's, and a huge one must be refused before anything is decoded.
     if (s != QSize())
         s = QSize(std::abs(s.width()), std::abs(s.height()));
-    if (!s.isValid()) {
-        // A handler that cannot tell its size without decoding: decode now and keep the pixels.
-        if (!decodeRgb(path, decoded, why))
+    if (input.stream && s.isValid() && qint64(s.width()) * s.height() > maxStreamPixels) {
+        *why = QStringLiteral("the image claims %1 x %2 pixels, more than %3").arg(s.width()).arg(s.height()).arg(maxStreamPixels);
+        return false;
+    }
+    if (!s.isValid() || input.stream) {
+        // A handler that cannot tell its size without decoding, or a stream that cannot be
+        // read again: decode now and keep the pixels.
+        if (!decodeRgb(reader, decoded, why))
             return false;
         s = QSize(decoded->width, decoded->height);
     }

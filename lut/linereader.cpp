@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+#include "lut/inputlimit.h"
 
-// QTextStream reads a text through QByteArray-sized strings; a file beyond that is no LUT.
-constexpr qint64 maxFileSize = qint64(1536) << 20;
+namespace {
 
 // How much of a file is read at a time. The window grows only for a longer line.
 constexpr qsizetype windowSize = qsizetype(256) << 10;
@@ -39,22 +38,21 @@ bool LineReader::open(const QString &path)
         error_ = QStringLiteral("cannot open %1: %2").arg(path, file->errorString());
         return false;
     }
-    const qint64 size = file->size();
-    if (size > maxFileSize) {
-        error_ = QStringLiteral("%1 is too large to be a LUT (%2 bytes)").arg(path).arg(size);
-        return false;
-    }
     if (file->isSequential()) {
         // A pipe cannot be read twice: keep all of it.
-        const QByteArray text = file->readAll();
-        if (file->error() != QFileDevice::NoError) {
-            error_ = QStringLiteral("cannot read %1: %2").arg(path, file->errorString());
+        QByteArray text;
+        if (!InputLimit::readAll(*file, path, &text, &error_))
             return false;
-        }
         setText(text);
         return true;
     }
+    const qint64 size = file->size();
+    if (size > LutLimits::maxFileBytes) {
+        error_ = InputLimit::tooLarge(path, size);
+        return false;
+    }
     setText(QByteArray());
+    textBytes_ = size;
     file_ = std::move(file);
     eof_ = false;
     fill();
@@ -77,18 +75,31 @@ bool LineReader::fill()
     end_ = rest;
     qsizetype capacity = std::max(qsizetype(buf_.size()), windowSize);
     if (capacity - end_ < windowSize / 2)
-        capacity = std::min(std::max(capacity * 2, end_ + windowSize), qsizetype(maxFileSize) + windowSize);
+        capacity = std::min(std::max(capacity * 2, end_ + windowSize), qsizetype(LutLimits::maxFileBytes) + windowSize);
     if (buf_.size() != capacity)
         buf_.resize(capacity);
     const qint64 got = file_->read(buf_.data() + end_, capacity - end_);
     if (got <= 0) {
         if (got < 0)
-            error_ = QStringLiteral("cannot read %1: %2").arg(file_->fileName(), file_->errorString());
+            failReading(QStringLiteral("cannot read %1: %2").arg(file_->fileName(), file_->errorString()));
         eof_ = true;   // the file stays open for a rewind
         return false;
     }
     end_ += qsizetype(got);
+    // A file that grows while it is read is held to the same bound as one that is large at once.
+    if (base_ + end_ > LutLimits::maxFileBytes) {
+        failReading(InputLimit::tooLarge(file_->fileName()));
+        eof_ = true;
+        return false;
+    }
     return true;
+}
+
+void LineReader::failReading(const QString &why)
+{
+    error_ = why;
+    if (failure_)
+        *failure_ = why;
 }
 
 const QByteArray &LineReader::buffer()
@@ -105,6 +116,7 @@ void LineReader::setText(const QByteArray &text)
 {
     file_.reset();
     buf_ = text;
+    textBytes_ = text.size();
     base_ = 0;
     end_ = buf_.size();
     eof_ = true;
@@ -121,7 +133,7 @@ void LineReader::rewind()
         end_ = 0;
         eof_ = !file_->seek(0);
         if (eof_)
-            error_ = QStringLiteral("cannot read %1 again: %2").arg(file_->fileName(), file_->errorString());
+            failReading(QStringLiteral("cannot read %1 again: %2").arg(file_->fileName(), file_->errorString()));
         fill();
     }
     pos_ = 0;

@@ -29,7 +29,15 @@ public:
     bool open(const QString &path);
     // Use an in-memory text instead of a file (tests, and readers of embedded text).
     void setText(const QByteArray &text);
+    // Bytes in the whole text: a file's size when it was opened, all of a pipe, or the
+    // in-memory text. What bounds how much a text can hold before it is read.
+    qint64 textBytes() const { return textBytes_; }
     QString errorString() const { return error_; }
+    // Where to record, besides errorString(), why the text ended before the end of the file
+    // (a read error, or a file that grew beyond the largest LUT while it was read): the text
+    // then merely ends, and the caller refuses the read for that reason. The string must
+    // outlive the reader.
+    void reportFailuresTo(QString *failure) { failure_ = failure; }
     // The whole text as read, for formats that are not parsed line by line (XML). Reads all of
     // the file into memory and rewinds the lines.
     const QByteArray &buffer();
@@ -57,11 +65,13 @@ public:
 
 private:
     bool fill();
+    void failReading(const QString &why);
     bool atTextStart() const { return base_ == 0 && pos_ == 0; }
 
     std::unique_ptr<QFile> file_;   // the file, while some of it is still to be read
     QByteArray buf_;       // the window: bytes base_ .. base_ + end_ of the text
     qint64 base_ = 0;
+    qint64 textBytes_ = 0;
     qsizetype end_ = 0;
     bool eof_ = true;      // nothing more to read beyond the window
     QByteArray slow_;      // storage for a line that needed decoding
@@ -70,6 +80,7 @@ private:
     int len_ = 0;
     int lineNo_ = 0;
     QString error_;
+    QString *failure_ = nullptr;
 };
 
 #endif

@@ -10,6 +10,11 @@ namespace LutLimits {
 constexpr int max3DSize = 256;
 constexpr int max1DSize = 1048576;
 
+// The largest input read as a LUT, in bytes: QTextStream reads a text through QByteArray-sized
+// strings, so nothing beyond this was ever a LUT file. Every input is held to it, also one whose
+// size cannot be known in advance (a pipe, a FIFO, a device), counted while it is read.
+constexpr long long maxFileBytes = 1536LL << 20;
+
 constexpr bool valid3DSize(long long n) { return n >= 1 && n <= max3DSize; }
 constexpr bool valid1DSize(long long n) { return n >= 1 && n <= max1DSize; }
 

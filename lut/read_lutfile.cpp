@@ -147,5 +147,6 @@ bool Read_LUTFile::openText(LineReader &reader, const QString &path)
     qDebug() << "reading" << path;
     if (!reader.open(path))
         return fail(reader.errorString());
+    reader.reportFailuresTo(&textFailure);
     return true;
 }

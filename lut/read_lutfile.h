@@ -97,6 +97,9 @@ public:
     void applyDefaultOrder(const LutOrders &own);
     // Open a text file through the shared line reader, recording the reason on failure.
     bool openText(LineReader &reader, const QString &path);
+    // Why a text opened by openText ended before its end (a read error, or an input beyond the
+    // largest LUT); the reading dispatch refuses the read for it whatever the reader made of the rest.
+    QString textFailure;
 };
 
 #endif

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
 #include <QTemporaryDir>
@@ -11,8 +12,11 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "formats/registry.h"
 #include "lut/lutfile_st.h"
@@ -432,6 +436,31 @@ inline QList<QByteArray> lines(const QByteArray &text)
     if (!list.isEmpty() && list.last().isEmpty())
         list.removeLast();
     return list;
+}
+
+// A named pipe made at `path` into which `command` (a shell command; "$1" and on are `args`)
+// writes, started now: the writer waits for a reader, and an endless writer ends with SIGPIPE
+// once the reader closes the pipe. Null when the pipe cannot be made.
+inline std::unique_ptr<QProcess> feedPipe(const QString &path, const QString &command, const QStringList &args = {})
+{
+    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+        return nullptr;
+    auto writer = std::make_unique<QProcess>();
+    writer->start(QStringLiteral("sh"), QStringList{QStringLiteral("-c"), QStringLiteral("exec >\"$0\"; ") + command, path} + args);
+    return writer;
+}
+
+// An input that never ends: `source` itself (a device such as /dev/zero), or for "pipe" a named
+// pipe `name` in `dir` that `writer` feeds "0.5 0.5 0.5" lines, the body of any lattice,
+// endlessly. Empty when the pipe cannot be made.
+inline QString endlessInput(const QTemporaryDir &dir, const QString &source, const QString &name,
+                            std::unique_ptr<QProcess> &writer)
+{
+    if (source != QLatin1String("pipe"))
+        return source;
+    const QString path = dir.filePath(name);
+    writer = feedPipe(path, QStringLiteral("exec yes '0.5 0.5 0.5'"));
+    return writer ? path : QString();
 }
 
 }

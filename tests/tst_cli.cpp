@@ -251,6 +251,10 @@ private slots:
     void numbersIgnoreLocale();
 
     void infoOnGoodAndBadFiles();
+    void readFromPipe_data();
+    void readFromPipe();
+    void endlessInputRefused_data();
+    void endlessInputRefused();
     void mergeWithIdentity();
     void mergeAppliesFirstThenSecond();
 };
@@ -827,6 +831,63 @@ void TestCli::infoOnGoodAndBadFiles()
     const CliTest::Run forced = run({"info", "--in-format", "cube", renamed});
     QCOMPARE(forced.code, 0);
     QVERIFY(forced.out.contains(QLatin1String("3D size     3")));
+}
+
+void TestCli::readFromPipe_data()
+{
+    QTest::addColumn<int>("id");
+    for (int id = 0; id < Formats::dispatchCount; ++id)
+        QTest::newRow(qPrintable(Read_LUTFile::formatStr(id))) << id;
+}
+
+// Every format reads from a pipe, which can be read only once and has no size, as from a file.
+void TestCli::readFromPipe()
+{
+    QFETCH(int, id);
+    QTemporaryDir dir;
+    const QString path = makeInput(dir, id);
+    QVERIFY(!path.isEmpty());
+    const QString format = QString::number(id);
+    const CliTest::Run file = run({"info", "--in-format", format, path});
+    QCOMPARE(file.code, 0);
+    const CliTest::Run piped = CliTest::runProgram(QStringLiteral("sh"),
+        {"-c", "cat \"$1\" | \"$0\" info --in-format \"$2\" /dev/stdin", QStringLiteral(LUTWRIGHT_CLI), path, format});
+    QCOMPARE(piped.err, QString());
+    QCOMPARE(piped.out, QString(file.out).replace(path, QLatin1String("/dev/stdin")));
+}
+
+void TestCli::endlessInputRefused_data()
+{
+    QTest::addColumn<QString>("source");   // "pipe": a named pipe fed "0.5 0.5 0.5" lines endlessly
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("named pipe, format by name") << "pipe" << QStringList{"info"};
+    QTest::newRow("/dev/zero, format given") << "/dev/zero" << QStringList{"info", "--in-format", "cube"};
+    QTest::newRow("/dev/zero converted") << "/dev/zero" << QStringList{"convert", "--in-format", "3dl", "--to", "cube", "-d", "out"};
+}
+
+// Under a memory limit of 2 GB, an input that never ends is refused as too large once it passes
+// the largest LUT file, instead of filling memory until the program aborts.
+void TestCli::endlessInputRefused()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    std::unique_ptr<QProcess> writer;
+    const QString path = TestUtil::endlessInput(dir, source, "endless.cube", writer);
+    QVERIFY(!path.isEmpty());
+    // The sanitizers reserve more address space than any such limit allows.
+#if defined(__SANITIZE_ADDRESS__)
+    const QString limit = QStringLiteral("unlimited");
+#else
+    const QString limit = QStringLiteral("2097152");
+#endif
+    const CliTest::Run r = CliTest::runProgram(QStringLiteral("sh"),
+        QStringList{"-c", "ulimit -v " + limit + " && exec \"$0\" \"$@\"", QStringLiteral(LUTWRIGHT_CLI)} + args << path,
+        QProcessEnvironment::systemEnvironment(), dir.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(path + QLatin1String(" is too large to be a LUT (more than 1610612736 bytes)")), qPrintable(r.all()));
+    if (writer)
+        QVERIFY(writer->waitForFinished(60000));
 }
 
 void TestCli::mergeWithIdentity()

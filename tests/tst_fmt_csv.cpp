@@ -99,6 +99,10 @@ private slots:
         QTest::newRow("fraction cut at the point") << QByteArray("0,\t51.9\n1,\t255.5\n") << 2 << 0 << 0.2f;
         QTest::newRow("exponent form is a real number") << QByteArray("0,\t9.5e-07\n1,\t2.55e2\n") << 2 << 0 << 0.0f;
         QTest::newRow("negative fraction") << QByteArray("0,\t-0.5\n1,\t255\n") << 2 << 0 << 0.0f;
+        QTest::newRow("point form without a leading digit") << QByteArray("0,\t+.5e3\n1,\t1023\n") << 2 << 0 << 500.0f / 1023.0f;
+        QTest::newRow("hexadecimal is the 0 before the x") << QByteArray("0,\t0x10\n1,\t255\n") << 2 << 0 << 0.0f;
+        QTest::newRow("nan: index only") << QByteArray("0,\t51\n1,\tnan\n2,\t255\n") << 3 << 1 << 0.2f;
+        QTest::newRow("inf: index only") << QByteArray("0,\t51\n1,\t-inf\n2,\t255\n") << 3 << 1 << 0.2f;
         QTest::newRow("blank lines and CR LF") << QByteArray("\r\n0,\t51\r\n\r\n1,\t255\r\n") << 2 << 0 << 0.2f;
     }
     void lines()
@@ -157,8 +161,8 @@ private slots:
         QTest::newRow("huge index") << QByteArray("0,\t0\n99999999999,\t1\n") << "line 2: index 99999999999 is outside 0 to 1";
         QTest::newRow("value beyond 2^30") << QByteArray("0,\t0\n1,\t1073741825\n2,\t1\n")
                                            << "line 2: value 1073741825 is beyond 2^30";
-        QTest::newRow("infinite value") << QByteArray("0,\t0\n1,\tinf\n") << "line 2: value inf is not a finite number";
-        QTest::newRow("nan value") << QByteArray("0,\tnan\n1,\t1\n") << "line 1: value nan is not a finite number";
+        QTest::newRow("exponent beyond double") << QByteArray("0,\t0\n1,\t1e999\n") << "line 2: value inf is beyond 2^30";
+        QTest::newRow("no number but nan") << QByteArray("0,\tnan\n1,\tinf\n") << "no line holds a value after its index";
         QTest::newRow("value beyond 32 bits") << QByteArray("0,\t0\n1,\t99999999999\n")
                                               << "line 2: value 99999999999 is beyond 2^30";
     }

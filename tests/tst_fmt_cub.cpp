@@ -98,6 +98,8 @@ private slots:
         QTest::addColumn<int>("size1D");
         const QByteArray cube = "# Cube\n" + latticeLines(2, identityValue);
         QTest::newRow("End stops reading") << good + "# width 3 3 3\n" << 2 << 2;
+        QTest::newRow("dimensions other than 3 stop reading")
+            << QByteArray(good).replace("# End", "# oDims 1\n# width 3 3 3") << 2 << 2;
         QTest::newRow("lower-case end is a comment") << QByteArray(good).replace("# End", "# end") + "# Note 1\nfree text\n" << 2 << 2;
         QTest::newRow("no input table") << "# width 2 2 2\n# lutLength 0\n" + cube << 2 << 0;
         QTest::newRow("lattice only") << "# width 2 2 2\n" + cube << 2 << 0;
@@ -135,6 +137,7 @@ private slots:
         auto with = [](const char *from, const char *to) { return QByteArray(good).replace(from, to); };
         QTest::newRow("iDims 1") << with("# iDims 3", "# iDims 1") << "line 1: iDims is 1: only 3 dimensions can be read";
         QTest::newRow("oDims 2") << with("# oDims 3", "# oDims 2") << "line 2: oDims is 2: only 3 dimensions can be read";
+        QTest::newRow("iDims 4 before the lattice") << with("# Cube", "# iDims 4\n# Cube") << "line 8: iDims is 4: only 3 dimensions can be read";
         QTest::newRow("width unequal") << with("2 2 2\n# lut", "2 2 3\n# lut") << "line 3: width 2 2 3: the three must be equal";
         QTest::newRow("width not numbers") << with("2 2 2\n# lut", "a b c\n# lut") << "line 3: width needs three whole numbers";
         QTest::newRow("width too large") << with("2 2 2\n# lut", "300 300 300\n# lut") << "line 3: 3D size 300 is outside 1 to 256";

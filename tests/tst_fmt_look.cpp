@@ -153,6 +153,7 @@ private slots:
         QTest::newRow("BOM") << "\xEF\xBB\xBF" + lookDoc("2", d);
         QTest::newRow("CDATA") << lookDoc("2", "<![CDATA[" + d + "]]>");
         QTest::newRow("extra digits") << lookDoc("2", d + "0000803fzz");
+        QTest::newRow("data before size ignored") << lookDoc("2", d).replace("<size>", "<data>zz" + d + "</data><size>");
         QTest::newRow("with shaders and ASC")
             << QByteArray("<?xml version=\"1.0\"?>\n<look version=\"1\">\n  <!-- graded look -->\n"
                           "  <shaders>\n    <base><LUT><size>3</size><data>00</data></LUT></base>\n  </shaders>\n"
@@ -280,9 +281,9 @@ private slots:
         QTest::newRow("size negative") << lookDoc("-2", d) << "line 4: 3D size -2 is outside 1 to 256" << false;
         QTest::newRow("1D size too large")
             << QByteArray("<look>\n<LUT1D>\n<size>2000000</size>\n</LUT1D>\n</look>") << "line 3: 1D size 2000000 is outside 1 to 1048576" << false;
-        QTest::newRow("data before size")
+        QTest::newRow("data before size, none after")
             << QByteArray("<look>\n  <LUT>\n    <data>" + d + "</data>\n    <size>2</size>\n  </LUT>\n</look>\n")
-            << "line 3: LUT data comes before its size" << false;
+            << "line 4: LUT size 2 has no data after it" << false;
         QTest::newRow("size without data") << lookDoc("2", "\"  \"") << "line 4: LUT size 2 has no data after it" << false;
         QTest::newRow("1D data short")
             << QByteArray("<look>\n<LUT1D>\n<size>2</size>\n<data>0000803f0000803f0000803f</data>\n</LUT1D>\n</look>")

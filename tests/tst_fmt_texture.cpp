@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include <zlib.h>
+
 #include "lut/read_lutfile.h"
 #include "testutil.h"
 
@@ -92,6 +94,26 @@ QByteArray bmpHeaderOnly(qint32 width, qint32 height)
     return QByteArray(reinterpret_cast<const char *>(b), sizeof b);
 }
 
+// A PNG whose header promises width x height RGB pixels while its data holds one row.
+QByteArray pngWithOneRow(int width, int height)
+{
+    const auto chunk = [](const QByteArray &type, const QByteArray &data) {
+        uchar word[4];
+        qToBigEndian<quint32>(quint32(data.size()), word);
+        QByteArray out(reinterpret_cast<const char *>(word), 4);
+        const QByteArray body = type + data;
+        qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size()))), word);
+        return out + body + QByteArray(reinterpret_cast<const char *>(word), 4);
+    };
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(quint32(width), header.data());
+    qToBigEndian<quint32>(quint32(height), header.data() + 4);
+    header[8] = 8;   // bits per sample
+    header[9] = 2;   // RGB
+    const QByteArray row(1 + 3 * width, '\0');
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", qCompress(row).mid(4)) + chunk("IEND", QByteArray());
+}
+
 QString save(const QTemporaryDir &dir, const QImage &image, const char *format, const QString &name)
 {
     const QString path = dir.filePath(name + QLatin1Char('.') + QLatin1String(format));
@@ -139,6 +161,8 @@ private slots:
     void headerOnly();
     void refused_data();
     void refused();
+    void namedPipe_data();
+    void namedPipe();
 };
 
 void TestTexture::identity_data()
@@ -342,8 +366,7 @@ void TestTexture::headerOnly_data()
     QTest::newRow("strip 1024 x 32") << Strip << 1024 << 32;
 }
 
-// A header-only read learns the size and the orders from the header alone: even an image
-// whose pixels are cut off passes, and only the full read finds the damage.
+// A header-only read learns the size and the orders, and allocates nothing.
 void TestTexture::headerOnly()
 {
     QFETCH(Kind, kind);
@@ -357,18 +380,6 @@ void TestTexture::headerOnly()
     QVERIFY(!m.lut3D);
     QVERIFY(m.dataOrderRGB);
     QVERIFY(!m.tableOrderRGB);
-
-    const QByteArray bytes = TestUtil::readFile(path);
-    const QString cut = dir.filePath(QStringLiteral("cut.png"));
-    QVERIFY(TestUtil::writeFile(cut, bytes.left(bytes.size() / 2)));
-    Read_LUTFile header;
-    QVERIFY(readImage(header, kind, cut, true));
-    QCOMPARE(header.lut3DSize, n);
-    Read_LUTFile full;
-    QVERIFY(!readImage(full, kind, cut, false));
-    QVERIFY(full.errorString.contains(QLatin1String("cannot be decoded")));
-    QCOMPARE(full.lut3DSize, 0);
-    QVERIFY(!full.lut3D);
 }
 
 void TestTexture::refused_data()
@@ -390,6 +401,9 @@ void TestTexture::refused_data()
     QTest::newRow("strip: 0 pixels high") << Strip << "16x0.bmp" << "cannot be decoded";
     QTest::newRow("texture: 0 x 0") << Texture << "0x0.ppm" << "cannot be decoded";
     QTest::newRow("texture: pixels cut off") << Texture << "cut.png" << "cannot be decoded";
+    QTest::newRow("strip: pixels cut off") << Strip << "cut.png" << "cannot be decoded";
+    QTest::newRow("texture: 4096 rows promised, 1 given") << Texture << "4096x4096.short.png" << "cannot be decoded";
+    QTest::newRow("strip: 32 rows promised, 1 given") << Strip << "1024x32.short.png" << "cannot be decoded";
 }
 
 // A refused image leaves the model as it was: no table, the size and the order flags unchanged.
@@ -411,8 +425,12 @@ void TestTexture::refused()
     } else if (file == QLatin1String("0x0.ppm")) {
         QVERIFY(TestUtil::writeFile(path, "P6\n0 0\n255\n"));
     } else if (file == QLatin1String("cut.png")) {
-        const QByteArray whole = TestUtil::readFile(save(dir, identityImage(Texture, 64), "png", QStringLiteral("whole")));
+        const QImage image = identityImage(kind, kind == Texture ? 64 : 256);
+        const QByteArray whole = TestUtil::readFile(save(dir, image, "png", QStringLiteral("whole")));
         QVERIFY(TestUtil::writeFile(path, whole.left(whole.size() - 40)));
+    } else if (file.endsWith(QLatin1String(".short.png"))) {
+        const QStringList wh = file.section(QLatin1Char('.'), 0, 0).split(QLatin1Char('x'));
+        QVERIFY(TestUtil::writeFile(path, pngWithOneRow(wh[0].toInt(), wh[1].toInt())));
     } else if (file != QLatin1String("missing.png")) {
         const QStringList wh = file.chopped(4).split(QLatin1Char('x'));
         QVERIFY(sized(wh[0].toInt(), wh[1].toInt()).save(path));
@@ -424,9 +442,8 @@ void TestTexture::refused()
         m.dataOrderRGB = false;
         m.tableOrderRGB = true;
         m.lut3DSize = 3;
+        // A header read refuses every image a full read does, also those with a sound header.
         const bool ok = kind == Texture ? m.Read_Texture(path, headerOnly) : m.Read_IUC(path, headerOnly);
-        if (headerOnly && file == QLatin1String("cut.png"))
-            continue;   // the header is whole
         QVERIFY(!ok);
         QVERIFY2(m.errorString.contains(reason), qPrintable(m.errorString));
         QVERIFY(!m.lut3D);
@@ -436,6 +453,39 @@ void TestTexture::refused()
         for (int c = 0; c < 3; ++c)
             QCOMPARE(m.domainMax3D[c], 1.0f);
     }
+}
+
+void TestTexture::namedPipe_data()
+{
+    QTest::addColumn<QString>("feed");   // shell command writing into the pipe; "$1" is a 64-pixel identity PNG
+    QTest::addColumn<bool>("headerOnly");
+    QTest::addColumn<QString>("reason"); // empty: the read succeeds
+    QTest::newRow("header of an image") << "exec cat \"$1\"" << true << QString();
+    QTest::newRow("whole image") << "exec cat \"$1\"" << false << QString();
+    QTest::newRow("endless stream") << "printf '\\211PNG\\r\\n\\032\\n'; exec cat /dev/zero" << true
+                                    << "is too large to be a LUT (more than 1610612736 bytes)";
+}
+
+// A pipe can be read only once, and may never end: it is read whole, within the largest LUT
+// file, and decoded from memory.
+void TestTexture::namedPipe()
+{
+    QFETCH(QString, feed);
+    QFETCH(bool, headerOnly);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString image = save(dir, identityImage(Texture, 64), "png", QStringLiteral("identity"));
+    const QString path = dir.filePath(QStringLiteral("pipe.png"));
+    const auto writer = TestUtil::feedPipe(path, feed, {image});
+    QVERIFY(writer);
+    Read_LUTFile m;
+    QCOMPARE(readImage(m, Texture, path, headerOnly), reason.isEmpty());
+    QVERIFY2(m.errorString.contains(reason), qPrintable(m.errorString));
+    QCOMPARE(m.lut3DSize, reason.isEmpty() ? 16 : 0);
+    QCOMPARE(m.lut3D != nullptr, reason.isEmpty() && !headerOnly);
+    if (m.lut3D)
+        QCOMPARE(m.lut3D[15][0][15][0], 1.0f);
+    QVERIFY(writer->waitForFinished(60000));
 }
 
 QTEST_GUILESS_MAIN(TestTexture)

@@ -65,6 +65,9 @@ private slots:
     void fileMatchesInMemoryText();
     void fileCutShortWhileRead();
     void pipe();
+    void endlessInputRefused_data();
+    void endlessInputRefused();
+    void fileGrowsBeyondLimitWhileRead();
 };
 
 void TestLineReaderFiles::wholeFileReadTwice_data()
@@ -186,6 +189,54 @@ void TestLineReaderFiles::pipe()
     expectLines(r, 50000);
     r.rewind();
     expectLines(r, 50000);
+}
+
+void TestLineReaderFiles::endlessInputRefused_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("size");   // as the reason gives it
+    QTest::newRow("named pipe fed endlessly") << "pipe" << "more than 1610612736 bytes";
+    QTest::newRow("/dev/zero") << "/dev/zero" << "more than 1610612736 bytes";
+    QTest::newRow("file one byte too large") << "sparse" << "1610612737 bytes";
+}
+
+// Inputs beyond the largest LUT file are refused, one that never ends as soon as it passes it.
+void TestLineReaderFiles::endlessInputRefused()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, size);
+    QTemporaryDir dir;
+    std::unique_ptr<QProcess> writer;
+    QString path = TestUtil::endlessInput(dir, source, "endless", writer);
+    QVERIFY(!path.isEmpty());
+    if (source == QLatin1String("sparse")) {
+        path = TestUtil::writeTemp(dir, "sparse", "LUT_3D_SIZE 2\n");
+        QVERIFY(QFile::resize(path, (qint64(1536) << 20) + 1));
+    }
+    LineReader r;
+    QVERIFY(!r.open(path));
+    QCOMPARE(r.errorString(), QStringLiteral("%1 is too large to be a LUT (%2)").arg(path, size));
+    QVERIFY(!r.next());
+    if (writer)
+        QVERIFY(writer->waitForFinished(60000));
+}
+
+// A file that grows while it is read is held to the same bound: its text ends there, and the
+// reason goes to whoever asked to hear of it.
+void TestLineReaderFiles::fileGrowsBeyondLimitWhileRead()
+{
+    QTemporaryDir dir;
+    const QString path = TestUtil::writeTemp(dir, "growing", "0 0 0\n");
+    LineReader r;
+    QVERIFY(r.open(path));
+    QString failure;
+    r.reportFailuresTo(&failure);
+    QVERIFY(r.next());
+    QVERIFY(QFile::resize(path, (qint64(1536) << 20) + 1));
+    while (r.next()) {
+    }
+    QCOMPARE(failure, path + QStringLiteral(" is too large to be a LUT (more than 1610612736 bytes)"));
+    QCOMPARE(r.errorString(), failure);
 }
 
 QTEST_GUILESS_MAIN(TestLineReaderFiles)
