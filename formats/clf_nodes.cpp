@@ -187,8 +187,10 @@ void Range::apply(float *rgb) const
         const float in = rgb[ch] * inScale;
         float out;
         if (hasMin && hasMax) {
+            // The offset is summed first: added to the input one term at a time, bounds far
+            // from the values (-65504 to 65504) would round away most of the input's digits.
             const float scale = (maxOut - minOut) / (maxIn - minIn);
-            out = in * scale + minOut - minIn * scale;
+            out = in * scale + (minOut - minIn * scale);
             if (clamp)
                 out = minOf(maxOut, maxOf(minOut, out));
         } else if (hasMin) {
