@@ -5,7 +5,8 @@
 //
 //   fuzz_seeds CORPUS_ROOT [FILE...]
 //
-// makes CORPUS_ROOT/<reader>/ for each of the seventeen readers and CORPUS_ROOT/roundtrip/.
+// makes CORPUS_ROOT/<reader>/ for each of the seventeen readers, CORPUS_ROOT/clf/ and
+// CORPUS_ROOT/roundtrip/.
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -167,6 +168,15 @@ void images()
 
 void given(const QString &path)
 {
+    if (QFileInfo(path).suffix().toLower() == QLatin1String("clf")) {
+        QFile f(path);
+        if (QFileInfo(path).size() <= 1024 * 1024 && f.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = f.readAll();
+            for (unsigned char flags : readFlags)
+                save(QStringLiteral("clf"), QByteArray(1, char(flags)) + bytes);
+        }
+        return;
+    }
     static const std::map<QString, std::vector<int>> byExtension = {
         {"cube", {0}}, {"png", {1, 2}}, {"bmp", {1, 2}}, {"ppm", {1, 2}}, {"jpg", {1, 2}},
         {"3dl", {3}}, {"mga", {4}}, {"m3d", {4}}, {"look", {5}}, {"lut", {6, 7}},
@@ -198,6 +208,7 @@ int main(int argc, char **argv)
     for (const char *name : readerNames)
         QDir().mkpath(QDir(root).filePath(QLatin1String(name)));
     QDir().mkpath(QDir(root).filePath(QStringLiteral("roundtrip")));
+    QDir().mkpath(QDir(root).filePath(QStringLiteral("clf")));
 
     QTemporaryDir tmp;
     generated(tmp);

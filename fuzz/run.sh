@@ -4,7 +4,7 @@
 #   fuzz/run.sh [-t SECONDS] [-j PARALLEL] [-s EXTRA_SEED_DIR]... [-r] [TARGET...]
 #
 # TARGET is a reader name (cube texture iuc 3dl mga look discreet lut1d davlut csp cub itx
-# spi1d spi3d csv tms1d tms3d) or "roundtrip"; all eighteen by default. Each run keeps its
+# spi1d spi3d csv tms1d tms3d clf) or "roundtrip"; all nineteen by default. Each run keeps its
 # corpus under build-fuzz/corpus/<target> (seeded from tests/data, fuzz/seeds and files made
 # by the library's writers), puts what it finds under build-fuzz/artifacts/<target>/ and its
 # log under build-fuzz/logs/. The summary gives executions, coverage and time per target;
@@ -28,7 +28,7 @@ while getopts "t:j:s:r" opt; do
 done
 shift $((OPTIND - 1))
 
-all=(cube texture iuc 3dl mga look discreet lut1d davlut csp cub itx spi1d spi3d csv tms1d tms3d roundtrip)
+all=(cube texture iuc 3dl mga look discreet lut1d davlut csp cub itx spi1d spi3d csv tms1d tms3d clf roundtrip)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
