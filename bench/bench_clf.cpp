@@ -44,6 +44,18 @@ QByteArray chainDocument()
            + lattice + "</Array></LUT3D>\n</ProcessList>\n";
 }
 
+void readRepeatedly(benchmark::State &state, const QString &path, const Formats::Options &options)
+{
+    for (auto _ : state) {
+        Read_LUTFile lut;
+        if (!Read_Clf(lut, path, false, options)) {
+            state.SkipWithError(qPrintable(lut.errorString));
+            return;
+        }
+        benchmark::DoNotOptimize(lut.lut3D.data());
+    }
+}
+
 void BM_ReadClfLattice(benchmark::State &state)
 {
     const int n = int(state.range(0));
@@ -56,14 +68,7 @@ void BM_ReadClfLattice(benchmark::State &state)
         state.SkipWithError(qPrintable(writer.errorString));
         return;
     }
-    for (auto _ : state) {
-        Read_LUTFile lut;
-        if (!Read_Clf(lut, path, false, Formats::Options())) {
-            state.SkipWithError(qPrintable(lut.errorString));
-            return;
-        }
-        benchmark::DoNotOptimize(lut.lut3D.data());
-    }
+    readRepeatedly(state, path, Formats::Options());
     state.SetBytesProcessed(qint64(state.iterations()) * QFile(path).size());
 }
 
@@ -80,14 +85,7 @@ void BM_BakeClfChain(benchmark::State &state)
     file.close();
     Formats::Options options;
     options.bakeSize = int(state.range(0));
-    for (auto _ : state) {
-        Read_LUTFile lut;
-        if (!Read_Clf(lut, path, false, options)) {
-            state.SkipWithError(qPrintable(lut.errorString));
-            return;
-        }
-        benchmark::DoNotOptimize(lut.lut3D.data());
-    }
+    readRepeatedly(state, path, options);
 }
 
 void BM_WriteClfLattice(benchmark::State &state)

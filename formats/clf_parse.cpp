@@ -178,6 +178,8 @@ private:
     bool readInfo(const QString &path, int depth);
     bool readNumbers(const QString &what, qint64 count, float *out);
     bool readDim(const QString &node, std::vector<qint64> &dim);
+    // A child of a table or matrix node: it must be the node's one Array; its dim is read.
+    bool arrayStart(const NodeHead &h, const QString &child, bool &seen, std::vector<qint64> &dim);
     bool reserveTable(const QString &node, qint64 numbers, qint64 storedFloats);
     bool readTable(const NodeHead &h, qint64 numbers, qint64 entries, std::vector<float> &values);
     bool attrNumber(const NodeHead &h, const char *name, float *value, bool *present = nullptr);
@@ -415,6 +417,16 @@ bool Parser::readDim(const QString &node, std::vector<qint64> &dim)
     return true;
 }
 
+bool Parser::arrayStart(const NodeHead &h, const QString &child, bool &seen, std::vector<qint64> &dim)
+{
+    if (child != QLatin1String("Array"))
+        return unknownChild(h, child);
+    if (seen)
+        return failHere(QStringLiteral("%1 holds a second Array").arg(h.name));
+    seen = true;
+    return readDim(h.name, dim);
+}
+
 // A table is allocated only when the file is long enough to hold its numbers (each takes a
 // character and a separator) and the chain's tables stay within the limit together.
 bool Parser::reserveTable(const QString &node, qint64 numbers, qint64 storedFloats)
@@ -520,11 +532,8 @@ bool Parser::readMatrix(const NodeHead &h)
     node->outScale = h.outScale;
     bool seen = false;
     const bool ok = children(2, [&](const QString &child) {
-        if (child != QLatin1String("Array") || seen)
-            return seen ? failHere(QStringLiteral("Matrix holds a second Array")) : unknownChild(h, child);
-        seen = true;
         std::vector<qint64> dim;
-        if (!readDim(h.name, dim))
+        if (!arrayStart(h, child, seen, dim))
             return false;
         // CLF 2 wrote a third number (the components), which is ignored.
         if (dim.size() < 2 || dim.size() > 3 || dim[0] != 3 || (dim[1] != 3 && dim[1] != 4))
@@ -556,11 +565,8 @@ bool Parser::readLut1D(const NodeHead &h)
     bool seen = false;
     int components = 0;
     const bool ok = children(2, [&](const QString &child) {
-        if (child != QLatin1String("Array") || seen)
-            return seen ? failHere(QStringLiteral("LUT1D holds a second Array")) : unknownChild(h, child);
-        seen = true;
         std::vector<qint64> dim;
-        if (!readDim(h.name, dim))
+        if (!arrayStart(h, child, seen, dim))
             return false;
         if (dim.size() != 2 || (dim[1] != 1 && dim[1] != 3))
             return failHere(QStringLiteral("LUT1D Array dim \"%1\" is not a length and 1 or 3").arg(xml_.attributes().value(QLatin1String("dim"))));
@@ -603,11 +609,8 @@ bool Parser::readLut3D(const NodeHead &h)
         return fail(h.line, QStringLiteral("LUT3D interpolation \"%1\" is not known").arg(interpolation));
     bool seen = false;
     const bool ok = children(2, [&](const QString &child) {
-        if (child != QLatin1String("Array") || seen)
-            return seen ? failHere(QStringLiteral("LUT3D holds a second Array")) : unknownChild(h, child);
-        seen = true;
         std::vector<qint64> dim;
-        if (!readDim(h.name, dim))
+        if (!arrayStart(h, child, seen, dim))
             return false;
         if (dim.size() != 4 || dim[0] != dim[1] || dim[0] != dim[2] || dim[3] != 3)
             return failHere(QStringLiteral("LUT3D Array dim \"%1\" is not n n n 3").arg(xml_.attributes().value(QLatin1String("dim"))));

@@ -1,5 +1,7 @@
 #include "fuzz/fuzzutil.h"
 
+#include "lut/read_lutfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -74,6 +76,22 @@ void fault(const char *what, int formatId, const QString &detail)
 {
     std::fprintf(stderr, "\nFAULT (format id %d): %s\n  %s\n", formatId, what, detail.toLocal8Bit().constData());
     std::abort();
+}
+
+void checkRead(const Read_LUTFile &lut, bool ok, bool headerOnly, int formatId)
+{
+    if (!ok && lut.errorString.isEmpty())
+        fault("a failed read leaves no reason", formatId, QString());
+    if (headerOnly && (lut.lut3D || lut.lut1D))
+        fault("a header-only read allocated a table", formatId, QString());
+    if (lut.lut3D && lut.lut3D.size() != lut.lut3DSize)
+        fault("the 3D table's size differs from lut3DSize", formatId,
+              QStringLiteral("%1 allocated, lut3DSize %2").arg(lut.lut3D.size()).arg(lut.lut3DSize));
+    if (lut.lut1D && lut.lut1D.size() != lut.lut1DSize)
+        fault("the 1D table's size differs from lut1DSize", formatId,
+              QStringLiteral("%1 allocated, lut1DSize %2").arg(lut.lut1D.size()).arg(lut.lut1DSize));
+    if (ok && !headerOnly && !lut.lut3D && !lut.lut1D)
+        fault("a full read succeeded without a table", formatId, QString());
 }
 
 }

@@ -8,6 +8,8 @@
 
 #include "lut/lutfile_st.h"
 
+class Read_LUTFile;
+
 // Shared pieces of the fuzz targets. Readers take a path, so every input is written to a
 // scratch file of the fuzzing process first (in /dev/shm where there is one).
 namespace FuzzUtil {
@@ -26,6 +28,11 @@ inline bool headerOnly(uint8_t flags) { return flags & 1; }
 
 // Report a broken invariant the way libFuzzer records a crash.
 [[noreturn]] void fault(const char *what, int formatId, const QString &detail);
+
+// The contract of every reader after a read that gave `ok`: a failure leaves a reason, a
+// header-only read allocates nothing, a table has the size the model states, and a full read
+// that succeeds holds a table.
+void checkRead(const Read_LUTFile &lut, bool ok, bool headerOnly, int formatId);
 
 }
 

@@ -187,6 +187,43 @@ int shortestDigits(float a, char *digits, int &exp10)
 #endif
 }
 
+// Significant digits d[0 .. n-1] (no trailing zero) of a number d0.d1d2... * 10^exp10, in
+// exponent form (d[.ddd]e+XX, two exponent digits at least) or fixed notation.
+char *putDigits(char *out, const char *d, int n, int exp10, bool scientific)
+{
+    if (scientific) {
+        *out++ = d[0];
+        if (n > 1) {
+            *out++ = '.';
+            std::memcpy(out, d + 1, std::size_t(n - 1));
+            out += n - 1;
+        }
+        *out++ = 'e';
+        *out++ = exp10 < 0 ? '-' : '+';
+        const int e = exp10 < 0 ? -exp10 : exp10;
+        if (e < 10)
+            *out++ = '0';
+        return putUnsigned(out, std::uint64_t(e));
+    }
+    if (exp10 >= 0) {
+        const int intDigits = exp10 + 1;
+        for (int i = 0; i < intDigits; ++i)
+            *out++ = i < n ? d[i] : '0';
+        if (n > intDigits) {
+            *out++ = '.';
+            std::memcpy(out, d + intDigits, std::size_t(n - intDigits));
+            out += n - intDigits;
+        }
+        return out;
+    }
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = exp10 + 1; i < 0; ++i)
+        *out++ = '0';
+    std::memcpy(out, d, std::size_t(n));
+    return out + n;
+}
+
 // Six significant digits of a > 0, exact ties rounded up, and the decimal exponent.
 void sixDigits(double a, char digits[6], int &exp10)
 {
@@ -300,38 +337,7 @@ char *general6(char *out, double value)
     while (n > 1 && d[n - 1] == '0')
         --n;
 
-    if (exp10 < -4 || exp10 >= 6) {
-        // d[.ddddd]e+XX, the exponent with at least two digits
-        *out++ = d[0];
-        if (n > 1) {
-            *out++ = '.';
-            std::memcpy(out, d + 1, std::size_t(n - 1));
-            out += n - 1;
-        }
-        *out++ = 'e';
-        *out++ = exp10 < 0 ? '-' : '+';
-        const int e = exp10 < 0 ? -exp10 : exp10;
-        if (e < 10)
-            *out++ = '0';
-        return putUnsigned(out, std::uint64_t(e));
-    }
-    if (exp10 >= 0) {
-        const int intDigits = exp10 + 1;
-        for (int i = 0; i < intDigits; ++i)
-            *out++ = i < n ? d[i] : '0';
-        if (n > intDigits) {
-            *out++ = '.';
-            std::memcpy(out, d + intDigits, std::size_t(n - intDigits));
-            out += n - intDigits;
-        }
-        return out;
-    }
-    *out++ = '0';
-    *out++ = '.';
-    for (int i = exp10 + 1; i < 0; ++i)
-        *out++ = '0';
-    std::memcpy(out, d, std::size_t(n));
-    return out + n;
+    return putDigits(out, d, n, exp10, exp10 < -4 || exp10 >= 6);
 }
 
 char *integer(char *out, qint64 value)
@@ -354,36 +360,7 @@ char *shortest(char *out, float value)
     char d[12] = {};
     int exp10;
     const int n = shortestDigits(std::fabs(value), d, exp10);
-    if (exp10 < -5 || exp10 > 8) {
-        *out++ = d[0];
-        if (n > 1) {
-            *out++ = '.';
-            std::memcpy(out, d + 1, std::size_t(n - 1));
-            out += n - 1;
-        }
-        *out++ = 'e';
-        *out++ = exp10 < 0 ? '-' : '+';
-        const int e = exp10 < 0 ? -exp10 : exp10;
-        if (e < 10)
-            *out++ = '0';
-        return putUnsigned(out, std::uint64_t(e));
-    }
-    if (exp10 < 0) {
-        *out++ = '0';
-        *out++ = '.';
-        for (int i = exp10 + 1; i < 0; ++i)
-            *out++ = '0';
-        std::memcpy(out, d, std::size_t(n));
-        return out + n;
-    }
-    for (int i = 0; i <= exp10; ++i)
-        *out++ = i < n ? d[i] : '0';
-    if (n > exp10 + 1) {
-        *out++ = '.';
-        std::memcpy(out, d + exp10 + 1, std::size_t(n - exp10 - 1));
-        out += n - exp10 - 1;
-    }
-    return out;
+    return putDigits(out, d, n, exp10, exp10 < -5 || exp10 > 8);
 }
 
 qint64 scaled(float value, qint64 scale)
