@@ -44,9 +44,8 @@
 #include "lut/write_lutfile.h"
 
 namespace Formats {
-extern const Format clfFormat;
-const Format clfFormat = {"clf", Id::None, ".clf Common LUT Format", "clf", true, Read_Clf, Write_Clf, false,
-                          {true, true}, {true, true}, 1, 0, nullptr, false};
+extern const Format clfFormat = {"clf", Id::None, ".clf Common LUT Format", "clf", true, Read_Clf, Write_Clf, false,
+                                 {true, true}, {true, true}};
 }
 
 namespace {
@@ -124,7 +123,7 @@ bool Read_Clf(Read_LUTFile &lut, const QString &path, bool headerOnly, const For
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return lut.fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-    lut.applyDefaultOrder(true, true);
+    lut.applyDefaultOrder(Formats::clfFormat.readOrder);
     Clf::Document doc;
     QString why;
     if (!Clf::parse(file, headerOnly, doc, &why))
@@ -228,7 +227,7 @@ void putHeader(TextWriter &out, const QString &id, const QString &name, const Re
 
 bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Formats::Options &options)
 {
-    writer.applyDefaultOrder(true, true);
+    writer.applyDefaultOrder(Formats::clfFormat.writeOrder);
     const int n3 = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
     const int n1 = n3 > 0 ? 0 : Write_LUTFile::entries1D(lut);
     if (n3 <= 0 && n1 <= 0) {

@@ -28,10 +28,18 @@
 
 #include <cmath>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/samplelines.h"
+
+namespace Formats {
+extern const Format cspFormat = {
+    "csp", Id::Csp, ".csp", "csp", true,
+    memberReader<&Read_LUTFile::Read_Csp>, nullptr, false,
+    {true, false}, {true, true}};
+}
 
 namespace {
 
@@ -68,7 +76,7 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::cspFormat.readOrder);
 
     if (!r.next() || !r.equals("CSPLUTV100"))
         return failAt(1, QStringLiteral("the first line is not \"CSPLUTV100\""));

@@ -22,10 +22,18 @@
 
 #include <QDebug>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/samplelines.h"
+
+namespace Formats {
+extern const Format cubFormat = {
+    "cub", Id::Cub, ".cub Truelight Cube", "cub", true,
+    memberReader<&Read_LUTFile::Read_Cub>, nullptr, false,
+    {true, false}, {true, true}};
+}
 
 namespace {
 
@@ -45,7 +53,7 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::cubFormat.readOrder);
 
     float carry[3] = {0.0f, 0.0f, 0.0f};
     // Where each size was set, and whether its section has been read since.

@@ -20,6 +20,7 @@
 // are ignored. Samples are clamped below at 0, and a channel whose samples exceed 1 is scaled
 // down by its largest sample.
 
+#include "formats/formatentry.h"
 #include "formats/look.h"
 
 #include <QXmlStreamReader>
@@ -29,6 +30,13 @@
 
 #include "lut/linereader.h"
 #include "lut/read_lutfile.h"
+
+namespace Formats {
+extern const Format lookFormat = {
+    "look", Id::Look, ".look", "look", true,
+    memberReader<&Read_LUTFile::Read_Look>, nullptr, false,
+    {true, false}, {true, true}};
+}
 
 namespace {
 
@@ -318,7 +326,7 @@ bool Read_LUTFile::Read_Look(QString path, bool headerOnly)
     LineReader file;
     if (!openText(file, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::lookFormat.readOrder);
 
     LookParser parser(*this, file.buffer(), headerOnly);
     const bool ok = parser.run();

@@ -21,9 +21,75 @@
 
 #include <vector>
 
+#include "formats/formatentry.h"
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
 #include "formats/rgbimage.h"
+
+namespace {
+
+// Texture sides and the lattices they hold: tiles of n x n pixels, `across` tiles a row.
+struct Geometry {
+    int side;
+    int n;
+    int across;
+};
+constexpr Geometry textureGeometries[] = {{64, 16, 4}, {512, 64, 8}, {4096, 256, 16}};
+
+const Geometry *textureGeometry(int width, int height)
+{
+    for (const Geometry &geometry : textureGeometries) {
+        if (width == geometry.side && height == geometry.side)
+            return &geometry;
+    }
+    return nullptr;
+}
+
+bool isUnwrappedCube(qint64 width, qint64 height)
+{
+    return height > 0 && width == height * height;
+}
+
+// Both image formats share their extensions; the image's geometry tells them apart.
+int claimImage(const QString &path, QString *why, bool (*fits)(int width, int height))
+{
+    RgbImage image;
+    if (!image.probe(path)) {
+        *why = image.errorString();
+        return -1;
+    }
+    if (fits(image.width(), image.height()))
+        return 1;
+    *why = QStringLiteral("a %1x%2 image").arg(image.width()).arg(image.height());
+    return 0;
+}
+
+int claimTexture(const QString &path, QString *why)
+{
+    return claimImage(path, why, [](int width, int height) { return textureGeometry(width, height) != nullptr; });
+}
+
+int claimUnwrappedCube(const QString &path, QString *why)
+{
+    return claimImage(path, why, [](int width, int height) { return isUnwrappedCube(width, height); });
+}
+
+const char imageExtensions[] = "png bmp tif tiff jpg jpeg";
+
+}
+
+namespace Formats {
+extern const Format textureFormat = {
+    "texture", Id::Texture, "texture-base 64X64 512X512...", imageExtensions, true,
+    memberReader<&Read_LUTFile::Read_Texture>, nullptr, false,
+    {true, false}, {true, true},
+    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)"};
+extern const Format unwrappedCubeFormat = {
+    "iuc", Id::UnwrappedCube, "identity Unwrapped Cube 1024X16", imageExtensions, true,
+    memberReader<&Read_LUTFile::Read_IUC>, nullptr, false,
+    {true, false}, {true, true},
+    1, 0, claimUnwrappedCube, false, "an unwrapped cube (N*N pixels wide, N high)"};
+}
 
 namespace {
 
@@ -59,13 +125,14 @@ void storeTiles(Read_LUTFile &lut, const RgbImage &image, int n, int across)
 
 // Common tail of both readers once the geometry is accepted: nothing of the model has been
 // touched yet, and nothing is unless the pixels decode and the table can be allocated.
-bool readTiles(Read_LUTFile &lut, RgbImage &image, const QString &path, int n, int across, bool headerOnly)
+bool readTiles(Read_LUTFile &lut, const Formats::Format &format, RgbImage &image, const QString &path, int n,
+               int across, bool headerOnly)
 {
     if (!headerOnly && !image.load(path))
         return lut.fail(image.errorString());
     if (!lut.setSize3D(n, headerOnly))
         return false;
-    lut.applyDefaultOrder(true, false);
+    lut.applyDefaultOrder(format.readOrder);
     if (headerOnly)
         return true;
 
@@ -86,16 +153,8 @@ bool Read_LUTFile::Read_Texture(QString path, bool headerOnly)
     RgbImage image;
     if (!image.probe(path))
         return fail(image.errorString());
-    struct Geometry {
-        int side;
-        int n;
-        int across;
-    };
-    static const Geometry geometries[] = {{64, 16, 4}, {512, 64, 8}, {4096, 256, 16}};
-    for (const Geometry &geometry : geometries) {
-        if (image.width() == geometry.side && image.height() == geometry.side)
-            return readTiles(*this, image, path, geometry.n, geometry.across, headerOnly);
-    }
+    if (const Geometry *geometry = textureGeometry(image.width(), image.height()))
+        return readTiles(*this, Formats::textureFormat, image, path, geometry->n, geometry->across, headerOnly);
     return fail(QStringLiteral("a texture image is square, 64, 512 or 4096 pixels a side; this one is %1 x %2")
                     .arg(image.width()).arg(image.height()));
 }
@@ -110,11 +169,11 @@ bool Read_LUTFile::Read_IUC(QString path, bool headerOnly)
     const qint64 n = image.height();
     if (n <= 0 || w <= 0)
         return fail(QStringLiteral("the image has no pixels (%1 x %2)").arg(w).arg(n));
-    if (w != n * n)
+    if (!isUnwrappedCube(w, n))
         return fail(QStringLiteral("an unwrapped cube image is N*N pixels wide and N pixels high; this one is %1 x %2")
                         .arg(w).arg(n));
     if (!LutLimits::valid3DSize(n))
         return fail(QStringLiteral("an unwrapped cube image %1 pixels high holds a %1-point lattice, above the limit of %2")
                         .arg(n).arg(LutLimits::max3DSize));
-    return readTiles(*this, image, path, int(n), int(n), headerOnly);
+    return readTiles(*this, Formats::unwrappedCubeFormat, image, path, int(n), int(n), headerOnly);
 }

@@ -24,11 +24,19 @@
 #include <cmath>
 #include <vector>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textfields.h"
+
+namespace Formats {
+extern const Format threeDLFormat = {
+    "3dl", Id::ThreeDL, ".3dl", "3dl", true,
+    memberReader<&Read_LUTFile::Read_3dl>, nullptr, false,
+    {true, true}, {true, true}};
+}
 
 namespace {
 
@@ -133,7 +141,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::threeDLFormat.readOrder);
 
     // Sample lines give the samples and the largest of them (the sample range of a file without
     // a "Mesh" line). A three-field line whose later numbers do not convert still gives a

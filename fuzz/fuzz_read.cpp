@@ -1,6 +1,5 @@
-// One reader through the reading dispatch, or the Common LUT Format reader, which has no id.
-// The first input byte holds the flags (header only, default order, data order, table order),
-// the rest is the file; the image readers get it as
+// One reader through the format registry. The first input byte holds the flags (header only,
+// default order, data order, table order), the rest is the file; the image readers get it as
 // image bytes. Besides crashes, leaks, hangs and huge allocations, which the sanitizers and
 // libFuzzer catch, the reader's contract is checked: a failure leaves a reason, a header-only
 // read allocates nothing, and a full read that succeeds holds a table of the size it states.
@@ -11,22 +10,15 @@
 #include "fuzz/fuzzutil.h"
 #include "lut/read_lutfile.h"
 
-#ifdef FUZZ_READ_CLF
-#include "formats/clf.h"
-#include "formats/registry.h"
-#endif
-
-#ifndef FUZZ_FORMAT_ID
-#error "FUZZ_FORMAT_ID selects the reader (-1 with FUZZ_READ_CLF: the Common LUT Format)"
-#endif
-
 namespace {
 QString inputPath;
+const Formats::Format *format = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     FuzzUtil::init(argc, argv);
+    format = &FuzzUtil::targetFormat((*argv)[0]);
     inputPath = FuzzUtil::scratchPath("input");
     return 0;
 }
@@ -39,25 +31,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (!FuzzUtil::writeScratch(inputPath, data + 1, size - 1))
         return 0;
 
-    const int id = FUZZ_FORMAT_ID;
     Read_LUTFile lut;
     const bool headerOnly = FuzzUtil::headerOnly(flags);
-#ifdef FUZZ_READ_CLF
-    // No dispatch id: the side's orders applied as the dispatch applies them. Chains are baked
-    // on a 3-point lattice so that each run stays short; every node is evaluated all the same.
-    const LUTFILE_ST side = FuzzUtil::side(id, inputPath, flags);
-    lut.defaultOrder = side.defaultOrder;
-    if (!side.defaultOrder) {
-        lut.dataOrderRGB = side.dataOrderRGB;
-        lut.tableOrderRGB = side.tableOrderRGB;
-    }
+    // Chains (CLF) are evaluated on a 3-point lattice so that each run stays short; every node
+    // is evaluated all the same.
     Formats::Options options;
     options.bakeSize = 3;
-    const bool ok = Read_Clf(lut, inputPath, headerOnly, options);
-#else
-    const bool ok = lut.ReadFile(FuzzUtil::side(id, inputPath, flags), headerOnly);
-#endif
+    const bool ok = Formats::read(*format, FuzzUtil::side(*format, inputPath, flags), lut, headerOnly, options);
 
-    FuzzUtil::checkRead(lut, ok, headerOnly, id);
+    if (!ok && lut.errorString.isEmpty())
+        FuzzUtil::fault("a failed read leaves no reason", *format, QString());
+    if (headerOnly && (lut.lut3D || lut.lut1D))
+        FuzzUtil::fault("a header-only read allocated a table", *format, QString());
+    if (lut.lut3D && lut.lut3D.size() != lut.lut3DSize)
+        FuzzUtil::fault("the 3D table's size differs from lut3DSize", *format,
+                        QStringLiteral("%1 allocated, lut3DSize %2").arg(lut.lut3D.size()).arg(lut.lut3DSize));
+    if (lut.lut1D && lut.lut1D.size() != lut.lut1DSize)
+        FuzzUtil::fault("the 1D table's size differs from lut1DSize", *format,
+                        QStringLiteral("%1 allocated, lut1DSize %2").arg(lut.lut1D.size()).arg(lut.lut1DSize));
+    if (ok && !headerOnly && !lut.lut3D && !lut.lut1D)
+        FuzzUtil::fault("a full read succeeded without a table", *format, QString());
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "fuzz/fuzzutil.h"
 
-#include "lut/read_lutfile.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -61,37 +59,36 @@ bool writeScratch(const QString &path, const uint8_t *data, std::size_t size)
     return done == size;
 }
 
-LUTFILE_ST side(int formatId, const QString &path, uint8_t flags)
+const Formats::Format &targetFormat(const char *program)
+{
+    const QString name = QString::fromLocal8Bit(program).section(QLatin1Char('/'), -1);
+    const QString prefix = QStringLiteral("fuzz_read_");
+    const QString wanted = name.startsWith(prefix) ? name.mid(prefix.size())
+                                                   : QString::fromLocal8Bit(qgetenv("LUTWRIGHT_FUZZ_FORMAT"));
+    const Formats::Format *format = Formats::byName(wanted);
+    if (!format || !format->read) {
+        std::fprintf(stderr, "no readable format '%s': run as fuzz_read_<format> or set LUTWRIGHT_FUZZ_FORMAT\n",
+                     wanted.toLocal8Bit().constData());
+        std::exit(2);
+    }
+    return *format;
+}
+
+LUTFILE_ST side(const Formats::Format &format, const QString &path, uint8_t flags)
 {
     LUTFILE_ST f;
     f.path = path;
-    f.formatId = formatId;
+    f.formatId = qint32(format.id);
     f.defaultOrder = flags & 2;
     f.dataOrderRGB = flags & 4;
     f.tableOrderRGB = flags & 8;
     return f;
 }
 
-void fault(const char *what, int formatId, const QString &detail)
+void fault(const char *what, const Formats::Format &format, const QString &detail)
 {
-    std::fprintf(stderr, "\nFAULT (format id %d): %s\n  %s\n", formatId, what, detail.toLocal8Bit().constData());
+    std::fprintf(stderr, "\nFAULT (format %s): %s\n  %s\n", format.name, what, detail.toLocal8Bit().constData());
     std::abort();
-}
-
-void checkRead(const Read_LUTFile &lut, bool ok, bool headerOnly, int formatId)
-{
-    if (!ok && lut.errorString.isEmpty())
-        fault("a failed read leaves no reason", formatId, QString());
-    if (headerOnly && (lut.lut3D || lut.lut1D))
-        fault("a header-only read allocated a table", formatId, QString());
-    if (lut.lut3D && lut.lut3D.size() != lut.lut3DSize)
-        fault("the 3D table's size differs from lut3DSize", formatId,
-              QStringLiteral("%1 allocated, lut3DSize %2").arg(lut.lut3D.size()).arg(lut.lut3DSize));
-    if (lut.lut1D && lut.lut1D.size() != lut.lut1DSize)
-        fault("the 1D table's size differs from lut1DSize", formatId,
-              QStringLiteral("%1 allocated, lut1DSize %2").arg(lut.lut1D.size()).arg(lut.lut1DSize));
-    if (ok && !headerOnly && !lut.lut3D && !lut.lut1D)
-        fault("a full read succeeded without a table", formatId, QString());
 }
 
 }

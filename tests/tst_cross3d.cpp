@@ -5,12 +5,10 @@
 
 #include <cmath>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
 
 namespace {
-
-const int writable3D[] = {0, 4, 8, 11, 13, 16};
 
 void fillGrade(Read_LUTFile &m, int n)
 {
@@ -55,28 +53,31 @@ void TestCross3D::allFormatsAgree()
     Read_LUTFile grade;
     fillGrade(grade, 7);
 
-    QList<int> read;
-    for (int id : writable3D) {
+    int read = 0;
+    for (const Formats::Format *format : Formats::all()) {
+        if (!format->is3D || !format->write)
+            continue;
+        const char *id = format->name;
         LUTFILE_ST side;
-        side.path = dir.filePath(QStringLiteral("lut%1").arg(id));
-        side.formatId = id;
-        // .cube has no orders of its own: write it in the layout its reader expects.
+        side.path = dir.filePath(QStringLiteral("lut.%1").arg(Formats::extensionsOf(*format).value(0)));
+        // .cube's writer has no orders of its own: its own are given as flags.
         side.defaultOrder = defaultOrder;
-        side.dataOrderRGB = id == 0 && defaultOrder ? true : dataRGB;
-        side.tableOrderRGB = id == 0 && defaultOrder ? false : tableRGB;
-        Write_LUTFile w;
-        QVERIFY2(w.WriteFile(side, grade), qPrintable(QStringLiteral("write %1: %2").arg(id).arg(w.errorString)));
+        side.dataOrderRGB = defaultOrder ? format->writeOrder.dataRGB : dataRGB;
+        side.tableOrderRGB = defaultOrder ? format->writeOrder.tableRGB : tableRGB;
+        QString why;
+        QVERIFY2(Formats::write(*format, side, grade, &why), qPrintable(QStringLiteral("write %1: %2").arg(id, why)));
 
         Read_LUTFile back;
-        QVERIFY2(back.ReadFile(side, false), qPrintable(QStringLiteral("read %1: %2").arg(id).arg(back.errorString)));
+        QVERIFY2(Formats::read(*format, side, back, false),
+                 qPrintable(QStringLiteral("read %1: %2").arg(id, back.errorString)));
         QCOMPARE(back.lut3DSize, 7);
         float worst = 0;
         for (std::size_t i = 0; i < grade.lut3D.floatCount(); ++i)
             worst = std::max(worst, std::fabs(back.lut3D.data()[i] - grade.lut3D.data()[i]));
         QVERIFY2(worst <= 5.1e-7f, qPrintable(QStringLiteral("format %1 differs by %2").arg(id).arg(worst)));
-        read << id;
+        ++read;
     }
-    QCOMPARE(read.size(), int(sizeof writable3D / sizeof *writable3D));
+    QVERIFY(read >= 6);
 }
 
 QTEST_GUILESS_MAIN(TestCross3D)
