@@ -18,11 +18,13 @@
 // bit-depth scaling of clf_nodes.h; CLF 2 documents (compCLFversion 2 or none, a third Matrix
 // dim) read the same way. An unknown node, child element or style is refused by name. A
 // document of one LUT3D is read as that lattice and one LUT1D (not halfDomain) as that 1D
-// table; any other chain is evaluated on a lattice over the unit cube (the "baked" metadata
-// entry says so). Values stay as the chain gives them, unclamped.
+// table (behind a Matrix that only scales and offsets: that table over the domain it maps);
+// any other chain is evaluated on a lattice over the unit cube (the "baked" metadata entry
+// says so). Values stay as the chain gives them, unclamped.
 //
 // The writer puts the lattice in one LUT3D (32f, tetrahedral) or the 1D table in one LUT1D,
-// numbers in the fewest digits that read back exactly, lines ending in LF as CLF asks.
+// behind such a Matrix when the table's input domain is not 0 to 1, numbers in the fewest
+// digits that read back exactly, lines ending in LF as CLF asks.
 //
 // Hostile documents cost nothing: document type declarations (and so entity expansion) are
 // refused, tag length and nesting are bounded before parsing, and every size is checked
@@ -92,6 +94,24 @@ bool takeTable(Read_LUTFile &lut, const Clf::Lut1D &table, bool headerOnly)
     return true;
 }
 
+// The writer puts a table over another input domain behind a float Matrix that only scales
+// and offsets each channel; such a Matrix in front of a table is read back as that domain.
+bool domainOf(const Clf::Node &node, float *min, float *max)
+{
+    const auto *m = dynamic_cast<const Clf::Matrix *>(&node);
+    if (!m || m->inScale != 1.0f || m->outScale != 1.0f)
+        return false;
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            if ((row == col) != (m->m[row][col] != 0.0f) || !(m->m[row][row] > 0.0f))
+                return false;
+    for (int ch = 0; ch < 3; ++ch) {
+        min[ch] = -m->m[ch][3] / m->m[ch][ch];
+        max[ch] = (1.0f - m->m[ch][3]) / m->m[ch][ch];
+    }
+    return true;
+}
+
 // Any other chain: evaluated at every node of a lattice over the unit cube. The lattice is
 // never coarser than the default, nor than the chain's largest LUT3D, unless asked for.
 bool bake(Read_LUTFile &lut, const Clf::Chain &chain, bool headerOnly, int bakeSize)
@@ -130,12 +150,16 @@ bool Read_Clf(Read_LUTFile &lut, const QString &path, bool headerOnly, const For
         return lut.fail(why);
     lut.metadata = doc.metadata;
     const Clf::Chain &chain = doc.chain;
-    if (chain.size() == 1) {
-        if (const auto *lattice = dynamic_cast<const Clf::Lut3D *>(&chain.node(0)))
-            return takeLattice(lut, *lattice, headerOnly);
-        const auto *table = dynamic_cast<const Clf::Lut1D *>(&chain.node(0));
-        if (table && !table->halfDomain)
-            return takeTable(lut, *table, headerOnly);
+    const int last = chain.size() - 1;
+    float min[3] = {0, 0, 0}, max[3] = {1, 1, 1};
+    if (last == 0 || (last == 1 && domainOf(chain.node(0), min, max))) {
+        const auto *table = dynamic_cast<const Clf::Lut1D *>(&chain.node(last));
+        const auto *lattice = dynamic_cast<const Clf::Lut3D *>(&chain.node(last));
+        if (lattice || (table && !table->halfDomain)) {
+            std::copy(min, min + 3, lattice ? lut.domainMin3D : lut.domainMin1D);
+            std::copy(max, max + 3, lattice ? lut.domainMax3D : lut.domainMax1D);
+            return lattice ? takeLattice(lut, *lattice, headerOnly) : takeTable(lut, *table, headerOnly);
+        }
     }
     return bake(lut, chain, headerOnly, options.bakeSize);
 }

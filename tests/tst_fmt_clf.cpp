@@ -495,7 +495,7 @@ void TestFmtClf::roundTrip()
 }
 
 // A table over another input domain is written behind the Matrix that maps the domain onto
-// 0 to 1.
+// 0 to 1, and read back as that table over that domain.
 void TestFmtClf::writtenDomain()
 {
     Read_LUTFile lut;
@@ -514,6 +514,14 @@ void TestFmtClf::writtenDomain()
     float rgb[3] = {1.5f, 0.25f, 2.0f};
     doc.chain.apply(rgb);   // the node (1, 0.25, 0.5) of the lattice: (r, g / 2, b / 4) interpolated
     TestUtil::expectTriple(rgb, 1.0f, 0.125f, 0.125f, QStringLiteral("the chain at the domain's point"));
+
+    Read_LUTFile back;
+    QVERIFY2(Read_Clf(back, path, false, Formats::Options()), qPrintable(back.errorString));
+    QVERIFY(TestUtil::sameLattice(back, lut));
+    TestUtil::expectTriple(back.domainMin3D, -0.5f, 0.0f, 0.0f, QStringLiteral("domain minimum"));
+    TestUtil::expectTriple(back.domainMax3D, 1.5f, 1.0f, 4.0f, QStringLiteral("domain maximum"));
+    for (const auto &entry : back.metadata)
+        QVERIFY(entry.first != QLatin1String("baked"));
 }
 
 QTEST_MAIN(TestFmtClf)
