@@ -91,5 +91,5 @@ void TestCliClf::chainToCubeAndBack()
     QVERIFY(fromClf.metadata.contains(qMakePair(QStringLiteral("Description"), QStringLiteral("Converted from y.cube"))));
 }
 
-QTEST_MAIN(TestCliClf)
+QTEST_GUILESS_MAIN(TestCliClf)
 #include "tst_cli_clf.moc"

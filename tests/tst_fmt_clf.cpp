@@ -524,5 +524,5 @@ void TestFmtClf::writtenDomain()
         QVERIFY(entry.first != QLatin1String("baked"));
 }
 
-QTEST_MAIN(TestFmtClf)
+QTEST_GUILESS_MAIN(TestFmtClf)
 #include "tst_fmt_clf.moc"
