@@ -30,7 +30,9 @@ bool convertOne(const QString &in, const QString &out, const Formats::Format &ou
                 QString *why)
 {
     Read_LUTFile lut;
-    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why))
+    Formats::Options readOptions;
+    readOptions.bakeSize = s.shape.size3D;   // a CLF chain is evaluated right onto the lattice asked for
+    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why, readOptions))
         return false;
     std::unique_ptr<Read_LUTFile> made;
     Read_LUTFile *shaped = LutIO::shapeFor(outFormat, lut, s.shape, made, why);

@@ -105,6 +105,9 @@ QString describe(const QString &path, const Formats::Format &format, const Read_
         line(name + QStringLiteral(" domain"), QStringLiteral("%1 to %2").arg(triple(t.domainMin), triple(t.domainMax)));
         line(name + QStringLiteral(" range"), rangesText(t.ranges));
     }
+    // What the file says of itself (CLF), "baked" when a chain was evaluated onto the lattice.
+    for (const auto &entry : lut.metadata)
+        text += QStringLiteral("  %1 %2\n").arg(entry.first, -11).arg(entry.second);
     return text;
 }
 
@@ -136,6 +139,15 @@ void describeJson(JsonWriter &json, const QString &path, const Formats::Format &
         json.numbers("rangeMax", hi, 3, JsonWriter::Fixed);
         json.endObject();
     }
+    // Keys may repeat (several Info entries), so the file's own words stay a list of pairs.
+    json.beginArray("metadata");
+    for (const auto &entry : lut.metadata) {
+        json.beginObject();
+        json.string("key", entry.first);
+        json.string("text", entry.second);
+        json.endObject();
+    }
+    json.endArray();
     json.endObject();
 }
 
@@ -143,7 +155,7 @@ void describeJson(JsonWriter &json, const QString &path, const Formats::Format &
 
 int Commands::info(const QStringList &arguments)
 {
-    std::vector<OptionSpec> specs = {{"json", 0, false}};
+    std::vector<OptionSpec> specs = {{"json", 0, false}, {"size", 0, true}};
     Settings::addInputOptions(specs);
     Args args;
     Settings s;
@@ -161,7 +173,9 @@ int Commands::info(const QStringList &arguments)
         Read_LUTFile lut;
         const Formats::Format *format = nullptr;
         QString why;
-        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {
+        Formats::Options options;
+        options.bakeSize = s.shape.size3D;
+        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why, options)) {
             Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
             json.beginObject();
             json.string("path", Console::shown(path));

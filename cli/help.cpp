@@ -32,7 +32,9 @@ const char convertHelp[] =
     "  -d, --dir DIR        write each output into DIR as NAME.EXT (made when missing)\n"
     "  --to FORMAT          output format (default: from OUT, or .cube with -d)\n"
     "  --size N             resample the 3D lattice to N points per axis (2 to 256); also the\n"
-    "                       lattice made from a 1D input (default 33). Default: keep the size\n"
+    "                       lattice made from a 1D input (default 33) and the one a CLF chain\n"
+    "                       is evaluated on (default 33, or its largest LUT3D). Default: keep\n"
+    "                       the size\n"
     "  --length N           entries of a 1D output (default: keep; 1024 from a 3D input;\n"
     "                       the 1D .lut format always holds 256)\n"
     "  --scale S            write integers of value * S instead of floats (default: floats;\n"
@@ -54,9 +56,11 @@ const char convertHelp[] =
     "    lutwright-cli convert log.cube -o log.spi1d --length 4096\n";
 
 const char infoHelp[] =
-    "info FILE... [--json] [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
+    "info FILE... [--json] [--size N] [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
     "  Show each file's format, dimension, sizes, domains and the range of each channel's\n"
-    "  values. A file that cannot be read is reported with the reason and its line number.\n"
+    "  values, and what the file says of itself (a CLF's descriptions; \"baked\" when its chain\n"
+    "  was evaluated on a lattice of --size points). A file that cannot be read is reported\n"
+    "  with the reason and its line number.\n"
     "  --json               print a JSON array with one object per file (a file that cannot\n"
     "                       be read has \"path\" and \"error\")\n"
     "  Example:\n"

@@ -137,7 +137,7 @@ LUTFILE_ST outputSide(const QString &path, const Formats::Format &format, const 
 }
 
 bool read(const QString &path, const CliFormats::Choice &forced, const Orders &orders, Read_LUTFile &lut,
-          const Formats::Format **format, QString *why)
+          const Formats::Format **format, QString *why, const Formats::Options &options)
 {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -153,7 +153,7 @@ bool read(const QString &path, const CliFormats::Choice &forced, const Orders &o
         return false;
     if (format)
         *format = found;
-    if (!Formats::read(*found, inputSide(path, *found, orders), lut, false)) {
+    if (!Formats::read(*found, inputSide(path, *found, orders), lut, false, options)) {
         *why = !lut.errorString.isEmpty() ? lut.errorString
                                           : QStringLiteral("cannot be read as %1").arg(Formats::labelOf(*found));
         return false;

@@ -36,9 +36,10 @@ LUTFILE_ST outputSide(const QString &path, const Formats::Format &format, const 
 
 // Read `path` into `lut`. `forced` holds the formats --in-format names, empty when it is not
 // given. On failure `why` holds the reason (with its line number where there is one).
-// `format` receives the format read.
+// `format` receives the format read; `options` go to the reader (the lattice a CLF chain is
+// evaluated on).
 bool read(const QString &path, const CliFormats::Choice &forced, const Orders &orders, Read_LUTFile &lut,
-          const Formats::Format **format, QString *why);
+          const Formats::Format **format, QString *why, const Formats::Options &options = Formats::Options());
 
 // What the output should hold: 3D lattice points per axis and 1D entries (0 = as the input
 // has, or the default when the table must be made).

@@ -26,6 +26,14 @@ constexpr bool textCanHoldLattice(long long bytes, int n, int lineBytes)
 {
     return bytes >= (static_cast<long long>(n) * n * n - 1) * lineBytes - 1;
 }
+
+// Common LUT Format documents: a chain of process nodes, each of which may hold a table.
+constexpr int maxChainNodes = 1000;
+constexpr long long maxChainTableFloats = 64LL << 20;   // all tables of one chain together
+// The XML reader keeps a start tag, its attributes included, whole in memory and a stack of
+// the open elements: both are bounded before the document is parsed.
+constexpr int maxXmlTagBytes = 1 << 16;
+constexpr int maxXmlDepth = 64;
 }
 
 #endif

@@ -1,5 +1,7 @@
 #include "lut/numformat.h"
 
+#include "lut/numscan.h"
+
 #include <QString>
 #include <QTextStream>
 #include <QtAlgorithms>
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -147,6 +150,80 @@ void roundedDigits(double a, int count, char *digits, int &exp10)
     exp10 = negative ? -e : e;
 }
 
+// The fewest significant digits (at most 9) of a float a > 0 that read back as a, and the
+// decimal exponent of the first.
+int shortestDigits(float a, char *digits, int &exp10)
+{
+#if NUMFORMAT_HAS_TO_CHARS
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific);
+    *res.ptr = '\0';
+    int n = 0;
+    const char *p = buf;
+    while (*p && *p != 'e') {
+        if (*p != '.')
+            digits[n++] = *p;
+        ++p;
+    }
+    exp10 = std::atoi(p + 1);
+    return n;
+#else
+    for (int count = 1;; ++count) {
+        roundedDigits(double(a), count, digits, exp10);
+        if (count == 9)
+            return count;
+        char text[32];
+        char *t = text;
+        *t++ = digits[0];
+        *t++ = '.';
+        std::memcpy(t, digits + 1, std::size_t(count - 1));
+        t += count - 1;
+        t += std::snprintf(t, 8, "e%d", exp10);
+        float back;
+        NumScan::Cursor c{text, t};
+        if (NumScan::readFloat(c, back) && back == a)
+            return count;
+    }
+#endif
+}
+
+// Significant digits d[0 .. n-1] (no trailing zero) of a number d0.d1d2... * 10^exp10, in
+// exponent form (d[.ddd]e+XX, two exponent digits at least) or fixed notation.
+char *putDigits(char *out, const char *d, int n, int exp10, bool scientific)
+{
+    if (scientific) {
+        *out++ = d[0];
+        if (n > 1) {
+            *out++ = '.';
+            std::memcpy(out, d + 1, std::size_t(n - 1));
+            out += n - 1;
+        }
+        *out++ = 'e';
+        *out++ = exp10 < 0 ? '-' : '+';
+        const int e = exp10 < 0 ? -exp10 : exp10;
+        if (e < 10)
+            *out++ = '0';
+        return putUnsigned(out, std::uint64_t(e));
+    }
+    if (exp10 >= 0) {
+        const int intDigits = exp10 + 1;
+        for (int i = 0; i < intDigits; ++i)
+            *out++ = i < n ? d[i] : '0';
+        if (n > intDigits) {
+            *out++ = '.';
+            std::memcpy(out, d + intDigits, std::size_t(n - intDigits));
+            out += n - intDigits;
+        }
+        return out;
+    }
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = exp10 + 1; i < 0; ++i)
+        *out++ = '0';
+    std::memcpy(out, d, std::size_t(n));
+    return out + n;
+}
+
 // Six significant digits of a > 0, exact ties rounded up, and the decimal exponent.
 void sixDigits(double a, char digits[6], int &exp10)
 {
@@ -260,38 +337,7 @@ char *general6(char *out, double value)
     while (n > 1 && d[n - 1] == '0')
         --n;
 
-    if (exp10 < -4 || exp10 >= 6) {
-        // d[.ddddd]e+XX, the exponent with at least two digits
-        *out++ = d[0];
-        if (n > 1) {
-            *out++ = '.';
-            std::memcpy(out, d + 1, std::size_t(n - 1));
-            out += n - 1;
-        }
-        *out++ = 'e';
-        *out++ = exp10 < 0 ? '-' : '+';
-        const int e = exp10 < 0 ? -exp10 : exp10;
-        if (e < 10)
-            *out++ = '0';
-        return putUnsigned(out, std::uint64_t(e));
-    }
-    if (exp10 >= 0) {
-        const int intDigits = exp10 + 1;
-        for (int i = 0; i < intDigits; ++i)
-            *out++ = i < n ? d[i] : '0';
-        if (n > intDigits) {
-            *out++ = '.';
-            std::memcpy(out, d + intDigits, std::size_t(n - intDigits));
-            out += n - intDigits;
-        }
-        return out;
-    }
-    *out++ = '0';
-    *out++ = '.';
-    for (int i = exp10 + 1; i < 0; ++i)
-        *out++ = '0';
-    std::memcpy(out, d, std::size_t(n));
-    return out + n;
+    return putDigits(out, d, n, exp10, exp10 < -4 || exp10 >= 6);
 }
 
 char *integer(char *out, qint64 value)
@@ -299,6 +345,22 @@ char *integer(char *out, qint64 value)
     if (value < 0)
         *out++ = '-';
     return putUnsigned(out, value < 0 ? 0 - quint64(value) : quint64(value));
+}
+
+char *shortest(char *out, float value)
+{
+    if (std::isnan(value) || std::isinf(value))
+        return general6(out, double(value));
+    if (std::signbit(value))
+        *out++ = '-';
+    if (value == 0) {
+        *out++ = '0';
+        return out;
+    }
+    char d[12] = {};
+    int exp10;
+    const int n = shortestDigits(std::fabs(value), d, exp10);
+    return putDigits(out, d, n, exp10, exp10 < -5 || exp10 > 8);
 }
 
 qint64 scaled(float value, qint64 scale)

@@ -21,6 +21,11 @@ char *fixed6(char *out, double value);
 char *general6(char *out, double value);
 char *integer(char *out, qint64 value);
 
+// The fewest significant digits that read back as exactly this float (NumScan::readFloat),
+// in fixed notation when the decimal exponent is -5 to 8 ("0.1", "-2.5e-06", "1e+09"); NaN
+// and infinities as general6 prints them. At most 16 characters.
+char *shortest(char *out, float value);
+
 // Integer part of value * scale, in single precision with the scale converted to float
 // first, truncated toward zero. NaN gives 0; values beyond the 64-bit range saturate.
 qint64 scaled(float value, qint64 scale);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lut/numformat.h"
+#include "lut/numscan.h"
 #include "lut/textwriter.h"
 
 namespace {
@@ -211,6 +212,10 @@ private slots:
     void integer();
     void scaled_data();
     void scaled();
+    void shortest_data();
+    void shortest();
+    void shortestReadsBack_data() { addSetRows(); }
+    void shortestReadsBack();
 };
 
 // The stream's own quirks, spelled out.
@@ -365,6 +370,46 @@ void tst_NumFormat::scaled()
     QFETCH(qint64, scale);
     QFETCH(qint64, expected);
     QCOMPARE(NumFormat::scaled(value, scale), expected);
+}
+
+void tst_NumFormat::shortest_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one digit") << 0.1f << "0.1";
+    QTest::newRow("eight digits") << 0.3333333433f << "0.33333334";
+    QTest::newRow("nine digits") << 1000.00024f << "1000.00024";
+    QTest::newRow("negative zero keeps its sign") << -0.0f << "-0";
+    QTest::newRow("whole") << 4095.0f << "4095";
+    QTest::newRow("trailing zeros of a whole number") << 1e8f << "100000000";
+    QTest::newRow("exponent form above 10^9") << 1e9f << "1e+09";
+    QTest::newRow("fixed down to 10^-5") << 2.5e-5f << "0.000025";
+    QTest::newRow("exponent form below") << -2.5e-6f << "-2.5e-06";
+    QTest::newRow("smallest denormal") << std::numeric_limits<float>::denorm_min() << "1e-45";
+    QTest::newRow("largest float") << std::numeric_limits<float>::max() << "3.4028235e+38";
+    QTest::newRow("infinity") << -std::numeric_limits<float>::infinity() << "-inf";
+}
+
+void tst_NumFormat::shortest()
+{
+    QFETCH(float, value);
+    QFETCH(QString, text);
+    char buf[32];
+    QCOMPARE(QString::fromLatin1(buf, int(NumFormat::shortest(buf, value) - buf)), text);
+}
+
+void tst_NumFormat::shortestReadsBack()
+{
+    QFETCH(int, set);
+    char buf[32];
+    for (float x : floatSet(ValueSet(set))) {
+        const int len = int(NumFormat::shortest(buf, x) - buf);
+        float back;
+        NumScan::Cursor c{buf, buf + len};
+        const bool ok = NumScan::readFloat(c, back) && c.p == c.end && len <= 16;
+        if (!ok || (toBits(back) != toBits(x) && !std::isnan(x)))
+            QFAIL(qPrintable(QStringLiteral("%1 printed as %2").arg(double(x), 0, 'g', 9).arg(QString::fromLatin1(buf, len))));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_NumFormat)

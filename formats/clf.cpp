@@ -1,0 +1,304 @@
+// .clf, the Common LUT Format of the Academy and the ASC: an XML document whose ProcessList
+// holds a chain of process nodes, applied in order.
+//
+//   <?xml version="1.0" encoding="UTF-8"?>
+//   <ProcessList id="a1" name="look" compCLFversion="3.0">
+//     <Description>kept as metadata</Description>     (also InputDescriptor, OutputDescriptor, Info)
+//     <Matrix inBitDepth="32f" outBitDepth="32f">
+//       <Array dim="3 3"> 1 0 0  0 1 0  0 0 1 </Array>  (3 4: a fourth column of offsets)
+//     </Matrix>
+//     <LUT3D inBitDepth="32f" outBitDepth="12i" interpolation="tetrahedral">
+//       <Array dim="2 2 2 3">                           (blue index fastest, R G B per entry)
+//         0 0 0   0 0 4095   ...
+//       </Array>
+//     </LUT3D>
+//   </ProcessList>
+//
+// Nodes: Matrix, LUT1D (halfDomain, rawHalfs), LUT3D, Range, ASC_CDL, Log, Exponent, with the
+// bit-depth scaling of clf_nodes.h; CLF 2 documents (compCLFversion 2 or none, a third Matrix
+// dim) read the same way. An unknown node, child element or style is refused by name. A
+// document of one LUT3D is read as that lattice and one LUT1D (not halfDomain) as that 1D
+// table (behind a Matrix that only scales and offsets: that table over the domain it maps);
+// any other chain is evaluated on a lattice over the unit cube (the "baked" metadata entry
+// says so). Values stay as the chain gives them, unclamped.
+//
+// The writer puts the lattice in one LUT3D (32f, tetrahedral) or the 1D table in one LUT1D,
+// behind such a Matrix when the table's input domain is not 0 to 1, numbers in the fewest
+// digits that read back exactly, lines ending in LF as CLF asks.
+//
+// Hostile documents cost nothing: document type declarations (and so entity expansion) are
+// refused, tag length and nesting are bounded before parsing, and every size is checked
+// against lut/lutlimits.h and against what the file can hold before a table is allocated.
+
+#include "formats/clf.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <algorithm>
+
+#include "formats/registry.h"
+#include "lut/lutlimits.h"
+#include "lut/numformat.h"
+#include "lut/read_lutfile.h"
+#include "lut/textwriter.h"
+#include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format clfFormat = {"clf", Id::None, ".clf Common LUT Format", "clf", true, Read_Clf, Write_Clf, false,
+                                 {true, true}, {true, true}};
+}
+
+namespace {
+
+// Place one sample by the model's order flags, unclamped (CLF values may leave 0 to 1).
+void store3D(Read_LUTFile &lut, int i, int j, int k, const float *v)
+{
+    float *node = lut.tableOrderRGB ? lut.lut3D.node(i, j, k) : lut.lut3D.node(k, j, i);
+    node[0] = v[lut.dataOrderRGB ? 0 : 2];
+    node[1] = v[1];
+    node[2] = v[lut.dataOrderRGB ? 2 : 0];
+}
+
+void store1D(Read_LUTFile &lut, int index, const float *v)
+{
+    const bool straight = lut.dataOrderRGB == lut.tableOrderRGB;
+    lut.lut1D[index][0] = v[straight ? 0 : 2];
+    lut.lut1D[index][1] = v[1];
+    lut.lut1D[index][2] = v[straight ? 2 : 0];
+}
+
+bool takeLattice(Read_LUTFile &lut, const Clf::Lut3D &table, bool headerOnly)
+{
+    const int n = table.size;
+    if (!lut.setSize3D(n, headerOnly, table.line))
+        return false;
+    if (headerOnly)
+        return true;
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b)
+                store3D(lut, r, g, b, table.at(r, g, b));
+    return true;
+}
+
+bool takeTable(Read_LUTFile &lut, const Clf::Lut1D &table, bool headerOnly)
+{
+    if (!lut.setSize1D(table.size, headerOnly, table.line))
+        return false;
+    if (headerOnly)
+        return true;
+    for (int i = 0; i < table.size; ++i)
+        store1D(lut, i, table.values.data() + std::size_t(i) * 3);
+    return true;
+}
+
+// The writer puts a table over another input domain behind a float Matrix that only scales
+// and offsets each channel; such a Matrix in front of a table is read back as that domain.
+bool domainOf(const Clf::Node &node, float *min, float *max)
+{
+    const auto *m = dynamic_cast<const Clf::Matrix *>(&node);
+    if (!m || m->inScale != 1.0f || m->outScale != 1.0f)
+        return false;
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            if ((row == col) != (m->m[row][col] != 0.0f) || !(m->m[row][row] > 0.0f))
+                return false;
+    for (int ch = 0; ch < 3; ++ch) {
+        min[ch] = -m->m[ch][3] / m->m[ch][ch];
+        max[ch] = (1.0f - m->m[ch][3]) / m->m[ch][ch];
+    }
+    return true;
+}
+
+// Any other chain: evaluated at every node of a lattice over the unit cube. The lattice is
+// never coarser than the default, nor than the chain's largest LUT3D, unless asked for.
+bool bake(Read_LUTFile &lut, const Clf::Chain &chain, bool headerOnly, int bakeSize)
+{
+    const int n = bakeSize > 0 ? bakeSize : std::max(Clf::defaultBakeSize, chain.largestLut3D());
+    if (n < 2 || !LutLimits::valid3DSize(n))
+        return lut.fail(QStringLiteral("a chain cannot be evaluated on a lattice of %1 points (2 to %2)").arg(n).arg(LutLimits::max3DSize));
+    lut.metadata.append({QStringLiteral("baked"), QStringLiteral("%1 process node%2 evaluated on a %3-point lattice")
+                                                      .arg(chain.size()).arg(chain.size() == 1 ? "" : "s").arg(n)});
+    if (!lut.setSize3D(n, headerOnly))
+        return false;
+    if (headerOnly)
+        return true;
+    const float last = float(n - 1);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b) {
+                float rgb[3] = {float(r) / last, float(g) / last, float(b) / last};
+                chain.apply(rgb);
+                store3D(lut, r, g, b, rgb);
+            }
+    return true;
+}
+
+}
+
+bool Read_Clf(Read_LUTFile &lut, const QString &path, bool headerOnly, const Formats::Options &options)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return lut.fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    lut.applyDefaultOrder(Formats::clfFormat.readOrder);
+    Clf::Document doc;
+    QString why;
+    if (!Clf::parse(file, headerOnly, doc, &why))
+        return lut.fail(why);
+    lut.metadata = doc.metadata;
+    const Clf::Chain &chain = doc.chain;
+    const int last = chain.size() - 1;
+    float min[3] = {0, 0, 0}, max[3] = {1, 1, 1};
+    if (last == 0 || (last == 1 && domainOf(chain.node(0), min, max))) {
+        const auto *table = dynamic_cast<const Clf::Lut1D *>(&chain.node(last));
+        const auto *lattice = dynamic_cast<const Clf::Lut3D *>(&chain.node(last));
+        if (lattice || (table && !table->halfDomain)) {
+            std::copy(min, min + 3, lattice ? lut.domainMin3D : lut.domainMin1D);
+            std::copy(max, max + 3, lattice ? lut.domainMax3D : lut.domainMax1D);
+            return lattice ? takeLattice(lut, *lattice, headerOnly) : takeTable(lut, *table, headerOnly);
+        }
+    }
+    return bake(lut, chain, headerOnly, options.bakeSize);
+}
+
+namespace {
+
+// Text for an attribute value or element content.
+QString escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        case '\'': out += QLatin1String("&apos;"); break;
+        default: out += (c.unicode() < 0x20 && c != QLatin1Char('\t')) ? QLatin1Char(' ') : c;
+        }
+    }
+    return out;
+}
+
+void putNumbers(TextWriter &out, const float *v, int count)
+{
+    char buf[32];
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            out.put(' ');
+        out.put(buf, int(NumFormat::shortest(buf, v[i]) - buf));
+    }
+    out.put('\n');
+}
+
+// A table over an input domain other than 0 to 1 is preceded by a Matrix that maps the domain
+// onto it, so that the document means what the model means. False when a domain is empty.
+struct DomainMatrix {
+    bool needed = false;
+    float rows[3][4] = {};
+};
+
+bool domainMatrix(const float *min, const float *max, DomainMatrix &m, QString *why)
+{
+    for (int ch = 0; ch < 3; ++ch) {
+        m.needed = m.needed || min[ch] != 0.0f || max[ch] != 1.0f;
+        if (!(max[ch] != min[ch])) {
+            *why = QStringLiteral("the input domain of channel %1 is empty (%2 to %3)").arg(QLatin1Char("RGB"[ch])).arg(double(min[ch])).arg(double(max[ch]));
+            return false;
+        }
+        m.rows[ch][ch] = 1.0f / (max[ch] - min[ch]);
+        m.rows[ch][3] = -min[ch] / (max[ch] - min[ch]);
+    }
+    return true;
+}
+
+void putDomain(TextWriter &out, const DomainMatrix &m)
+{
+    if (!m.needed)
+        return;
+    out.put("    <Matrix id=\"domain\" name=\"input domain\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n        <Array dim=\"3 4\">\n");
+    for (const auto &row : m.rows)
+        putNumbers(out, row, 4);
+    out.put("        </Array>\n    </Matrix>\n");
+}
+
+// A stable id: the same table gives the same document.
+QString contentId(const float *values, std::size_t count)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(values), int(count * sizeof(float)));
+    return QUuid::createUuidV5(QUuid(), bytes).toString(QUuid::WithoutBraces);
+}
+
+void putHeader(TextWriter &out, const QString &id, const QString &name, const Read_LUTFile &lut, const Formats::Options &options)
+{
+    out.put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    out.put(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, escaped(name)));
+    const QString from = options.sourceName.isEmpty() ? QStringLiteral("Written by Lutwright")
+                                                      : QStringLiteral("Converted from %1").arg(QFileInfo(options.sourceName).fileName());
+    out.put(QStringLiteral("    <Description>%1</Description>\n").arg(escaped(from)));
+    // What the source said of itself goes along.
+    for (const auto &entry : lut.metadata)
+        if (entry.first == QLatin1String("Description") || entry.first == QLatin1String("InputDescriptor")
+            || entry.first == QLatin1String("OutputDescriptor"))
+            out.put(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, escaped(entry.second)));
+}
+
+}
+
+bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Formats::Options &options)
+{
+    writer.applyDefaultOrder(Formats::clfFormat.writeOrder);
+    const int n3 = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
+    const int n1 = n3 > 0 ? 0 : Write_LUTFile::entries1D(lut);
+    if (n3 <= 0 && n1 <= 0) {
+        writer.errorString = QStringLiteral("the LUT holds no table to write");
+        return false;
+    }
+    if (writer.scale >= 2) {
+        writer.errorString = QStringLiteral("CLF tables are written as floats; an integer scale (%1) is not taken").arg(writer.scale);
+        return false;
+    }
+    DomainMatrix domain;
+    if (!domainMatrix(n3 > 0 ? lut.domainMin3D : lut.domainMin1D, n3 > 0 ? lut.domainMax3D : lut.domainMax1D, domain, &writer.errorString))
+        return false;
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    const QString name = QFileInfo(options.sourceName.isEmpty() ? path : options.sourceName).completeBaseName();
+    const QString id = n3 > 0 ? contentId(lut.lut3D.data(), lut.lut3D.floatCount()) : contentId(lut.lut1D.data(), std::size_t(n1) * 3);
+    putHeader(out, id, name, lut, options);
+    putDomain(out, domain);
+    float v[3];
+    if (n3 > 0) {
+        out.put(QStringLiteral("    <LUT3D id=\"lut3d\" name=\"%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+                               "        <Array dim=\"%2 %2 %2 3\">\n").arg(escaped(name)).arg(n3));
+        // Red slowest, blue fastest in the file; the writer's orders say where that is in the model.
+        for (int r = 0; r < n3; ++r)
+            for (int g = 0; g < n3; ++g)
+                for (int b = 0; b < n3; ++b) {
+                    const float *node = writer.tableOrderRGB ? lut.lut3D.node(r, g, b) : lut.lut3D.node(b, g, r);
+                    v[0] = node[writer.dataOrderRGB ? 0 : 2];
+                    v[1] = node[1];
+                    v[2] = node[writer.dataOrderRGB ? 2 : 0];
+                    putNumbers(out, v, 3);
+                }
+        out.put("        </Array>\n    </LUT3D>\n");
+    } else {
+        out.put(QStringLiteral("    <LUT1D id=\"lut1d\" name=\"%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+                               "        <Array dim=\"%2 3\">\n").arg(escaped(name)).arg(n1));
+        const bool straight = writer.dataOrderRGB == writer.tableOrderRGB;
+        for (int i = 0; i < n1; ++i) {
+            v[0] = lut.lut1D[i][straight ? 0 : 2];
+            v[1] = lut.lut1D[i][1];
+            v[2] = lut.lut1D[i][straight ? 2 : 0];
+            putNumbers(out, v, 3);
+        }
+        out.put("        </Array>\n    </LUT1D>\n");
+    }
+    out.put("</ProcessList>\n");
+    return writer.finish(out);
+}
