@@ -49,6 +49,9 @@ struct Backend {
     // tiff, jpg, jpeg, bmp) through a temporary file renamed into place; `threads` may share
     // the encoding.
     bool (*save)(const Pixels &pixels, const QString &path, int threads, QString *why);
+    // Blank pixels of the given size in the Rgb32 or Rgbx64 layout (rows `bytesPerLine`
+    // apart), ready to be filled and given to save(). False with a reason when memory runs out.
+    bool (*create)(int width, int height, Layout layout, Pixels *out, QString *why);
 };
 
 // The image code, or nullptr with the reason when it cannot be had.

@@ -15,7 +15,8 @@
 //
 // Both orders above are the formats' own (data order RGB, red index fastest); other order
 // flags place the same counters differently through the model's store rule. The geometry is
-// checked from the file's header, before any pixel is decoded or anything is allocated.
+// checked from the file's header, before any pixel is decoded or anything is allocated. The
+// writers lay out the same counters, as 8 or 16-bit PNG or TIFF pixels.
 
 #include <QDebug>
 
@@ -23,7 +24,10 @@
 
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
+#include "formats/latticeout.h"
 #include "formats/rgbimage.h"
+#include "formats/writers.h"
 
 namespace {
 
@@ -117,4 +121,52 @@ bool Read_LUTFile::Read_IUC(QString path, bool headerOnly)
         return fail(QStringLiteral("an unwrapped cube image %1 pixels high holds a %1-point lattice, above the limit of %2")
                         .arg(n).arg(LutLimits::max3DSize));
     return readTiles(*this, image, path, int(n), int(n), headerOnly);
+}
+
+// ---- Writing
+
+namespace {
+
+// The image of an n-point lattice: `across` tiles of n x n pixels per tile row, tile t
+// holding blue counter t. The same counters the readers hand to the store rule.
+bool writeTiles(Write_LUTFile &writer, const QString &path, const Read_LUTFile &lut, int across, int bits)
+{
+    const int n = lut.lut3DSize;
+    const int tileRows = (n + across - 1) / across;
+    LatticeOut::Image image;
+    if (!image.create(writer, across * n, tileRows * n, bits))
+        return false;
+    writer.applyDefaultOrder(true, false);
+    image.fill(writer, lut.lut3D, [n, across](int x, int y, int &t, int &y0, int &x0) {
+        t = (y / n) * across + x / n;
+        y0 = y % n;
+        x0 = x % n;
+    });
+    return image.save(writer, path);
+}
+
+}
+
+bool Formats::Write_Texture(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
+{
+    if (!LatticeOut::has3D(writer, lut, "texture image"))
+        return false;
+    const int bits = LatticeOut::imageBits(writer, path, options.bits);
+    if (bits == 0)
+        return false;
+    const int n = lut.lut3DSize;
+    const int across = n == 16 ? 4 : n == 64 ? 8 : n == 256 ? 16 : 0;
+    if (across == 0) {
+        writer.errorString = QStringLiteral("a texture image holds a 16, 64 or 256-point lattice, not %1").arg(n);
+        return false;
+    }
+    return writeTiles(writer, path, lut, across, bits);
+}
+
+bool Formats::Write_IUC(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
+{
+    if (!LatticeOut::has3D(writer, lut, "unwrapped cube image"))
+        return false;
+    const int bits = LatticeOut::imageBits(writer, path, options.bits);
+    return bits != 0 && writeTiles(writer, path, lut, lut.lut3DSize, bits);
 }
