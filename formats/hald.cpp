@@ -111,9 +111,7 @@ bool Formats::Read_Hald(Read_LUTFile &lut, const QString &path, bool headerOnly,
 
 bool Formats::Write_Hald(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
 {
-    if (!LatticeOut::has3D(writer, lut, "Hald image"))
-        return false;
-    const int bits = LatticeOut::imageBits(writer, path, options.bits);
+    const int bits = LatticeOut::latticeImageBits(writer, lut, path, options.bits, "Hald image");
     if (bits == 0)
         return false;
     const int n = lut.lut3DSize;

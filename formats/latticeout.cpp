@@ -53,6 +53,11 @@ int imageBits(Write_LUTFile &writer, const QString &path, int bits)
     return bits;
 }
 
+int latticeImageBits(Write_LUTFile &writer, const Read_LUTFile &lut, const QString &path, int bits, const char *format)
+{
+    return has3D(writer, lut, format) ? imageBits(writer, path, bits) : 0;
+}
+
 bool Image::create(Write_LUTFile &writer, int width, int height, int bits)
 {
     QString why;

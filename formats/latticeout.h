@@ -48,6 +48,8 @@ bool clampedCopy(Write_LUTFile &writer, const Read_LUTFile &lut, qint64 codes, R
 // one (8 for PNG, 16 for TIFF). 0 with the reason in the writer for other depths and for
 // image formats that would lose data.
 int imageBits(Write_LUTFile &writer, const QString &path, int bits);
+// The same for a model that must hold a lattice (has3D()).
+int latticeImageBits(Write_LUTFile &writer, const Read_LUTFile &lut, const QString &path, int bits, const char *format);
 
 // An image LUT: `pixelNode(x, y, i, j, k)` gives the file counters of each pixel, whose node
 // fileNode() then picks. Written at `bits` per channel, rounded to the nearest level.

@@ -149,9 +149,7 @@ bool writeTiles(Write_LUTFile &writer, const QString &path, const Read_LUTFile &
 
 bool Formats::Write_Texture(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
 {
-    if (!LatticeOut::has3D(writer, lut, "texture image"))
-        return false;
-    const int bits = LatticeOut::imageBits(writer, path, options.bits);
+    const int bits = LatticeOut::latticeImageBits(writer, lut, path, options.bits, "texture image");
     if (bits == 0)
         return false;
     const int n = lut.lut3DSize;
@@ -165,8 +163,6 @@ bool Formats::Write_Texture(Write_LUTFile &writer, const QString &path, Read_LUT
 
 bool Formats::Write_IUC(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
 {
-    if (!LatticeOut::has3D(writer, lut, "unwrapped cube image"))
-        return false;
-    const int bits = LatticeOut::imageBits(writer, path, options.bits);
+    const int bits = LatticeOut::latticeImageBits(writer, lut, path, options.bits, "unwrapped cube image");
     return bits != 0 && writeTiles(writer, path, lut, lut.lut3DSize, bits);
 }

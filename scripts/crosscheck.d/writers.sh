@@ -8,17 +8,7 @@ set -euo pipefail
 cli="${LUTWRIGHT_CLI:?set LUTWRIGHT_CLI to the command-line program}"
 py=/usr/bin/python3   # the system's Python, which the packaged OpenColorIO module is built for
 
-missing=()
-for p in opencolorio-tools python3-pyopencolorio ffmpeg; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
-fi
+"$(dirname "$0")/../setup.sh" opencolorio-tools python3-pyopencolorio ffmpeg
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
