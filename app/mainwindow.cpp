@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 
 #include "calc/lutcalc.h"
+#include "formats/registry.h"
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
@@ -251,7 +252,7 @@ void MainWindow::slotInputButton()
     // Only the header: enough to show the lattice size without reading every sample.
     LUTFILE_ST file;
     file.path = inputPath;
-    file.formatId = 0;
+    file.formatId = qint32(Formats::Id::Cube);
     file.defaultOrder = true;
     file.dataOrderRGB = true;
     file.tableOrderRGB = true;
@@ -287,7 +288,7 @@ void MainWindow::slotWriteLut()
 
     LUTFILE_ST input;
     input.path = inputPath;
-    input.formatId = 0;
+    input.formatId = qint32(Formats::Id::Cube);
     input.defaultOrder = inCheckBox->isChecked();
     input.dataOrderRGB = inDataCombox->currentText() == QLatin1String("RGB");
     input.tableOrderRGB = inTableCombox->currentText() == QLatin1String("RGB");
@@ -303,7 +304,7 @@ void MainWindow::slotWriteLut()
 
     LUTFILE_ST output;
     output.path = outputPath;
-    output.formatId = 0;
+    output.formatId = qint32(Formats::Id::Cube);
     output.defaultOrder = outCheckBox->isChecked();
     output.dataOrderRGB = outDataCombox->currentText() == QLatin1String("RGB");
     output.tableOrderRGB = outTableCombox->currentText() == QLatin1String("RGB");

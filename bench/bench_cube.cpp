@@ -1,4 +1,4 @@
-// .cube reading speed, resampling speed, and the memory a 256-point table costs.
+// .cube reading speed, resampling and interpolation speed, and the memory a 256-point table costs.
 #include "benchmain.h"
 
 #include <QByteArray>
@@ -7,7 +7,9 @@
 
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "calc/lutcalc.h"
 #include "lut/read_lutfile.h"
@@ -87,6 +89,47 @@ void BM_Resample(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * to * to * to);
 }
 BENCHMARK(BM_Resample)->Args({65, 33})->Args({33, 17})->Args({33, 65})->Unit(benchmark::kMicrosecond);
+
+// A million colours through a 33-point lattice at once, as applying a LUT to an image does.
+void BM_TetrahedralMany(benchmark::State &state)
+{
+    Read_LUTFile lut;
+    LUTFILE_ST f;
+    f.path = makeCube(33);
+    lut.ReadFile(f, false);
+    const std::size_t count = 1024 * 1024;
+    std::vector<float> in(count * 3), out(count * 3);
+    for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = float((i * 2654435761u) % 1001) / 1000.0f;
+    for (auto _ : state) {
+        LutCalc::Lut3D_TetrahedralMany(in.data(), out.data(), count, lut);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(count));
+}
+BENCHMARK(BM_TetrahedralMany)->Unit(benchmark::kMillisecond);
+
+// Every 8-bit grey and a sweep of mixed codes through the integer interpolator, 17 points.
+void BM_TetrahedralInt(benchmark::State &state)
+{
+    Read_LUTFile lut;
+    LUTFILE_ST f;
+    f.path = makeCube(17);
+    lut.ReadFile(f, false);
+    for (auto _ : state) {
+        uint64_t sum = 0;
+        for (uint64_t r = 0; r < 256; r += 3)
+            for (uint64_t g = 0; g < 256; g += 5)
+                for (uint64_t b = 0; b < 256; ++b) {
+                    const uint64_t in[3] = {r, g, b};
+                    uint64_t out[3];
+                    LutCalc::Lut3D_Tetrahedral_Int(in, out, lut);
+                    sum += out[0] + out[1] + out[2];
+                }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_TetrahedralInt)->Unit(benchmark::kMillisecond);
 
 long peakRssKb()
 {

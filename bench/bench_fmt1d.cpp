@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "formats/registry.h"
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
@@ -17,7 +18,8 @@ namespace {
 
 constexpr int entries = 65536;
 
-enum Format { Discreet = 6, Lut1D = 7, Spi1D = 12, Csv = 14 };
+constexpr int Discreet = int(Formats::Id::Discreet1D), Lut1D = int(Formats::Id::Lut1D),
+              Spi1D = int(Formats::Id::Spi1D), Csv = int(Formats::Id::Csv);
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 

@@ -10,6 +10,7 @@
 
 #include <random>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
@@ -18,7 +19,8 @@ namespace {
 
 enum Kind { Cube, Mga, DavLut, ThreeDlMesh, ThreeDlPoints, ThreeDlFloat };
 
-const int formatIds[] = {0, 4, 8, 3, 3, 3};
+const Formats::Id formatIds[] = {Formats::Id::Cube, Formats::Id::Mga, Formats::Id::DavLut,
+                                 Formats::Id::ThreeDL, Formats::Id::ThreeDL, Formats::Id::ThreeDL};
 const char *const names[] = {"cube", "mga", "davlut", "mesh.3dl", "points.3dl", "float.3dl"};
 
 QTemporaryDir &folder()
@@ -82,12 +84,12 @@ QString sampleFile(Kind kind, int n)
     const QString path = folder().filePath(key);
     Read_LUTFile m;
     fillLattice(m, n);
-    if (formatIds[kind] == 3) {
+    if (formatIds[kind] == Formats::Id::ThreeDL) {
         write3dl(path, m, kind);
     } else {
         LUTFILE_ST f;
         f.path = path;
-        f.formatId = formatIds[kind];
+        f.formatId = int(formatIds[kind]);
         f.defaultOrder = true;
         f.dataOrderRGB = true;
         f.tableOrderRGB = false;
@@ -104,7 +106,7 @@ void readFormat(benchmark::State &state, Kind kind)
     const QString path = sampleFile(kind, n);
     LUTFILE_ST f;
     f.path = path;
-    f.formatId = formatIds[kind];
+    f.formatId = int(formatIds[kind]);
     f.defaultOrder = true;
     for (auto _ : state) {
         Read_LUTFile m;
@@ -125,7 +127,7 @@ void writeFormat(benchmark::State &state, Kind kind)
     fillLattice(m, n);
     LUTFILE_ST f;
     f.path = folder().filePath(QStringLiteral("out-%1").arg(names[kind]));
-    f.formatId = formatIds[kind];
+    f.formatId = int(formatIds[kind]);
     f.defaultOrder = true;
     for (auto _ : state) {
         Write_LUTFile w;

@@ -8,17 +8,18 @@
 
 #include <map>
 
+#include "formats/registry.h"
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 
 namespace {
 
-constexpr int cubeId = 0;
-constexpr int itxId = 11;
-constexpr int spi3dId = 13;
-constexpr int tms1dId = 15;
-constexpr int tms3dId = 16;
+constexpr int cubeId = int(Formats::Id::Cube);
+constexpr int itxId = int(Formats::Id::Itx);
+constexpr int spi3dId = int(Formats::Id::Spi3D);
+constexpr int tms1dId = int(Formats::Id::Tms1D);
+constexpr int tms3dId = int(Formats::Id::Tms3D);
 
 LUTFILE_ST side(const QString &path, int formatId)
 {

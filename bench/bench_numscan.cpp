@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/registry.h"
 #include "lut/lutfile_st.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -128,7 +129,7 @@ void BM_ReadCube65(benchmark::State &state)
     f.close();
     LUTFILE_ST file;
     file.path = path;
-    file.formatId = 0;
+    file.formatId = int(Formats::Id::Cube);
     for (auto _ : state) {
         Read_LUTFile lut;
         if (!lut.ReadFile(file, false)) {

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 
 namespace {
@@ -92,17 +93,17 @@ void readFile(benchmark::State &state, int formatId, const QByteArray &text, con
 
 void BM_ReadLook33(benchmark::State &state)
 {
-    readFile(state, 5, lookFile(), "b.look");
+    readFile(state, int(Formats::Id::Look), lookFile(), "b.look");
 }
 
 void BM_ReadCsp33(benchmark::State &state)
 {
-    readFile(state, 9, cspFile(), "b.csp");
+    readFile(state, int(Formats::Id::Csp), cspFile(), "b.csp");
 }
 
 void BM_ReadCub33(benchmark::State &state)
 {
-    readFile(state, 10, cubFile(), "b.cub");
+    readFile(state, int(Formats::Id::Cub), cubFile(), "b.cub");
 }
 
 }

@@ -1,5 +1,5 @@
 // Reading LUTs from images: a 4096 x 4096 texture (256 points per axis, 16.7 M nodes) from PNG
-// and BMP, and sampling a pair of images. Peak memory is the process's peak resident set
+// and BMP, and sampling a pair of images and estimating from its samples. Peak memory is the process's peak resident set
 // (getrusage); the test images are written by a child process so that making them does not
 // count.
 
@@ -127,6 +127,24 @@ void BM_SampleImagePair1024(benchmark::State &state)
     state.counters["peak_rss_MB"] = peakRssMB();
 }
 
+// The estimator over the pair's million samples, for a colour that was not sampled: the first
+// 200,000 bracketing pairs.
+void BM_FindX1024(benchmark::State &state)
+{
+    ImagePairSamples samples;
+    QString error;
+    if (!sampleImagePair(imagePath("source.png"), imagePath("target.png"), samples, &error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    const int target[3] = {130, 120, 100};
+    for (auto _ : state) {
+        const FindXResult result = LutCalc::FindX(target, nullptr, nullptr, samples.list.data(), samples.list.size(),
+                                                  samples.map, nullptr, 200000);
+        state.counters["estimates"] = double(result.estimates.size());
+    }
+}
+
 }
 
 // The 4096 reads run first, so that their peak is not hidden behind the pair's sample map.
@@ -136,6 +154,7 @@ BENCHMARK(BM_Texture4096_Png)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Texture4096_Bmp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Texture512_Png)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SampleImagePair1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindX1024)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

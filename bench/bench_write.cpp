@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "formats/registry.h"
 #include "gradedlut.h"
 #include "lut/lutfile_st.h"
 #include "lut/numformat.h"
@@ -38,7 +39,7 @@ void BM_WriteCube33(benchmark::State &state)
     QTemporaryDir dir;
     LUTFILE_ST side;
     side.path = dir.filePath("out.cube");
-    side.formatId = 0;
+    side.formatId = int(Formats::Id::Cube);
     side.dataOrderRGB = false;
     side.tableOrderRGB = false;
     side.scale = 1;

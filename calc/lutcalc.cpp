@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "calc/tetrahedron.h"
 #include "lut/read_lutfile.h"
 
 namespace {
@@ -53,52 +54,28 @@ struct Lattice {
         }
     }
 
-    const float *node(int r, int g, int b) const
-    {
-        return data + ((std::size_t(r) * std::size_t(n) + std::size_t(g)) * std::size_t(n) + std::size_t(b)) * 3;
-    }
-
     void interpolate(const float *in, float *out) const
     {
         const Coord r = coordinate(in[0], min[0], scale[0], S);
         const Coord g = coordinate(in[1], min[1], scale[1], S);
         const Coord b = coordinate(in[2], min[2], scale[2], S);
-        const float fr = r.f, fg = g.f, fb = b.f;
-
-        const float *v000 = node(r.lo, g.lo, b.lo);
-        const float *v111 = node(r.hi, g.hi, b.hi);
-        const float *p2;
-        const float *p3;
-        float w1, w2, w3, w4;
-        if (fr > fg) {
-            if (fg > fb) {
-                p2 = node(r.hi, g.lo, b.lo);
-                p3 = node(r.hi, g.hi, b.lo);
-                w1 = 1.0f - fr; w2 = fr - fg; w3 = fg - fb; w4 = fb;
-            } else if (fr > fb) {
-                p2 = node(r.hi, g.lo, b.lo);
-                p3 = node(r.hi, g.lo, b.hi);
-                w1 = 1.0f - fr; w2 = fr - fb; w3 = fb - fg; w4 = fg;
-            } else {
-                p2 = node(r.lo, g.lo, b.hi);
-                p3 = node(r.hi, g.lo, b.hi);
-                w1 = 1.0f - fb; w2 = fb - fr; w3 = fr - fg; w4 = fg;
+        const std::size_t N = std::size_t(n);
+        const float *base = data + ((std::size_t(r.lo) * N + std::size_t(g.lo)) * N + std::size_t(b.lo)) * 3;
+        // Corners as offsets from the low one: the step to each axis's high end is 0 where
+        // lo = hi.
+        const std::size_t none[3] = {0, 0, 0};
+        const std::size_t step[3] = {std::size_t(r.hi - r.lo) * N * N * 3, std::size_t(g.hi - g.lo) * N * 3,
+                                     std::size_t(b.hi - b.lo) * 3};
+        withTetrahedron(r.f, g.f, b.f, 1.0f, [&](const Tetrahedron<float> &t) {
+            const float *p[4];
+            for (int i = 0; i < 4; ++i) {
+                std::size_t offset[3];
+                cornerOf(t.path[i], none, step, offset);
+                p[i] = base + offset[0] + offset[1] + offset[2];
             }
-        } else if (fb > fg) {
-            p2 = node(r.lo, g.lo, b.hi);
-            p3 = node(r.lo, g.hi, b.hi);
-            w1 = 1.0f - fb; w2 = fb - fg; w3 = fg - fr; w4 = fr;
-        } else if (fb > fr) {
-            p2 = node(r.lo, g.hi, b.lo);
-            p3 = node(r.lo, g.hi, b.hi);
-            w1 = 1.0f - fg; w2 = fg - fb; w3 = fb - fr; w4 = fr;
-        } else {
-            p2 = node(r.lo, g.hi, b.lo);
-            p3 = node(r.hi, g.hi, b.lo);
-            w1 = 1.0f - fg; w2 = fg - fr; w3 = fr - fb; w4 = fb;
-        }
-        for (int k = 0; k < 3; ++k)
-            out[k] = w1 * v000[k] + w2 * p2[k] + w3 * p3[k] + w4 * v111[k];
+            for (int k = 0; k < 3; ++k)
+                out[k] = blend(t, p[0][k], p[1][k], p[2][k], p[3][k]);
+        });
     }
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "calc/tetrahedron.h"
 #include "lut/read_lutfile.h"
 
 namespace {
@@ -178,38 +179,16 @@ void LutCalc::Lut3D_Tetrahedral_Int(const uint64_t *in, uint64_t *out, const Rea
             f[ch] = 0;
         }
     }
-    const uint64_t fr = f[0], fg = f[1], fb = f[2];
-    auto corner = [&](int x, int y, int z) { return lut.lut3D[x ? hi[0] : lo[0]][y ? hi[1] : lo[1]][z ? hi[2] : lo[2]]; };
-
-    const float *p1 = corner(0, 0, 0), *p4 = corner(1, 1, 1), *p2, *p3;
-    uint64_t w1, w2, w3, w4;
-    if (fr <= fg) {
-        if (fb <= fg) {
-            if (fb <= fr) {
-                p2 = corner(0, 1, 0); p3 = corner(1, 1, 0);
-                w1 = w - fg; w2 = fg - fr; w3 = fr - fb; w4 = fb;
-            } else {
-                p2 = corner(0, 1, 0); p3 = corner(0, 1, 1);
-                w1 = w - fg; w2 = fg - fb; w3 = fb - fr; w4 = fr;
-            }
-        } else {
-            p2 = corner(0, 0, 1); p3 = corner(0, 1, 1);
-            w1 = w - fb; w2 = fb - fg; w3 = fg - fr; w4 = fr;
+    withTetrahedron(f[0], f[1], f[2], w, [&](const Tetrahedron<uint64_t> &t) {
+        const float *p[4];
+        for (int i = 0; i < 4; ++i) {
+            uint64_t index[3];
+            cornerOf(t.path[i], lo, hi, index);
+            p[i] = lut.lut3D[index[0]][index[1]][index[2]];
         }
-    } else if (fg <= fb) {
-        if (fr <= fb) {
-            p2 = corner(0, 0, 1); p3 = corner(1, 0, 1);
-            w1 = w - fb; w2 = fb - fr; w3 = fr - fg; w4 = fg;
-        } else {
-            p2 = corner(1, 0, 0); p3 = corner(1, 0, 1);
-            w1 = w - fr; w2 = fr - fb; w3 = fb - fg; w4 = fg;
-        }
-    } else {
-        p2 = corner(1, 0, 0); p3 = corner(1, 1, 0);
-        w1 = w - fr; w2 = fr - fg; w3 = fg - fb; w4 = fb;
-    }
-    for (int ch = 0; ch < 3; ++ch)
-        out[ch] = (w1 * code(p1[ch]) + w2 * code(p2[ch]) + w3 * code(p3[ch]) + w4 * code(p4[ch])) / w;
+        for (int ch = 0; ch < 3; ++ch)
+            out[ch] = blend(t, code(p[0][ch]), code(p[1][ch]), code(p[2][ch]), code(p[3][ch])) / w;
+    });
 }
 
 std::size_t LutCalc::uartWords3D(const Read_LUTFile &lut)

@@ -2,49 +2,35 @@
 #define CLI_CLIFORMATS_H
 
 #include <QString>
-#include <QStringList>
 
-// What the command line knows about the formats of the library's format table: the file
-// name extensions, which ids can be written, and each side's own channel and lattice order.
-// Reading and writing themselves always go through Read_LUTFile::ReadFile and
-// Write_LUTFile::WriteFile by id.
+#include <vector>
+
+#include "formats/registry.h"
+
+// How the command line names formats. Everything about a format comes from its registry entry;
+// what is left here is how an option's value or a file name picks the entry.
 namespace CliFormats {
 
-// Besides the ids 0 .. Read_LUTFile::formatCount - 1, a name can stand for a family whose
-// member is told from the file itself.
-enum Family {
-    Unknown = -1,
-    AnyLut = -2,    // ".lut": Discreet 1D when the text has a "LUT:" line, else the 1D .lut
-    AnyImage = -3,  // an image: a square texture (64, 512, 4096) or an N^2 x N strip
-};
+using Choice = std::vector<const Formats::Format *>;
 
-// An id ("13"), an extension with or without its dot ("spi3d", ".cube"), any case.
-int fromName(const QString &name);
-// The format of a path from its extension; Unknown when the extension means nothing.
-int fromPath(const QString &path);
+// What a --in-format / --to value names: one format by its name, id or extension ("spi3d",
+// "13", ".cube"), or every format sharing the extension ("lut", "png"), told apart later by the
+// file's content. Empty when it names none.
+Choice named(const QString &name);
 
-// The format of an input file: `forced` (an id or a family from --in-format, or Unknown to
-// look at the extension) resolved to an id by the file's content or geometry. -1 with `why`
-// when it cannot be told.
-int detectInput(const QString &path, int forced, QString *why);
+// The format of an input file: among `forced` (from --in-format) when given, else among the
+// formats of the file's extension. nullptr with `why` when it cannot be told.
+const Formats::Format *detectInput(const QString &path, const Choice &forced, QString *why);
 
-bool canWrite(int id);
-// The id a family means on the output side; writing a family with no writable member gives -1.
-int writableId(int idOrFamily);
-// The extension written for an id, without the dot.
-QString outputExtension(int id);
-// The extensions of an id as shown to the user (".mga .m3d").
-QString extensionsText(int id);
-
-// Own orders (true = R,G,B on a line / blue index fastest). The .cube writer has none; its
-// output defaults to R,G,B with the red index fastest, the layout other tools expect.
-void readerOrder(int id, bool &dataRGB, bool &tableRGB);
-void writerOrder(int id, bool &dataRGB, bool &tableRGB);
-// Integer full scale written when the user gives no --scale: formats whose readers expect
-// integers get integers, the rest floats (1).
-qint64 defaultScale(int id);
-// Entries of a 1D table written when a 3D table becomes 1D; 0 when the format has no fixed count.
-int fixed1DLength(int id);
+// The format written for `choice`: the first that has a writer (".lut" is Discreet 1D); nullptr
+// when none has.
+const Formats::Format *writable(const Choice &choice);
+// The extension written, without the dot.
+QString outputExtension(const Formats::Format &format);
+// The extensions as shown to the user (".mga .m3d").
+QString extensionsText(const Formats::Format &format);
+// How the user names the format: "id 6", or the registry name for a format without an id.
+QString idText(const Formats::Format &format);
 
 }
 

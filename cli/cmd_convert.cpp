@@ -26,16 +26,20 @@ QString identity(const QString &path)
     return dir.isEmpty() ? info.absoluteFilePath() : dir + QLatin1Char('/') + info.fileName();
 }
 
-bool convertOne(const QString &in, const QString &out, int outId, const Settings &s, QString *why)
+bool convertOne(const QString &in, const QString &out, const Formats::Format &outFormat, const Settings &s,
+                QString *why)
 {
     Read_LUTFile lut;
     if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why))
         return false;
     std::unique_ptr<Read_LUTFile> made;
-    Read_LUTFile *shaped = LutIO::shapeFor(outId, lut, s.shape, made, why);
+    Read_LUTFile *shaped = LutIO::shapeFor(outFormat, lut, s.shape, made, why);
     if (!shaped)
         return false;
-    return LutIO::write(LutIO::outputSide(out, outId, s.outOrders, s.scaleFor(outId)), *shaped, why);
+    Formats::Options options;
+    options.sourceName = QFileInfo(in).fileName();
+    return LutIO::write(outFormat, LutIO::outputSide(out, outFormat, s.outOrders, s.scaleFor(outFormat)), *shaped, why,
+                        options);
 }
 
 }
@@ -60,15 +64,15 @@ int Commands::convert(const QStringList &arguments)
     if (args.has("output") && inputs.size() > 1)
         return Console::usageError(QStringLiteral("-o names one output; use -d DIR for %1 inputs").arg(inputs.size()));
 
-    int outId = s.outFormat;
+    const Formats::Format *outFormat = s.outFormat;
     if (args.has("output")) {
-        outId = s.outputFormat(args.value("output"), &error);
-        if (outId < 0)
+        outFormat = s.outputFormat(args.value("output"), &error);
+        if (!outFormat)
             return Console::usageError(error);
-    } else if (outId < 0) {
-        outId = 0;
+    } else if (!outFormat) {
+        outFormat = Formats::byId(Formats::Id::Cube);
     }
-    if (!s.shapeFits(outId, &error))
+    if (!s.shapeFits(*outFormat, &error))
         return Console::usageError(error);
 
     QString dir;
@@ -94,7 +98,7 @@ int Commands::convert(const QStringList &arguments)
         QString out = args.value("output");
         if (!dir.isEmpty()) {
             out = QDir(dir).filePath(QFileInfo(in).completeBaseName() + QLatin1Char('.')
-                                     + CliFormats::outputExtension(outId));
+                                     + CliFormats::outputExtension(*outFormat));
             const QString id = identity(out);
             if (inputIds.contains(id))
                 t.refused = inputIds.value(id) == in
@@ -107,7 +111,7 @@ int Commands::convert(const QStringList &arguments)
             else
                 outputOwners.insert(id, in);
         }
-        t.run = [in, out, outId, &s](QString *why) { return convertOne(in, out, outId, s, why); };
+        t.run = [in, out, outFormat, &s](QString *why) { return convertOne(in, out, *outFormat, s, why); };
         tasks.push_back(t);
     }
     return Batch::status(Batch::run(tasks, s.threads, QStringLiteral("converted")));

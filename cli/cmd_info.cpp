@@ -1,4 +1,5 @@
 // info FILE...: what each file holds; formats: the format table.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -6,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/settings.h"
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 
 namespace {
@@ -47,7 +49,7 @@ QString channelRanges(const float *data, std::size_t count)
     return parts.join(QStringLiteral(", "));
 }
 
-QString describe(const QString &path, int id, const Read_LUTFile &lut)
+QString describe(const QString &path, const Formats::Format &format, const Read_LUTFile &lut)
 {
     const bool has3D = lut.lut3DSize > 0 && lut.lut3D;
     const bool has1D = lut.lut1DSize > 0 && lut.lut1D;
@@ -55,7 +57,7 @@ QString describe(const QString &path, int id, const Read_LUTFile &lut)
     auto line = [&](const char *key, const QString &value) {
         text += QStringLiteral("  %1%2\n").arg(QLatin1String(key), -12).arg(value);
     };
-    line("format", QStringLiteral("%1 (id %2)").arg(Read_LUTFile::formatStr(id)).arg(id));
+    line("format", QStringLiteral("%1 (%2)").arg(Formats::labelOf(format), CliFormats::idText(format)));
     line("dimension", has3D && has1D ? QStringLiteral("3D and 1D") : has3D ? QStringLiteral("3D") : QStringLiteral("1D"));
     line("orders", QStringLiteral("data %1, table %2 (%3 index fastest)")
                        .arg(lut.dataOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
@@ -91,14 +93,14 @@ int Commands::info(const QStringList &arguments)
     bool first = true;
     for (const QString &path : args.positional) {
         Read_LUTFile lut;
-        int id = -1;
+        const Formats::Format *format = nullptr;
         QString why;
-        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &id, &why)) {
+        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {
             Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
             ++failed;
             continue;
         }
-        Console::out((first ? QString() : QStringLiteral("\n")) + describe(path, id, lut));
+        Console::out((first ? QString() : QStringLiteral("\n")) + describe(path, *format, lut));
         first = false;
     }
     return failed > 0 ? Console::SomeFailed : Console::Ok;
@@ -108,21 +110,28 @@ int Commands::formats(const QStringList &arguments)
 {
     if (!arguments.isEmpty())
         return Console::usageError(QStringLiteral("formats takes no arguments"));
+    // A format without an id is named by its registry name in the id column.
+    auto idCell = [](const Formats::Format &f) {
+        return f.id == Formats::Id::None ? QString::fromLatin1(f.name) : QString::number(int(f.id));
+    };
+    int idWidth = 4;
+    for (const Formats::Format *format : Formats::all())
+        idWidth = std::max(idWidth, idCell(*format).size() + 2);
     QString text = QStringLiteral("%1%2%3%4%5%6\n")
-                       .arg(QStringLiteral("id"), -4)
+                       .arg(QStringLiteral("id"), -idWidth)
                        .arg(QStringLiteral("extensions"), -33)
                        .arg(QStringLiteral("dim"), -5)
                        .arg(QStringLiteral("read"), -6)
                        .arg(QStringLiteral("write"), -7)
                        .arg(QStringLiteral("label"));
-    for (int id = 0; id < Read_LUTFile::formatCount; ++id)
+    for (const Formats::Format *format : Formats::all())
         text += QStringLiteral("%1%2%3%4%5%6\n")
-                    .arg(id, -4)
-                    .arg(CliFormats::extensionsText(id), -33)
-                    .arg(Read_LUTFile::formatIs3D(id) ? QStringLiteral("3D") : QStringLiteral("1D"), -5)
-                    .arg(QStringLiteral("yes"), -6)
-                    .arg(CliFormats::canWrite(id) ? QStringLiteral("yes") : QStringLiteral("no"), -7)
-                    .arg(Read_LUTFile::formatStr(id));
+                    .arg(idCell(*format), -idWidth)
+                    .arg(CliFormats::extensionsText(*format), -33)
+                    .arg(format->is3D ? QStringLiteral("3D") : QStringLiteral("1D"), -5)
+                    .arg(format->read ? QStringLiteral("yes") : QStringLiteral("no"), -6)
+                    .arg(format->write ? QStringLiteral("yes") : QStringLiteral("no"), -7)
+                    .arg(Formats::labelOf(*format));
     text += QStringLiteral("\nA .lut file with a \"LUT:\" line is read as Discreet 1D (id 6), any other as the 1D .lut (id 7);\n"
                            "written, .lut means id 6 unless --to 7 is given. An image is a texture (id 1) when it is a\n"
                            "square of 64, 512 or 4096 pixels, an unwrapped cube (id 2) when it is N*N pixels wide and N high.\n");

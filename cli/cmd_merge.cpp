@@ -38,14 +38,14 @@ int Commands::merge(const QStringList &arguments)
     if (!args.has("output"))
         return Console::usageError(QStringLiteral("merge needs -o OUT"));
     const QString out = args.value("output");
-    const int outId = s.outputFormat(out, &error);
-    if (outId < 0)
+    const Formats::Format *outFormat = s.outputFormat(out, &error);
+    if (!outFormat)
         return Console::usageError(error);
     // --size is the lattice of the merged LUT, whatever the output format; --length only
     // fits a 1D output.
     Settings check = s;
     check.shape.size3D = 0;
-    if (!check.shapeFits(outId, &error))
+    if (!check.shapeFits(*outFormat, &error))
         return Console::usageError(error);
 
     Read_LUTFile first, second;
@@ -68,8 +68,10 @@ int Commands::merge(const QStringList &arguments)
     shape.length1D = s.shape.length1D;
     std::unique_ptr<Read_LUTFile> made;
     QString why;
-    Read_LUTFile *shaped = LutIO::shapeFor(outId, merged, shape, made, &why);
-    if (!shaped || !LutIO::write(LutIO::outputSide(out, outId, s.outOrders, s.scaleFor(outId)), *shaped, &why)) {
+    Read_LUTFile *shaped = LutIO::shapeFor(*outFormat, merged, shape, made, &why);
+    if (!shaped
+        || !LutIO::write(*outFormat, LutIO::outputSide(out, *outFormat, s.outOrders, s.scaleFor(*outFormat)), *shaped,
+                         &why)) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), why));
         return Console::SomeFailed;
     }

@@ -7,7 +7,6 @@
 #include "calc/lutcalc.h"
 #include "cli/cliformats.h"
 #include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
 
 namespace LutIO {
 
@@ -81,11 +80,11 @@ std::unique_ptr<Read_LUTFile> separable3D(const Read_LUTFile &in, int n, QString
 
 // A side whose orders are the format's own unless an order option is given; the caller puts
 // the format's own orders in place first, and giveOrders then lays the options over them.
-LUTFILE_ST side(const QString &path, int formatId, const Orders &orders)
+LUTFILE_ST side(const QString &path, const Formats::Format &format, const Orders &orders)
 {
     LUTFILE_ST f;
     f.path = path;
-    f.formatId = formatId;
+    f.formatId = qint32(format.id);
     f.defaultOrder = !orders.any();
     return f;
 }
@@ -116,26 +115,29 @@ bool parseOrder(const QString &text, Order &order)
     return true;
 }
 
-LUTFILE_ST inputSide(const QString &path, int formatId, const Orders &orders)
+LUTFILE_ST inputSide(const QString &path, const Formats::Format &format, const Orders &orders)
 {
-    LUTFILE_ST f = side(path, formatId, orders);
-    CliFormats::readerOrder(formatId, f.dataOrderRGB, f.tableOrderRGB);
+    LUTFILE_ST f = side(path, format, orders);
+    f.dataOrderRGB = format.readOrder.dataRGB;
+    f.tableOrderRGB = format.readOrder.tableRGB;
     giveOrders(orders, f);
     return f;
 }
 
-LUTFILE_ST outputSide(const QString &path, int formatId, const Orders &orders, qint64 scale)
+LUTFILE_ST outputSide(const QString &path, const Formats::Format &format, const Orders &orders, qint64 scale)
 {
     // The .cube writer has no order of its own and always prints by the two flags, which
     // therefore carry its default too.
-    LUTFILE_ST f = side(path, formatId, orders);
-    CliFormats::writerOrder(formatId, f.dataOrderRGB, f.tableOrderRGB);
+    LUTFILE_ST f = side(path, format, orders);
+    f.dataOrderRGB = format.writeOrder.dataRGB;
+    f.tableOrderRGB = format.writeOrder.tableRGB;
     giveOrders(orders, f);
     f.scale = scale;
     return f;
 }
 
-bool read(const QString &path, int forced, const Orders &orders, Read_LUTFile &lut, int *formatId, QString *why)
+bool read(const QString &path, const CliFormats::Choice &forced, const Orders &orders, Read_LUTFile &lut,
+          const Formats::Format **format, QString *why)
 {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -146,14 +148,14 @@ bool read(const QString &path, int forced, const Orders &orders, Read_LUTFile &l
         *why = QStringLiteral("is a folder, not a file");
         return false;
     }
-    const int id = CliFormats::detectInput(path, forced, why);
-    if (id < 0)
+    const Formats::Format *found = CliFormats::detectInput(path, forced, why);
+    if (!found)
         return false;
-    if (formatId)
-        *formatId = id;
-    if (!lut.ReadFile(inputSide(path, id, orders), false)) {
+    if (format)
+        *format = found;
+    if (!Formats::read(*found, inputSide(path, *found, orders), lut, false)) {
         *why = !lut.errorString.isEmpty() ? lut.errorString
-                                          : QStringLiteral("cannot be read as %1").arg(Read_LUTFile::formatStr(id));
+                                          : QStringLiteral("cannot be read as %1").arg(Formats::labelOf(*found));
         return false;
     }
     if (!has3D(lut) && !has1D(lut)) {
@@ -175,10 +177,10 @@ Read_LUTFile *as3D(Read_LUTFile &in, int size, std::unique_ptr<Read_LUTFile> &ma
     return out ? keep(std::move(out), made) : nullptr;
 }
 
-Read_LUTFile *shapeFor(int outId, Read_LUTFile &in, const Shape &shape, std::unique_ptr<Read_LUTFile> &made,
-                       QString *why)
+Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Shape &shape,
+                       std::unique_ptr<Read_LUTFile> &made, QString *why)
 {
-    if (Read_LUTFile::formatIs3D(outId)) {
+    if (target.is3D) {
         if (!has3D(in))
             return as3D(in, shape.size3D, made, why);
         const int n = shape.size3D > 0 ? shape.size3D : in.lut3DSize;
@@ -191,7 +193,7 @@ Read_LUTFile *shapeFor(int outId, Read_LUTFile &in, const Shape &shape, std::uni
         return keep(std::move(out), made);
     }
 
-    const int fixed = CliFormats::fixed1DLength(outId);
+    const int fixed = target.fixed1DLength;
     if (has1D(in)) {
         const int n = fixed > 0 ? fixed : shape.length1D > 0 ? shape.length1D : in.lut1DSize;
         if (n == in.lut1DSize && unitDomain(in.domainMin1D, in.domainMax1D))
@@ -214,15 +216,12 @@ Read_LUTFile *shapeFor(int outId, Read_LUTFile &in, const Shape &shape, std::uni
     return keep(std::move(out), made);
 }
 
-bool write(const LUTFILE_ST &side, Read_LUTFile &lut, QString *why)
+bool write(const Formats::Format &format, const LUTFILE_ST &side, Read_LUTFile &lut, QString *why,
+           const Formats::Options &options)
 {
     LUTFILE_ST s = side;
     s.outputSize3D = lut.lut3DSize;
-    Write_LUTFile writer;
-    if (writer.WriteFile(s, lut))
-        return true;
-    *why = !writer.errorString.isEmpty() ? writer.errorString : QStringLiteral("cannot be written");
-    return false;
+    return Formats::write(format, s, lut, why, options);
 }
 
 }

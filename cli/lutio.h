@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "cli/cliformats.h"
 #include "lut/lutfile_st.h"
 
 class Read_LUTFile;
@@ -30,13 +31,14 @@ struct Orders {
 // "rgb" or "bgr", any case; false for anything else.
 bool parseOrder(const QString &text, Order &order);
 
-LUTFILE_ST inputSide(const QString &path, int formatId, const Orders &orders);
-LUTFILE_ST outputSide(const QString &path, int formatId, const Orders &orders, qint64 scale);
+LUTFILE_ST inputSide(const QString &path, const Formats::Format &format, const Orders &orders);
+LUTFILE_ST outputSide(const QString &path, const Formats::Format &format, const Orders &orders, qint64 scale);
 
-// Read `path` into `lut`. `forced` is an id or family from --in-format, or
-// CliFormats::Unknown. On failure `why` holds the reason (with its line number where there
-// is one). `formatId` receives the id read.
-bool read(const QString &path, int forced, const Orders &orders, Read_LUTFile &lut, int *formatId, QString *why);
+// Read `path` into `lut`. `forced` holds the formats --in-format names, empty when it is not
+// given. On failure `why` holds the reason (with its line number where there is one).
+// `format` receives the format read.
+bool read(const QString &path, const CliFormats::Choice &forced, const Orders &orders, Read_LUTFile &lut,
+          const Formats::Format **format, QString *why);
 
 // What the output should hold: 3D lattice points per axis and 1D entries (0 = as the input
 // has, or the default when the table must be made).
@@ -45,18 +47,19 @@ struct Shape {
     int length1D = 0;
 };
 
-// The model to hand to the writer of format `outId`: `in` itself when it already fits, else
+// The model to hand to the writer of format `target`: `in` itself when it already fits, else
 // a new model (owned by `made`) made by resampling or by the 3D <-> 1D transforms. A 3D table
 // whose domain is not the unit cube is resampled onto it, since no writer records a domain.
 // nullptr with `why` when the input holds nothing to write.
-Read_LUTFile *shapeFor(int outId, Read_LUTFile &in, const Shape &shape, std::unique_ptr<Read_LUTFile> &made,
-                       QString *why);
+Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Shape &shape,
+                       std::unique_ptr<Read_LUTFile> &made, QString *why);
 
 // A 3D form of `in` (itself when it has a lattice, else its 1D table made separable with
 // `size` points per axis, 33 when 0); nullptr with `why` when it holds no table.
 Read_LUTFile *as3D(Read_LUTFile &in, int size, std::unique_ptr<Read_LUTFile> &made, QString *why);
 
-bool write(const LUTFILE_ST &side, Read_LUTFile &lut, QString *why);
+bool write(const Formats::Format &format, const LUTFILE_ST &side, Read_LUTFile &lut, QString *why,
+           const Formats::Options &options = Formats::Options());
 
 }
 

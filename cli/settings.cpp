@@ -2,10 +2,10 @@
 
 #include <QThread>
 
-#include "cli/cliformats.h"
+#include <QFileInfo>
+
 #include "cli/console.h"
 #include "lut/lutlimits.h"
-#include "lut/read_lutfile.h"
 
 void Settings::addInputOptions(std::vector<OptionSpec> &specs)
 {
@@ -41,12 +41,12 @@ bool readOrder(Args &args, const char *name, LutIO::Order &order, QString *error
     return false;
 }
 
-bool readFormat(Args &args, const char *name, int &format, QString *error)
+bool readFormat(Args &args, const char *name, CliFormats::Choice &format, QString *error)
 {
     if (!args.has(name))
         return true;
-    format = CliFormats::fromName(args.value(name));
-    if (format != CliFormats::Unknown)
+    format = CliFormats::named(args.value(name));
+    if (!format.empty())
         return true;
     *error = QStringLiteral("unknown format '%1' for --%2 (see 'lutwright-cli formats')")
                  .arg(args.value(name), QLatin1String(name));
@@ -65,15 +65,15 @@ bool readInt(Args &args, const char *name, qint64 lo, qint64 hi, qint64 &value, 
 
 bool Settings::read(Args &args, QString *error)
 {
-    inFormat = CliFormats::Unknown;
+    inFormat.clear();
     if (!readFormat(args, "in-format", inFormat, error))
         return false;
-    int to = CliFormats::Unknown;
+    CliFormats::Choice to;
     if (!readFormat(args, "to", to, error))
         return false;
     if (args.has("to")) {
-        outFormat = CliFormats::writableId(to);
-        if (outFormat < 0) {
+        outFormat = CliFormats::writable(to);
+        if (!outFormat) {
             *error = QStringLiteral("%1 files cannot be written (see 'lutwright-cli formats')").arg(args.value("to"));
             return false;
         }
@@ -104,42 +104,39 @@ bool Settings::parse(const QStringList &arguments, const std::vector<OptionSpec>
     return false;
 }
 
-qint64 Settings::scaleFor(int formatId) const
+qint64 Settings::scaleFor(const Formats::Format &format) const
 {
-    return scale > 0 ? scale : CliFormats::defaultScale(formatId);
+    return scale > 0 ? scale : format.defaultScale;
 }
 
-int Settings::outputFormat(const QString &outPath, QString *error) const
+const Formats::Format *Settings::outputFormat(const QString &outPath, QString *error) const
 {
-    if (outFormat >= 0)
+    if (outFormat)
         return outFormat;
-    const int guess = CliFormats::fromPath(outPath);
-    const int id = CliFormats::writableId(guess);
-    if (id >= 0)
-        return id;
-    if (guess == CliFormats::Unknown)
+    const CliFormats::Choice guess = Formats::byExtension(QFileInfo(outPath).suffix());
+    if (const Formats::Format *format = CliFormats::writable(guess))
+        return format;
+    if (guess.empty())
         *error = QStringLiteral("cannot tell the output format from '%1'; give it with --to").arg(Console::shown(outPath));
     else
         *error = QStringLiteral("%1 files cannot be written (see 'lutwright-cli formats')").arg(Console::shown(outPath));
-    return -1;
+    return nullptr;
 }
 
-bool Settings::shapeFits(int formatId, QString *error) const
+bool Settings::shapeFits(const Formats::Format &format, QString *error) const
 {
-    const bool is3D = Read_LUTFile::formatIs3D(formatId);
-    if (!is3D && shape.size3D > 0) {
-        *error = QStringLiteral("--size sets the points of a 3D lattice; %1 holds a 1D table (use --length)")
-                     .arg(Read_LUTFile::formatStr(formatId));
+    const QString label = Formats::labelOf(format);
+    if (!format.is3D && shape.size3D > 0) {
+        *error = QStringLiteral("--size sets the points of a 3D lattice; %1 holds a 1D table (use --length)").arg(label);
         return false;
     }
-    if (is3D && shape.length1D > 0) {
-        *error = QStringLiteral("--length sets the entries of a 1D table; %1 holds a 3D lattice (use --size)")
-                     .arg(Read_LUTFile::formatStr(formatId));
+    if (format.is3D && shape.length1D > 0) {
+        *error = QStringLiteral("--length sets the entries of a 1D table; %1 holds a 3D lattice (use --size)").arg(label);
         return false;
     }
-    const int fixed = CliFormats::fixed1DLength(formatId);
+    const int fixed = format.fixed1DLength;
     if (fixed > 0 && shape.length1D > 0 && shape.length1D != fixed) {
-        *error = QStringLiteral("%1 always holds %2 entries").arg(Read_LUTFile::formatStr(formatId)).arg(fixed);
+        *error = QStringLiteral("%1 always holds %2 entries").arg(label).arg(fixed);
         return false;
     }
     return true;

@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "cli/args.h"
+#include "cli/cliformats.h"
 #include "cli/lutio.h"
 
 // The options several subcommands share, checked once.
 struct Settings {
-    int inFormat = -1;          // id or family from --in-format; CliFormats::Unknown when not given
+    CliFormats::Choice inFormat;                  // from --in-format; empty when not given
     LutIO::Orders inOrders;
     LutIO::Orders outOrders;
-    int outFormat = -1;         // from --to; -1 when not given
+    const Formats::Format *outFormat = nullptr;   // from --to
     LutIO::Shape shape;
     qint64 scale = 0;           // 0 when not given: the format's own default
     int threads = 1;
@@ -30,11 +31,12 @@ struct Settings {
     bool parse(const QStringList &arguments, const std::vector<OptionSpec> &specs, Args &args);
 
     // The scale for an output format: --scale, else the format's default.
-    qint64 scaleFor(int formatId) const;
-    // The output format: --to, else from the output path; -1 with `error` when it cannot be written.
-    int outputFormat(const QString &outPath, QString *error) const;
+    qint64 scaleFor(const Formats::Format &format) const;
+    // The output format: --to, else from the output path; nullptr with `error` when it cannot
+    // be written.
+    const Formats::Format *outputFormat(const QString &outPath, QString *error) const;
     // Whether --size / --length fit the output format; false with `error` otherwise.
-    bool shapeFits(int formatId, QString *error) const;
+    bool shapeFits(const Formats::Format &format, QString *error) const;
 };
 
 #endif

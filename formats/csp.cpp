@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -38,6 +39,13 @@
 #include "lut/write_lutfile.h"
 #include "formats/latticeout.h"
 #include "formats/writers.h"
+
+namespace Formats {
+extern const Format cspFormat = {
+    "csp", Id::Csp, ".csp", "csp", true,
+    memberReader<&Read_LUTFile::Read_Csp>, Write_Csp, false,
+    {true, false}, {true, false}};
+}
 
 namespace {
 
@@ -74,7 +82,7 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::cspFormat.readOrder);
 
     if (!r.next() || !r.equals("CSPLUTV100"))
         return failAt(1, QStringLiteral("the first line is not \"CSPLUTV100\""));
@@ -198,7 +206,7 @@ bool Formats::Write_Csp(Write_LUTFile &writer, const QString &path, Read_LUTFile
     }
     out.endLine();
 
-    writer.applyDefaultOrder(true, false);
+    writer.applyDefaultOrder(cspFormat.writeOrder);
     if (is3D) {
         for (int axis = 0; axis < 3; ++axis) {
             if (axis > 0)

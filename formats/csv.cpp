@@ -16,11 +16,20 @@
 #include <algorithm>
 #include <cmath>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format csvFormat = {
+    "csv", Id::Csv, ".csv log", "csv", false,
+    memberReader<&Read_LUTFile::Read_Csv>, memberWriter<&Write_LUTFile::Write_Csv>, true,
+    {true, true}, {true, true},
+    1023};
+}
 
 namespace {
 
@@ -63,7 +72,7 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::csvFormat.readOrder);
 
     // First pass: the entry count, the value of the last line that has one, and the index
     // range, so that a bad index is refused before anything is allocated.
@@ -141,7 +150,7 @@ bool Write_LUTFile::Write_Csv(QString path, Read_LUTFile &lut)
     if (!openOutput(out, path))
         return false;
     // The orders change nothing here: only the first channel is written.
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::csvFormat.writeOrder);
     const int n = entries1D(lut);
     for (int e = 0; e < n; ++e) {
         out.putInt(e);

@@ -23,6 +23,7 @@
 
 #include <QDebug>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -31,6 +32,13 @@
 #include "lut/write_lutfile.h"
 #include "formats/latticeout.h"
 #include "formats/writers.h"
+
+namespace Formats {
+extern const Format cubFormat = {
+    "cub", Id::Cub, ".cub Truelight Cube", "cub", true,
+    memberReader<&Read_LUTFile::Read_Cub>, Write_Cub, false,
+    {true, false}, {true, false}};
+}
 
 namespace {
 
@@ -50,7 +58,7 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::cubFormat.readOrder);
 
     float carry[3] = {0.0f, 0.0f, 0.0f};
     // Where each size was set, and whether its section has been read since.
@@ -188,7 +196,7 @@ bool Formats::Write_Cub(Write_LUTFile &writer, const QString &path, Read_LUTFile
     out.endLine();
 
     line("# Cube");
-    writer.applyDefaultOrder(true, false);
+    writer.applyDefaultOrder(cubFormat.writeOrder);
     writer.writeLattice(out, samples, 1, " ");
     out.endLine();
     line("# end");

@@ -18,6 +18,7 @@
 
 #include <cmath>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -25,6 +26,13 @@
 #include "lut/samplelines.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format cubeFormat = {
+    "cube", Id::Cube, ".cube", "cube", true,
+    memberReader<&Read_LUTFile::Read_Cube>, memberWriter<&Write_LUTFile::Write_Cube>, true,
+    {true, false}, {true, false}};
+}
 
 namespace {
 
@@ -68,7 +76,7 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::cubeFormat.readOrder);
     intData = false;
 
     // Header scan: sizes, domains and the integer variant, up to the first sample line once

@@ -10,13 +10,22 @@
 // A sample line with fewer than three numbers keeps the previous line's values for the
 // channels it lacks. The writer always prints floats, whatever integer scale it is given.
 
+#include "formats/formatentry.h"
+#include "formats/sizedlattice.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
+namespace Formats {
+extern const Format davLutFormat = {
+    "davlut", Id::DavLut, ".davLut 3DLut", "davlut", true,
+    memberReader<&Read_LUTFile::Read_DavLut>, memberWriter<&Write_LUTFile::Write_DavLut>, true,
+    {true, true}, {true, true}};
+}
+
 bool Read_LUTFile::Read_DavLut(QString path, bool headerOnly)
 {
-    return readSizedLattice(path, headerOnly, "3DLUTSIZE", true, true);
+    return readSizedLattice(*this, path, headerOnly, "3DLUTSIZE", Formats::davLutFormat.readOrder);
 }
 
 bool Write_LUTFile::Write_DavLut(QString path, Read_LUTFile &lut)
@@ -33,7 +42,7 @@ bool Write_LUTFile::Write_DavLut(QString path, Read_LUTFile &lut)
     // This format holds floats only.
     if (scale >= 2)
         scale = 1;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::davLutFormat.writeOrder);
     writeLattice(out, lut, scale, " ");
     return finish(out);
 }

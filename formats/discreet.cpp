@@ -21,11 +21,39 @@
 #include <cmath>
 #include <string>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace {
+
+// Among the .lut formats, a "LUT:" line is what marks this one.
+int claimDiscreet(const QString &path, QString *why)
+{
+    LineReader r;
+    if (!r.open(path)) {
+        *why = r.errorString();
+        return -1;
+    }
+    while (r.next())
+        if (r.startsWith("LUT:"))
+            return 1;
+    *why = QStringLiteral("a .lut file without a \"LUT:\" line");
+    return 0;
+}
+
+}
+
+namespace Formats {
+extern const Format discreetFormat = {
+    "discreet", Id::Discreet1D, ".lut 1D Discreet", "lut", false,
+    memberReader<&Read_LUTFile::Read_1dLut_Discreet>, memberWriter<&Write_LUTFile::Write_1dLut_Discreet>, true,
+    {true, true}, {true, true},
+    1, 0, claimDiscreet};
+}
 
 namespace {
 
@@ -83,7 +111,7 @@ bool Read_LUTFile::Read_1dLut_Discreet(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::discreetFormat.readOrder);
 
     bool haveSize = false;
     qint64 filled = 0;          // values stored so far, channel after channel
@@ -182,7 +210,7 @@ bool Write_LUTFile::Write_1dLut_Discreet(QString path, Read_LUTFile &lut)
     out.putInt(n);
     out.endLine();
 
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::discreetFormat.writeOrder);
     for (int c = 0; c < 3; ++c) {
         const int ch = dataOrderRGB ? c : 2 - c;
         for (int i = 0; i < n; ++i) {

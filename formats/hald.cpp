@@ -10,13 +10,12 @@
 //   | ...                            | <- rows 2, 3: blue 1, ... rows 6, 7: blue 3
 //
 // The identity image maps every node to its own input. Pixels are 8 or 16-bit RGB (PNG,
-// TIFF); alpha is ignored. Side 64 (level 4) and 512 (level 8) are texture sizes too, so
-// the format is named, never guessed from an extension.
+// TIFF); alpha is ignored. Side 64 (level 4) and 512 (level 8) are texture sizes too, so an
+// image is read as Hald only when the format is named or the file's name holds "hald".
 
 #include <QFileInfo>
 
-#include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
+#include "formats/formatentry.h"
 #include "formats/latticeout.h"
 #include "formats/rgbimage.h"
 #include "formats/writers.h"
@@ -44,6 +43,30 @@ inline void pixelCounters(qint64 pixel, int n, int &outer, int &middle, int &inn
     inner = int(pixel % n);
 }
 
+bool isHaldSide(int width, int height)
+{
+    return levelForSide(width, height) > 0;
+}
+
+bool noSide(int, int)
+{
+    return false;
+}
+
+// Levels 4 and 8 are texture sizes too: a Hald image is taken only when its name says so.
+int claimHald(const QString &path, QString *why)
+{
+    const bool named = QFileInfo(path).completeBaseName().contains(QLatin1String("hald"), Qt::CaseInsensitive);
+    return RgbImage::claim(path, why, named ? isHaldSide : noSide);
+}
+
+}
+
+namespace Formats {
+extern const Format haldFormat = {
+    "hald", Id::None, "Hald CLUT image", "png tif tiff", true, Read_Hald, Write_Hald, false,
+    {true, false}, {true, false}, 1, 0, claimHald, false,
+    "a Hald image (named so, and a square of L^3 pixels for a level L of 2 to 16)"};
 }
 
 int Formats::haldLevelForSize(int n)
@@ -78,7 +101,7 @@ bool Formats::Read_Hald(Read_LUTFile &lut, const QString &path, bool headerOnly,
     const int n = level * level;
     if (!lut.setSize3D(n, headerOnly))
         return false;
-    lut.applyDefaultOrder(haldFormat.readOrder.dataRGB, haldFormat.readOrder.tableRGB);
+    lut.applyDefaultOrder(haldFormat.readOrder);
     if (headerOnly)
         return true;
 
@@ -125,14 +148,9 @@ bool Formats::Write_Hald(Write_LUTFile &writer, const QString &path, Read_LUTFil
     LatticeOut::Image image;
     if (!image.create(writer, side, side, bits))
         return false;
-    writer.applyDefaultOrder(haldFormat.writeOrder.dataRGB, haldFormat.writeOrder.tableRGB);
+    writer.applyDefaultOrder(haldFormat.writeOrder);
     image.fill(writer, lut.lut3D, [side, n](int x, int y, int &outer, int &middle, int &inner) {
         pixelCounters(qint64(y) * side + x, n, outer, middle, inner);
     });
     return image.save(writer, path);
 }
-
-const Formats::Format Formats::haldFormat = {
-    "hald", Id::None, "Hald CLUT image", "png tif tiff", true, Read_Hald, Write_Hald, false,
-    {true, false}, {true, false}, 1, 0, nullptr, true,
-};

@@ -13,13 +13,22 @@
 // outside 0 to 1 are clamped.
 // The writer prints "LUT_3D_SIZE n" and the lattice, always as floats.
 
+#include "formats/formatentry.h"
+#include "formats/sizedlattice.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
+namespace Formats {
+extern const Format itxFormat = {
+    "itx", Id::Itx, ".itx", "itx", true,
+    memberReader<&Read_LUTFile::Read_Itx>, memberWriter<&Write_LUTFile::Write_Itx>, true,
+    {true, false}, {true, false}};
+}
+
 bool Read_LUTFile::Read_Itx(QString path, bool headerOnly)
 {
-    return readSizedLattice(path, headerOnly, "LUT_3D_SIZE", true, false);
+    return readSizedLattice(*this, path, headerOnly, "LUT_3D_SIZE", Formats::itxFormat.readOrder);
 }
 
 bool Write_LUTFile::Write_Itx(QString path, Read_LUTFile &lut)
@@ -32,7 +41,7 @@ bool Write_LUTFile::Write_Itx(QString path, Read_LUTFile &lut)
     out.endLine();
     if (scale >= 2)
         scale = 1;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::itxFormat.writeOrder);
     writeLattice(out, lut, scale, " ");
     return finish(out);
 }

@@ -19,6 +19,7 @@
 // are ignored. Samples are clamped below at 0, and a channel whose samples exceed 1 is scaled
 // down by its largest sample. The writer gives the lattice only, one run of red per data line.
 
+#include "formats/formatentry.h"
 #include "formats/look.h"
 
 #include <QXmlStreamReader>
@@ -32,6 +33,13 @@
 #include "lut/write_lutfile.h"
 #include "formats/latticeout.h"
 #include "formats/writers.h"
+
+namespace Formats {
+extern const Format lookFormat = {
+    "look", Id::Look, ".look", "look", true,
+    memberReader<&Read_LUTFile::Read_Look>, Write_Look, false,
+    {true, false}, {true, false}};
+}
 
 namespace {
 
@@ -321,7 +329,7 @@ bool Read_LUTFile::Read_Look(QString path, bool headerOnly)
     LineReader file;
     if (!openText(file, path))
         return false;
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::lookFormat.readOrder);
 
     LookParser parser(*this, file.buffer(), headerOnly);
     const bool ok = parser.run();
@@ -371,7 +379,7 @@ bool Formats::Write_Look(Write_LUTFile &writer, const QString &path, Read_LUTFil
     out.put("    <data>\"");
     out.endLine();
 
-    writer.applyDefaultOrder(true, false);
+    writer.applyDefaultOrder(lookFormat.writeOrder);
     char sample[digitsPerSample];
     float v[3];
     for (int outer = 0; outer < n; ++outer)

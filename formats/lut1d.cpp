@@ -12,6 +12,7 @@
 // number, a tab, and the three values each followed by a tab, as floats or as integers of
 // value x scale depending on the writer's scale.
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -24,12 +25,20 @@ constexpr int entryCount = 256;
 
 }
 
+namespace Formats {
+extern const Format lut1DFormat = {
+    "lut1d", Id::Lut1D, ".lut 1D", "lut", false,
+    memberReader<&Read_LUTFile::Read_1dLut>, memberWriter<&Write_LUTFile::Write_1dLut>, true,
+    {true, true}, {true, true},
+    255, entryCount};
+}
+
 bool Read_LUTFile::Read_1dLut(QString path, bool headerOnly)
 {
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::lut1DFormat.readOrder);
 
     // The size is the format's, not the file's: a header read has nothing more to learn.
     if (!setSize1D(entryCount, headerOnly))
@@ -66,7 +75,7 @@ bool Write_LUTFile::Write_1dLut(QString path, Read_LUTFile &lut)
         return false;
     out.put("Index\tRed\tGreen\tBlue");
     out.endLine();
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::lut1DFormat.writeOrder);
     const int n = entries1D(lut);
     for (int i = 0; i < n; ++i) {
         out.putInt(i);

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <limits>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -29,6 +30,13 @@
 #include "lut/textfields.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format mgaFormat = {
+    "mga", Id::Mga, ".mga .m3d pandora", "mga m3d", true,
+    memberReader<&Read_LUTFile::Read_Mga>, memberWriter<&Write_LUTFile::Write_Mga>, true,
+    {true, true}, {true, true}};
+}
 
 namespace {
 
@@ -69,7 +77,7 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::mgaFormat.readOrder);
 
     const auto failed = [this](int line, const QString &why) {
         resetUpperEnd(*this);
@@ -189,7 +197,7 @@ bool Write_LUTFile::Write_Mga(QString path, Read_LUTFile &lut)
     out.put("values\tred\tgreen\tblue");
     out.endLine();
 
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::mgaFormat.writeOrder);
     // Never walk past the table actually allocated, whatever lut3DSize claims.
     const int n = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
     qint64 number = 0;

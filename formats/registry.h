@@ -16,6 +16,15 @@ class Write_LUTFile;
 // entry, defined beside the format's reader and writer. The command line, the window, the
 // tests and the fuzzers find formats here, by name, extension or content; no other place
 // lists formats or compares format ids with numbers.
+//
+// Adding a format: a file in formats/ with its reader, writer and entry
+//
+//   namespace Formats {
+//   extern const Format haldFormat = {"hald", Id::None, "Hald CLUT image", "png tif tiff", true,
+//                                     readHald, writeHald, false, {true, true}, {true, true}};
+//   }
+//
+// (extern, so that the constant is seen from registry.cpp), and its line in the list there.
 namespace Formats {
 
 // Ids of the numeric reading and writing dispatch (Read_LUTFile::ReadFile,
@@ -52,10 +61,7 @@ struct Options {
 };
 
 // A channel order and a lattice order (true: R, G, B on a line / blue index fastest).
-struct Orders {
-    bool dataRGB = true;
-    bool tableRGB = true;
-};
+using Orders = LutOrders;
 
 // The reader fills `lut` from `path` (only the sizes when headerOnly) and records the reason of
 // a failure in lut.errorString. The model's order flags and defaultOrder are already set.
@@ -64,24 +70,28 @@ using ReadFn = bool (*)(Read_LUTFile &lut, const QString &path, bool headerOnly,
 // writer.errorString.
 using WriteFn = bool (*)(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options);
 // Whether the file's content is of this format, for formats that share an extension: 1 yes,
-// 0 no, -1 cannot tell (the file cannot be read; `why` says so).
+// 0 no (`why` then says what the file is: "a 100x100 image"), -1 cannot tell (the file cannot
+// be read; `why` says so).
 using ClaimFn = int (*)(const QString &path, QString *why);
 
 struct Format {
     const char *name;        // the registry key and the command line's name ("cube", "hald")
     Id id;                   // Id::None for formats outside the numeric dispatch
-    const char *label;       // what the user is offered
+    const char *label;       // what the user is offered (UTF-8)
     const char *extensions;  // space separated, lower case; the first is written
     bool is3D;
     ReadFn read;
-    WriteFn write;           // nullptr: read only
-    bool writeByNumber;      // Write_LUTFile::WriteFile reaches `write` through `id`
-    Orders readOrder;        // the reader's own orders
-    Orders writeOrder;       // the writer's own orders
-    qint64 defaultScale;     // integer full scale written when the user gives none (1: floats)
-    int fixed1DLength;       // entries a 1D table of this format always has; 0: any
-    ClaimFn claims;          // nullptr: the extension alone decides
-    bool namedOnly;          // never guessed from an extension or content, only asked for by name
+    WriteFn write = nullptr;           // nullptr: read only
+    bool writeByNumber = false;        // Write_LUTFile::WriteFile reaches `write` through `id`
+    Orders readOrder = {};             // the reader's own orders
+    Orders writeOrder = {};            // the writer's own orders
+    qint64 defaultScale = 1;           // integer full scale written when the user gives none (1: floats)
+    int fixed1DLength = 0;             // entries a 1D table of this format always has; 0: any
+    ClaimFn claims = nullptr;          // nullptr: taken when no format sharing its extension claims the file
+    bool namedOnly = false;            // never guessed from an extension or content, only asked for by name
+    // What the claim looks for, for the reason given when no format claims a file
+    // ("a texture (a square of 64, 512 or 4096 pixels)").
+    const char *claimText = nullptr;
 };
 
 // Every format, in id order first, then the formats without an id.
@@ -92,12 +102,16 @@ const Format *byId(int id);  // nullptr outside the dispatch ids
 // A registry name ("spi3d"), an extension with or without its dot (".cube"), or a dispatch id
 // as text ("13"); any case. nullptr when nothing matches or the extension is shared.
 const Format *byName(const QString &name);
-// The formats whose extension list holds `extension` (no dot, any case).
+// The formats whose extension list holds `extension` (no dot, any case), in registry order;
+// formats asked for by name only are left out.
 std::vector<const Format *> byExtension(const QString &extension);
 // The format of an input file: by its extension, asking the claim of each candidate when the
-// extension is shared; a name containing "hald" prefers a Hald reading. nullptr with `why`
-// when it cannot be told.
+// extension is shared. nullptr with `why` when it cannot be told.
 const Format *detect(const QString &path, QString *why);
+// The same among `candidates`: a single candidate is taken as it is; of several, those whose
+// name the file's name contains ("look_hald.png") are asked first, then the others in
+// registry order, and a candidate without a claim is taken when none claims the file.
+const Format *detect(const std::vector<const Format *> &candidates, const QString &path, QString *why);
 
 // Reading and writing through an entry, with the side's order settings applied as the numeric
 // dispatch applies them.
@@ -107,6 +121,7 @@ bool write(const Format &format, const LUTFILE_ST &side, Read_LUTFile &lut, QStr
            const Options &options = Options());
 
 QStringList extensionsOf(const Format &format);
+QString labelOf(const Format &format);
 
 }
 

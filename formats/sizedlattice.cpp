@@ -1,3 +1,5 @@
+#include "formats/sizedlattice.h"
+
 #include <QDebug>
 #include <QFileInfo>
 
@@ -19,13 +21,13 @@ bool isSkipped(const LineReader &r)
 
 }
 
-bool Read_LUTFile::readSizedLattice(const QString &path, bool headerOnly, const char *keyword, bool dataRGB,
-                                    bool tableRGB)
+bool readSizedLattice(Read_LUTFile &lut, const QString &path, bool headerOnly, const char *keyword,
+                      const LutOrders &own)
 {
     LineReader r;
-    if (!openText(r, path))
+    if (!lut.openText(r, path))
         return false;
-    applyDefaultOrder(dataRGB, tableRGB);
+    lut.applyDefaultOrder(own);
 
     // Everything up to the first size line is ignored; that line ends the header.
     bool sizeFound = false;
@@ -38,7 +40,7 @@ bool Read_LUTFile::readSizedLattice(const QString &path, bool headerOnly, const 
         sizeFound = r.startsWith(keyword);
     }
     if (!sizeFound)
-        return fail(QStringLiteral("no %1 line").arg(QLatin1String(keyword)));
+        return lut.fail(QStringLiteral("no %1 line").arg(QLatin1String(keyword)));
     const int sizeLine = r.lineNumber();
     QByteArray rest = r.line();
     rest.replace(keyword, "");
@@ -46,18 +48,18 @@ bool Read_LUTFile::readSizedLattice(const QString &path, bool headerOnly, const 
     NumScan::Cursor c{rest.constData(), rest.constData() + rest.size()};
     qint64 size = 0;
     if (!NumScan::readLong(c, size))
-        return failAt(sizeLine, QStringLiteral("%1 has no number").arg(QLatin1String(keyword)));
+        return lut.failAt(sizeLine, QStringLiteral("%1 has no number").arg(QLatin1String(keyword)));
     const qint64 fileBytes = QFileInfo(path).size();
     if (!headerOnly && LutLimits::valid3DSize(size)
         && !LutLimits::textCanHoldLattice(fileBytes, int(size), minSampleLineBytes))
-        return failAt(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes")
-                                    .arg(size * size * size).arg(fileBytes));
-    if (!setSize3D(size, headerOnly, sizeLine))
+        return lut.failAt(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes")
+                                        .arg(size * size * size).arg(fileBytes));
+    if (!lut.setSize3D(size, headerOnly, sizeLine))
         return false;
     if (headerOnly)
         return true;
 
     // Comment lines hold no leading number, so the shared sample-line walk passes them over.
     float f[3] = {0.0f, 0.0f, 0.0f};
-    return SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, f);
+    return SampleLines::fill3D(lut, r, lut.domainMin3D, lut.domainMax3D, f);
 }

@@ -19,11 +19,19 @@
 
 #include <cmath>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format spi1DFormat = {
+    "spi1d", Id::Spi1D, ".spi1d", "spi1d", false,
+    memberReader<&Read_LUTFile::Read_Spi1D>, memberWriter<&Write_LUTFile::Write_Spi1D>, true,
+    {true, false}, {true, true}};
+}
 
 namespace {
 
@@ -49,7 +57,7 @@ bool Read_LUTFile::Read_Spi1D(QString path, bool headerOnly)
         return false;
     // The format's default order differs from the writer's (true, true): with it every line's
     // three values are stored reversed.
-    applyDefaultOrder(true, false);
+    applyDefaultOrder(Formats::spi1DFormat.readOrder);
     // The samples are normalised by the "From" range: afterwards the table spans 0 to 1,
     // whichever way the read ends. The lower end stays as the file gave it.
     UpperEndReset reset{domainMax1D};
@@ -160,7 +168,7 @@ bool Write_LUTFile::Write_Spi1D(QString path, Read_LUTFile &lut)
     out.endLine();
     out.put("{");
     out.endLine();
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::spi1DFormat.writeOrder);
     for (int e = 0; e < n; ++e) {
         out.put("        ");
         White1D(lut.lut1D, out, e, scale, " ");

@@ -17,11 +17,19 @@
 
 #include <algorithm>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format spi3DFormat = {
+    "spi3d", Id::Spi3D, ".spi3d", "spi3d", true,
+    memberReader<&Read_LUTFile::Read_Spi3D>, memberWriter<&Write_LUTFile::Write_Spi3D>, true,
+    {true, true}, {true, true}};
+}
 
 namespace {
 
@@ -62,7 +70,7 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::spi3DFormat.readOrder);
 
     bool signature = false;
     while (r.nextNonEmpty()) {
@@ -130,7 +138,7 @@ bool Write_LUTFile::Write_Spi3D(QString path, Read_LUTFile &lut)
     out.endLine();
     if (scale >= 2)
         scale = 1;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::spi3DFormat.writeOrder);
 
     // Never walk past the table actually allocated, whatever lut3DSize claims.
     const int n = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;

@@ -22,12 +22,65 @@
 
 #include <vector>
 
+#include "formats/formatentry.h"
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "formats/latticeout.h"
 #include "formats/rgbimage.h"
 #include "formats/writers.h"
+
+namespace {
+
+// Texture sides and the lattices they hold: tiles of n x n pixels, `across` tiles a row.
+struct Geometry {
+    int side;
+    int n;
+    int across;
+};
+constexpr Geometry textureGeometries[] = {{64, 16, 4}, {512, 64, 8}, {4096, 256, 16}};
+
+const Geometry *textureGeometry(int width, int height)
+{
+    for (const Geometry &geometry : textureGeometries) {
+        if (width == geometry.side && height == geometry.side)
+            return &geometry;
+    }
+    return nullptr;
+}
+
+bool isUnwrappedCube(qint64 width, qint64 height)
+{
+    return height > 0 && width == height * height;
+}
+
+// The image formats share their extensions; the image's geometry tells them apart.
+int claimTexture(const QString &path, QString *why)
+{
+    return RgbImage::claim(path, why, [](int width, int height) { return textureGeometry(width, height) != nullptr; });
+}
+
+int claimUnwrappedCube(const QString &path, QString *why)
+{
+    return RgbImage::claim(path, why, [](int width, int height) { return isUnwrappedCube(width, height); });
+}
+
+const char imageExtensions[] = "png bmp tif tiff jpg jpeg";
+
+}
+
+namespace Formats {
+extern const Format textureFormat = {
+    "texture", Id::Texture, "texture-base 64X64 512X512...", imageExtensions, true,
+    memberReader<&Read_LUTFile::Read_Texture>, Write_Texture, false,
+    {true, false}, {true, false},
+    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)"};
+extern const Format unwrappedCubeFormat = {
+    "iuc", Id::UnwrappedCube, "identity Unwrapped Cube 1024X16", imageExtensions, true,
+    memberReader<&Read_LUTFile::Read_IUC>, Write_IUC, false,
+    {true, false}, {true, false},
+    1, 0, claimUnwrappedCube, false, "an unwrapped cube (N*N pixels wide, N high)"};
+}
 
 namespace {
 
@@ -63,13 +116,14 @@ void storeTiles(Read_LUTFile &lut, const RgbImage &image, int n, int across)
 
 // Common tail of both readers once the geometry is accepted: nothing of the model has been
 // touched yet, and nothing is unless the pixels decode and the table can be allocated.
-bool readTiles(Read_LUTFile &lut, RgbImage &image, const QString &path, int n, int across, bool headerOnly)
+bool readTiles(Read_LUTFile &lut, const Formats::Format &format, RgbImage &image, const QString &path, int n,
+               int across, bool headerOnly)
 {
     if (!headerOnly && !image.load(path))
         return lut.fail(image.errorString());
     if (!lut.setSize3D(n, headerOnly))
         return false;
-    lut.applyDefaultOrder(true, false);
+    lut.applyDefaultOrder(format.readOrder);
     if (headerOnly)
         return true;
 
@@ -90,16 +144,8 @@ bool Read_LUTFile::Read_Texture(QString path, bool headerOnly)
     RgbImage image;
     if (!image.probe(path))
         return fail(image.errorString());
-    struct Geometry {
-        int side;
-        int n;
-        int across;
-    };
-    static const Geometry geometries[] = {{64, 16, 4}, {512, 64, 8}, {4096, 256, 16}};
-    for (const Geometry &geometry : geometries) {
-        if (image.width() == geometry.side && image.height() == geometry.side)
-            return readTiles(*this, image, path, geometry.n, geometry.across, headerOnly);
-    }
+    if (const Geometry *geometry = textureGeometry(image.width(), image.height()))
+        return readTiles(*this, Formats::textureFormat, image, path, geometry->n, geometry->across, headerOnly);
     return fail(QStringLiteral("a texture image is square, 64, 512 or 4096 pixels a side; this one is %1 x %2")
                     .arg(image.width()).arg(image.height()));
 }
@@ -114,13 +160,13 @@ bool Read_LUTFile::Read_IUC(QString path, bool headerOnly)
     const qint64 n = image.height();
     if (n <= 0 || w <= 0)
         return fail(QStringLiteral("the image has no pixels (%1 x %2)").arg(w).arg(n));
-    if (w != n * n)
+    if (!isUnwrappedCube(w, n))
         return fail(QStringLiteral("an unwrapped cube image is N*N pixels wide and N pixels high; this one is %1 x %2")
                         .arg(w).arg(n));
     if (!LutLimits::valid3DSize(n))
         return fail(QStringLiteral("an unwrapped cube image %1 pixels high holds a %1-point lattice, above the limit of %2")
                         .arg(n).arg(LutLimits::max3DSize));
-    return readTiles(*this, image, path, int(n), int(n), headerOnly);
+    return readTiles(*this, Formats::unwrappedCubeFormat, image, path, int(n), int(n), headerOnly);
 }
 
 // ---- Writing
@@ -129,14 +175,15 @@ namespace {
 
 // The image of an n-point lattice: `across` tiles of n x n pixels per tile row, tile t
 // holding blue counter t. The same counters the readers hand to the store rule.
-bool writeTiles(Write_LUTFile &writer, const QString &path, const Read_LUTFile &lut, int across, int bits)
+bool writeTiles(Write_LUTFile &writer, const Formats::Format &format, const QString &path, const Read_LUTFile &lut,
+                int across, int bits)
 {
     const int n = lut.lut3DSize;
     const int tileRows = (n + across - 1) / across;
     LatticeOut::Image image;
     if (!image.create(writer, across * n, tileRows * n, bits))
         return false;
-    writer.applyDefaultOrder(true, false);
+    writer.applyDefaultOrder(format.writeOrder);
     image.fill(writer, lut.lut3D, [n, across](int x, int y, int &t, int &y0, int &x0) {
         t = (y / n) * across + x / n;
         y0 = y % n;
@@ -153,16 +200,16 @@ bool Formats::Write_Texture(Write_LUTFile &writer, const QString &path, Read_LUT
     if (bits == 0)
         return false;
     const int n = lut.lut3DSize;
-    const int across = n == 16 ? 4 : n == 64 ? 8 : n == 256 ? 16 : 0;
-    if (across == 0) {
-        writer.errorString = QStringLiteral("a texture image holds a 16, 64 or 256-point lattice, not %1").arg(n);
-        return false;
+    for (const Geometry &geometry : textureGeometries) {
+        if (geometry.n == n)
+            return writeTiles(writer, textureFormat, path, lut, geometry.across, bits);
     }
-    return writeTiles(writer, path, lut, across, bits);
+    writer.errorString = QStringLiteral("a texture image holds a 16, 64 or 256-point lattice, not %1").arg(n);
+    return false;
 }
 
 bool Formats::Write_IUC(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
 {
     const int bits = LatticeOut::latticeImageBits(writer, lut, path, options.bits, "unwrapped cube image");
-    return bits != 0 && writeTiles(writer, path, lut, lut.lut3DSize, bits);
+    return bits != 0 && writeTiles(writer, unwrappedCubeFormat, path, lut, lut.lut3DSize, bits);
 }

@@ -28,6 +28,7 @@
 #include <cmath>
 #include <vector>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -37,6 +38,13 @@
 #include "lut/write_lutfile.h"
 #include "formats/latticeout.h"
 #include "formats/writers.h"
+
+namespace Formats {
+extern const Format threeDLFormat = {
+    "3dl", Id::ThreeDL, ".3dl", "3dl", true,
+    memberReader<&Read_LUTFile::Read_3dl>, Write_3dl, false,
+    {true, true}, {true, true}};
+}
 
 namespace {
 
@@ -141,7 +149,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::threeDLFormat.readOrder);
 
     // Sample lines give the samples and the largest of them (the sample range of a file without
     // a "Mesh" line). A three-field line whose later numbers do not convert still gives a
@@ -337,7 +345,7 @@ bool Formats::Write_3dl(Write_LUTFile &writer, const QString &path, Read_LUTFile
         }
         out.endLine();
     }
-    writer.applyDefaultOrder(true, true);
+    writer.applyDefaultOrder(threeDLFormat.writeOrder);
     writer.writeLattice(out, samples, top, " ");
     return writer.finish(out);
 }

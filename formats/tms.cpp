@@ -18,11 +18,23 @@
 #include <algorithm>
 #include <cmath>
 
+#include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
+
+namespace Formats {
+extern const Format tms1DFormat = {
+    "tms1d", Id::Tms1D, ".tms1d 塔姆索专用格式1D", "tms1d", false,
+    memberReader<&Read_LUTFile::Read_TMS1D>, memberWriter<&Write_LUTFile::Write_TMS1D>, true,
+    {true, true}, {true, true}};
+extern const Format tms3DFormat = {
+    "tms3d", Id::Tms3D, ".tms3d 塔姆索专用格式3D", "tms3d", true,
+    memberReader<&Read_LUTFile::Read_TMS3D>, memberWriter<&Write_LUTFile::Write_TMS3D>, true,
+    {true, true}, {true, true}};
+}
 
 namespace {
 
@@ -72,7 +84,7 @@ bool Read_LUTFile::Read_TMS1D(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::tms1DFormat.readOrder);
 
     qint64 size = lut1DSize;
     if (!readHeader(*this, r, domainMin1D, domainMax1D, size) || !setSize1D(size, headerOnly, r.lineNumber()))
@@ -107,7 +119,7 @@ bool Read_LUTFile::Read_TMS3D(QString path, bool headerOnly)
     LineReader r;
     if (!openText(r, path))
         return false;
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::tms3DFormat.readOrder);
 
     qint64 size = lut3DSize;
     if (!readHeader(*this, r, domainMin3D, domainMax3D, size) || !setSize3D(size, headerOnly, r.lineNumber()))
@@ -156,7 +168,7 @@ bool Write_LUTFile::Write_TMS1D(QString path, Read_LUTFile &lut)
     if (!openOutput(out, path))
         return false;
     putHeader(out, lut.lut1DSize);
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::tms1DFormat.writeOrder);
     // Never walk past the table actually allocated, whatever lut1DSize claims.
     const int n = lut.lut1D ? std::min(lut.lut1DSize, lut.lut1D.size()) : 0;
     for (int e = 0; e < n; ++e) {
@@ -172,7 +184,7 @@ bool Write_LUTFile::Write_TMS3D(QString path, Read_LUTFile &lut)
     if (!openOutput(out, path))
         return false;
     putHeader(out, lut.lut3DSize);
-    applyDefaultOrder(true, true);
+    applyDefaultOrder(Formats::tms3DFormat.writeOrder);
     writeLattice(out, lut, 1, " ");
     return finish(out);
 }

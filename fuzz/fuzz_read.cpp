@@ -1,4 +1,4 @@
-// One reader through the reading dispatch. The first input byte holds the flags (header only,
+// One reader through the format registry. The first input byte holds the flags (header only,
 // default order, data order, table order), the rest is the file; the image readers get it as
 // image bytes. Besides crashes, leaks, hangs and huge allocations, which the sanitizers and
 // libFuzzer catch, the reader's contract is checked: a failure leaves a reason, a header-only
@@ -10,17 +10,15 @@
 #include "fuzz/fuzzutil.h"
 #include "lut/read_lutfile.h"
 
-#ifndef FUZZ_FORMAT_ID
-#error "FUZZ_FORMAT_ID selects the reader"
-#endif
-
 namespace {
 QString inputPath;
+const Formats::Format *format = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     FuzzUtil::init(argc, argv);
+    format = &FuzzUtil::targetFormat((*argv)[0]);
     inputPath = FuzzUtil::scratchPath("input");
     return 0;
 }
@@ -33,22 +31,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (!FuzzUtil::writeScratch(inputPath, data + 1, size - 1))
         return 0;
 
-    const int id = FUZZ_FORMAT_ID;
     Read_LUTFile lut;
     const bool headerOnly = FuzzUtil::headerOnly(flags);
-    const bool ok = lut.ReadFile(FuzzUtil::side(id, inputPath, flags), headerOnly);
+    const bool ok = Formats::read(*format, FuzzUtil::side(*format, inputPath, flags), lut, headerOnly);
 
     if (!ok && lut.errorString.isEmpty())
-        FuzzUtil::fault("a failed read leaves no reason", id, QString());
+        FuzzUtil::fault("a failed read leaves no reason", *format, QString());
     if (headerOnly && (lut.lut3D || lut.lut1D))
-        FuzzUtil::fault("a header-only read allocated a table", id, QString());
+        FuzzUtil::fault("a header-only read allocated a table", *format, QString());
     if (lut.lut3D && lut.lut3D.size() != lut.lut3DSize)
-        FuzzUtil::fault("the 3D table's size differs from lut3DSize", id,
+        FuzzUtil::fault("the 3D table's size differs from lut3DSize", *format,
                         QStringLiteral("%1 allocated, lut3DSize %2").arg(lut.lut3D.size()).arg(lut.lut3DSize));
     if (lut.lut1D && lut.lut1D.size() != lut.lut1DSize)
-        FuzzUtil::fault("the 1D table's size differs from lut1DSize", id,
+        FuzzUtil::fault("the 1D table's size differs from lut1DSize", *format,
                         QStringLiteral("%1 allocated, lut1DSize %2").arg(lut.lut1D.size()).arg(lut.lut1DSize));
     if (ok && !headerOnly && !lut.lut3D && !lut.lut1D)
-        FuzzUtil::fault("a full read succeeded without a table", id, QString());
+        FuzzUtil::fault("a full read succeeded without a table", *format, QString());
     return 0;
 }

@@ -4,8 +4,11 @@
 // bytes the targets expect in front of the file.
 //
 //   fuzz_seeds CORPUS_ROOT [FILE...]
+//   fuzz_seeds --list
 //
-// makes CORPUS_ROOT/<reader>/ for each of the seventeen readers and CORPUS_ROOT/roundtrip/.
+// makes CORPUS_ROOT/<reader>/ for each readable format of the registry and
+// CORPUS_ROOT/roundtrip/; --list prints the registry names of the readable formats, which are
+// the reading targets.
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -16,19 +19,25 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
+#include <cstring>
 #include <vector>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
-#include "lut/write_lutfile.h"
 
 namespace {
 
-const char *const readerNames[Read_LUTFile::formatCount] = {
-    "cube", "texture", "iuc", "3dl", "mga", "look", "discreet", "lut1d", "davlut",
-    "csp", "cub", "itx", "spi1d", "spi3d", "csv", "tms1d", "tms3d"};
+std::vector<const Formats::Format *> readers()
+{
+    std::vector<const Formats::Format *> found;
+    for (const Formats::Format *f : Formats::all())
+        if (f->read)
+            found.push_back(f);
+    return found;
+}
 
 // Reading flags put before each seed: full read in the format's order, full read with both
 // order flags set explicitly, header only.
@@ -47,13 +56,16 @@ void save(const QString &dir, const QByteArray &bytes)
         ++seedCount;
 }
 
-void addSeed(int id, const QByteArray &file)
+void addSeed(const Formats::Format &format, const QByteArray &file)
 {
     for (unsigned char flags : readFlags)
-        save(QLatin1String(readerNames[id]), QByteArray(1, char(flags)) + file);
-    // Round trip: reader id, reading flags, writing flags (default order; float and 1023 scale).
-    save(QStringLiteral("roundtrip"), QByteArray(1, char(id)) + char(0x02) + char(0x02) + file);
-    save(QStringLiteral("roundtrip"), QByteArray(1, char(id)) + char(0x0c) + char(0x1a) + file);
+        save(QLatin1String(format.name), QByteArray(1, char(flags)) + file);
+    // Round trip: the reader's place among the readers, reading flags, writing flags (default
+    // order; float and 1023 scale).
+    const std::vector<const Formats::Format *> all = readers();
+    const char reader = char(std::find(all.begin(), all.end(), &format) - all.begin());
+    save(QStringLiteral("roundtrip"), QByteArray(1, reader) + char(0x02) + char(0x02) + file);
+    save(QStringLiteral("roundtrip"), QByteArray(1, reader) + char(0x0c) + char(0x1a) + file);
 }
 
 // A lattice that is not the identity, so that channel and lattice orders show in the file.
@@ -84,17 +96,17 @@ void fill1D(Read_LUTFile &lut, int n)
     }
 }
 
-QByteArray written(int id, Read_LUTFile &lut, qint64 scale, const QString &path)
+QByteArray written(const Formats::Format &format, Read_LUTFile &lut, qint64 scale, const QString &path)
 {
     LUTFILE_ST side;
     side.path = path;
-    side.formatId = id;
+    side.formatId = qint32(format.id);
     side.defaultOrder = true;
     side.scale = scale;
     side.outputSize3D = lut.lut3DSize;
-    Write_LUTFile writer;
     QFile::remove(path);
-    if (!writer.WriteFile(side, lut))
+    QString why;
+    if (!Formats::write(format, side, lut, &why))
         return QByteArray();
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -102,19 +114,20 @@ QByteArray written(int id, Read_LUTFile &lut, qint64 scale, const QString &path)
 
 void generated(const QTemporaryDir &tmp)
 {
-    const int writable[] = {0, 4, 6, 7, 8, 11, 12, 13, 14, 15, 16};
     const QString path = tmp.filePath(QStringLiteral("seed"));
-    for (int id : writable) {
+    for (const Formats::Format *format : readers()) {
+        if (!format->write)
+            continue;
         for (int size : {2, 5}) {
             Read_LUTFile lut;
-            if (Read_LUTFile::formatIs3D(id))
+            if (format->is3D)
                 fill3D(lut, size);
             else
                 fill1D(lut, size * size);
             for (qint64 scale : {qint64(1), qint64(1023)}) {
-                const QByteArray file = written(id, lut, scale, path);
+                const QByteArray file = written(*format, lut, scale, path);
                 if (!file.isEmpty())
-                    addSeed(id, file);
+                    addSeed(*format, file);
             }
         }
     }
@@ -156,32 +169,31 @@ QImage identityIuc(int n)
 
 void images()
 {
+    const Formats::Format &texture = *Formats::byId(Formats::Id::Texture);
+    const Formats::Format &unwrapped = *Formats::byId(Formats::Id::UnwrappedCube);
     for (const char *format : {"PNG", "BMP"}) {
-        addSeed(1, imageBytes(identityTexture(16, 4), format));
+        addSeed(texture, imageBytes(identityTexture(16, 4), format));
         for (int n : {2, 4, 16})
-            addSeed(2, imageBytes(identityIuc(n), format));
+            addSeed(unwrapped, imageBytes(identityIuc(n), format));
     }
-    addSeed(1, imageBytes(identityTexture(16, 4), "PPM"));
-    addSeed(2, imageBytes(identityIuc(4), "PPM"));
+    addSeed(texture, imageBytes(identityTexture(16, 4), "PPM"));
+    addSeed(unwrapped, imageBytes(identityIuc(4), "PPM"));
 }
 
+// A file goes to every reader of its extension.
 void given(const QString &path)
 {
-    static const std::map<QString, std::vector<int>> byExtension = {
-        {"cube", {0}}, {"png", {1, 2}}, {"bmp", {1, 2}}, {"ppm", {1, 2}}, {"jpg", {1, 2}},
-        {"3dl", {3}}, {"mga", {4}}, {"m3d", {4}}, {"look", {5}}, {"lut", {6, 7}},
-        {"davlut", {8}}, {"csp", {9}}, {"cub", {10}}, {"itx", {11}}, {"spi1d", {12}},
-        {"spi3d", {13}}, {"csv", {14}}, {"tms1d", {15}}, {"tms3d", {16}}};
     const QFileInfo info(path);
-    const auto it = byExtension.find(info.suffix().toLower());
-    if (it == byExtension.end() || info.size() > 1024 * 1024)
+    const std::vector<const Formats::Format *> formats = Formats::byExtension(info.suffix());
+    if (formats.empty() || info.size() > 1024 * 1024)
         return;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return;
     const QByteArray bytes = f.readAll();
-    for (int id : it->second)
-        addSeed(id, bytes);
+    for (const Formats::Format *format : formats)
+        if (format->read)
+            addSeed(*format, bytes);
 }
 
 }
@@ -191,12 +203,17 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     if (argc < 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds CORPUS_ROOT [FILE...]\n");
+        std::fprintf(stderr, "usage: fuzz_seeds CORPUS_ROOT [FILE...] | fuzz_seeds --list\n");
         return 2;
     }
+    if (std::strcmp(argv[1], "--list") == 0) {
+        for (const Formats::Format *format : readers())
+            std::printf("%s\n", format->name);
+        return 0;
+    }
     root = QString::fromLocal8Bit(argv[1]);
-    for (const char *name : readerNames)
-        QDir().mkpath(QDir(root).filePath(QLatin1String(name)));
+    for (const Formats::Format *format : readers())
+        QDir().mkpath(QDir(root).filePath(QLatin1String(format->name)));
     QDir().mkpath(QDir(root).filePath(QStringLiteral("roundtrip")));
 
     QTemporaryDir tmp;

@@ -59,20 +59,35 @@ bool writeScratch(const QString &path, const uint8_t *data, std::size_t size)
     return done == size;
 }
 
-LUTFILE_ST side(int formatId, const QString &path, uint8_t flags)
+const Formats::Format &targetFormat(const char *program)
+{
+    const QString name = QString::fromLocal8Bit(program).section(QLatin1Char('/'), -1);
+    const QString prefix = QStringLiteral("fuzz_read_");
+    const QString wanted = name.startsWith(prefix) ? name.mid(prefix.size())
+                                                   : QString::fromLocal8Bit(qgetenv("LUTWRIGHT_FUZZ_FORMAT"));
+    const Formats::Format *format = Formats::byName(wanted);
+    if (!format || !format->read) {
+        std::fprintf(stderr, "no readable format '%s': run as fuzz_read_<format> or set LUTWRIGHT_FUZZ_FORMAT\n",
+                     wanted.toLocal8Bit().constData());
+        std::exit(2);
+    }
+    return *format;
+}
+
+LUTFILE_ST side(const Formats::Format &format, const QString &path, uint8_t flags)
 {
     LUTFILE_ST f;
     f.path = path;
-    f.formatId = formatId;
+    f.formatId = qint32(format.id);
     f.defaultOrder = flags & 2;
     f.dataOrderRGB = flags & 4;
     f.tableOrderRGB = flags & 8;
     return f;
 }
 
-void fault(const char *what, int formatId, const QString &detail)
+void fault(const char *what, const Formats::Format &format, const QString &detail)
 {
-    std::fprintf(stderr, "\nFAULT (format id %d): %s\n  %s\n", formatId, what, detail.toLocal8Bit().constData());
+    std::fprintf(stderr, "\nFAULT (format %s): %s\n  %s\n", format.name, what, detail.toLocal8Bit().constData());
     std::abort();
 }
 

@@ -3,8 +3,9 @@
 #
 #   fuzz/run.sh [-t SECONDS] [-j PARALLEL] [-s EXTRA_SEED_DIR]... [-r] [TARGET...]
 #
-# TARGET is a reader name (cube texture iuc 3dl mga look discreet lut1d davlut csp cub itx
-# spi1d spi3d csv tms1d tms3d) or "roundtrip"; all eighteen by default. Each run keeps its
+# TARGET is the registry name of a readable format (cube texture iuc 3dl mga look discreet lut1d
+# davlut csp cub itx spi1d spi3d csv tms1d tms3d ...; `fuzz_seeds --list` prints them) or
+# "roundtrip"; all of them by default. Each run keeps its
 # corpus under build-fuzz/corpus/<target> (seeded from tests/data, fuzz/seeds and files made
 # by the library's writers), puts what it finds under build-fuzz/artifacts/<target>/ and its
 # log under build-fuzz/logs/. The summary gives executions, coverage and time per target;
@@ -28,15 +29,22 @@ while getopts "t:j:s:r" opt; do
 done
 shift $((OPTIND - 1))
 
-all=(cube texture iuc 3dl mga look discreet lut1d davlut csp cub itx spi1d spi3d csv tms1d tms3d roundtrip)
-targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
-
 build=build-fuzz
 if [ "$report_only" -eq 0 ]; then
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLUTWRIGHT_FUZZ=ON -DLUTWRIGHT_TESTS=OFF -DLUTWRIGHT_BENCH=OFF > /dev/null
 nice -n 19 cmake --build "$build" --target fuzz_all -j2 > "$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
+fi
+
+# One reading target per readable format of the registry: fuzz_read under the format's name.
+mapfile -t readers < <(ASAN_OPTIONS=detect_leaks=0 "$build/fuzz/fuzz_seeds" --list)
+for name in "${readers[@]}"; do
+  ln -sf fuzz_read "$build/fuzz/fuzz_read_$name"
+done
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=("${readers[@]}" roundtrip)
+
+if [ "$report_only" -eq 0 ]; then
 
 # Seeds: new files are added on every run, what the fuzzer found before is kept.
 mapfile -t seed_files < <(find tests/data fuzz/seeds "${extra_seeds[@]}" -type f 2>/dev/null)

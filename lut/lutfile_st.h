@@ -15,4 +15,11 @@ struct LUTFILE_ST {
     qint32 outputSize3D = 0;    // writing: lattice points per axis of the output
 };
 
+// A file format's own channel and lattice order, which a reader or writer takes when its side
+// asks for the default order (true: R, G, B on a line / blue index fastest).
+struct LutOrders {
+    bool dataRGB = true;
+    bool tableRGB = true;
+};
+
 #endif

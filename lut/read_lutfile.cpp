@@ -7,32 +7,6 @@
 
 namespace {
 
-struct FormatInfo {
-    const char *label;
-    bool is3D;
-};
-
-// Labels are what the user is offered; ids index this table.
-const FormatInfo formats[Read_LUTFile::formatCount] = {
-    {".cube", true},
-    {"texture-base 64X64 512X512...", true},
-    {"identity Unwrapped Cube 1024X16", true},
-    {".3dl", true},
-    {".mga .m3d pandora", true},
-    {".look", true},
-    {".lut 1D Discreet", false},
-    {".lut 1D", false},
-    {".davLut 3DLut", true},
-    {".csp", true},
-    {".cub Truelight Cube", true},
-    {".itx", true},
-    {".spi1d", false},
-    {".spi3d", true},
-    {".csv log", false},
-    {".tms1d 塔姆索专用格式1D", false},
-    {".tms3d 塔姆索专用格式3D", true},
-};
-
 // Clamp to [lo, hi], lower bound first, so that a NaN passes unchanged.
 inline float clampTo(float v, float lo, float hi)
 {
@@ -106,45 +80,6 @@ void Read_LUTFile::White1D(int index, float first, float second, float third, co
     }
 }
 
-QString Read_LUTFile::formatStr(int id)
-{
-    if (id < 0 || id >= formatCount)
-        return QString();
-    return QString::fromUtf8(formats[id].label);
-}
-
-bool Read_LUTFile::formatIs3D(int id)
-{
-    if (id < 0 || id >= formatCount)
-        return false;
-    return (0x12F3F >> id) & 1;
-}
-
-bool Read_LUTFile::ReadFile(LUTFILE_ST file, bool headerOnly)
-{
-    if (!file.defaultOrder) {
-        dataOrderRGB = file.dataOrderRGB;
-        tableOrderRGB = file.tableOrderRGB;
-    }
-    defaultOrder = file.defaultOrder;
-    errorString.clear();
-    qDebug() << "ReadFile: defaultOrder" << defaultOrder << "dataOrderRGB" << dataOrderRGB
-             << "tableOrderRGB" << tableOrderRGB << "formatId" << file.formatId;
-
-    using Reader = bool (Read_LUTFile::*)(QString, bool);
-    static const Reader readers[formatCount] = {
-        &Read_LUTFile::Read_Cube,           &Read_LUTFile::Read_Texture, &Read_LUTFile::Read_IUC,
-        &Read_LUTFile::Read_3dl,            &Read_LUTFile::Read_Mga,     &Read_LUTFile::Read_Look,
-        &Read_LUTFile::Read_1dLut_Discreet, &Read_LUTFile::Read_1dLut,   &Read_LUTFile::Read_DavLut,
-        &Read_LUTFile::Read_Csp,            &Read_LUTFile::Read_Cub,     &Read_LUTFile::Read_Itx,
-        &Read_LUTFile::Read_Spi1D,          &Read_LUTFile::Read_Spi3D,   &Read_LUTFile::Read_Csv,
-        &Read_LUTFile::Read_TMS1D,          &Read_LUTFile::Read_TMS3D,
-    };
-    if (file.formatId < 0 || file.formatId >= formatCount)
-        return fail(QStringLiteral("unknown format id %1").arg(file.formatId));
-    return (this->*readers[file.formatId])(file.path, headerOnly);
-}
-
 bool Read_LUTFile::fail(const QString &why)
 {
     errorString = why;
@@ -199,11 +134,11 @@ void Read_LUTFile::resetUpperEnds()
         domainMax3D[ch] = domainMax1D[ch] = 1.0f;
 }
 
-void Read_LUTFile::applyDefaultOrder(bool dataRGB, bool tableRGB)
+void Read_LUTFile::applyDefaultOrder(const LutOrders &own)
 {
     if (defaultOrder) {
-        dataOrderRGB = dataRGB;
-        tableOrderRGB = tableRGB;
+        dataOrderRGB = own.dataRGB;
+        tableOrderRGB = own.tableRGB;
     }
 }
 
@@ -213,9 +148,4 @@ bool Read_LUTFile::openText(LineReader &reader, const QString &path)
     if (!reader.open(path))
         return fail(reader.errorString());
     return true;
-}
-
-bool Read_LUTFile::notSupported(const QString &format)
-{
-    return fail(QStringLiteral("reading %1 files is not available in this build").arg(format));
 }

@@ -12,9 +12,10 @@
 class LineReader;
 
 // The in-memory LUT: an optional 3D lattice of RGB triples indexed [red][green][blue], an
-// optional 1D table, their input domains and the order flags of the file being read. It also
-// holds the readers of every format (one unit per family under formats/), the two store rules
-// every reader puts its samples through, and the table of format ids.
+// optional 1D table, their input domains and the order flags of the file being read, with the
+// two store rules every reader puts its samples through. The reading dispatch, the format
+// labels and the seventeen readers declared here are defined under formats/, where the format
+// registry describes every format; formats added since are free functions there, not members.
 class Read_LUTFile : public QObject
 {
     Q_OBJECT
@@ -59,7 +60,6 @@ public:
 
     static QString formatStr(int id);
     static bool formatIs3D(int id);
-    static constexpr int formatCount = 17;
 
     bool ReadFile(LUTFILE_ST file, bool headerOnly);
 
@@ -91,19 +91,12 @@ public:
     // from the file, 64 bits wide, so that a huge count cannot wrap into a small one).
     bool setSize3D(qint64 size, bool headerOnly, int line = 0);
     bool setSize1D(qint64 size, bool headerOnly, int line = 0);
-    // The reader of the plain lattice texts (.davlut, .itx): lines before the first line that
-    // begins with `keyword` are ignored; the number after the keyword is the lattice size, and
-    // size^3 lines of "R G B" follow, "#" and blank lines among them skipped. The format's own
-    // orders are dataRGB / tableRGB.
-    bool readSizedLattice(const QString &path, bool headerOnly, const char *keyword, bool dataRGB, bool tableRGB);
     // The samples are normalised: put the upper ends of both domains back to 1.
     void resetUpperEnds();
     // Apply the format's own orders when the caller asked for them.
-    void applyDefaultOrder(bool dataRGB, bool tableRGB);
+    void applyDefaultOrder(const LutOrders &own);
     // Open a text file through the shared line reader, recording the reason on failure.
     bool openText(LineReader &reader, const QString &path);
-    // A reader for a format that this build cannot read yet.
-    bool notSupported(const QString &format);
 };
 
 #endif

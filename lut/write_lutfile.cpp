@@ -91,28 +91,6 @@ Write_LUTFile::Write_LUTFile(QObject *parent)
 {
 }
 
-bool Write_LUTFile::WriteFile(LUTFILE_ST file, Read_LUTFile &lut)
-{
-    dataOrderRGB = file.dataOrderRGB;
-    tableOrderRGB = file.tableOrderRGB;
-    defaultOrder = file.defaultOrder;
-    scale = file.scale;
-    errorString.clear();
-
-    using Writer = bool (Write_LUTFile::*)(QString, Read_LUTFile &);
-    static const Writer writers[Read_LUTFile::formatCount] = {
-        &Write_LUTFile::Write_Cube, nullptr, nullptr, nullptr, &Write_LUTFile::Write_Mga, nullptr,
-        &Write_LUTFile::Write_1dLut_Discreet, &Write_LUTFile::Write_1dLut, &Write_LUTFile::Write_DavLut,
-        nullptr, nullptr, &Write_LUTFile::Write_Itx, &Write_LUTFile::Write_Spi1D, &Write_LUTFile::Write_Spi3D,
-        &Write_LUTFile::Write_Csv, &Write_LUTFile::Write_TMS1D, &Write_LUTFile::Write_TMS3D,
-    };
-    if (file.formatId < 0 || file.formatId >= Read_LUTFile::formatCount || !writers[file.formatId]) {
-        errorString = QStringLiteral("format id %1 cannot be written").arg(file.formatId);
-        return false;
-    }
-    return (this->*writers[file.formatId])(file.path, lut);
-}
-
 void Write_LUTFile::White3D(const Lut3DTable &table, QTextStream &stream, int i, int j, int k, qint64 scale, const QString &separator)
 {
     emit3D(StreamOut{stream}, table, dataOrderRGB, tableOrderRGB, i, j, k, scale, separator);
@@ -143,11 +121,11 @@ void Write_LUTFile::WhiteGamma(const Lut1DTable &table, TextWriter &out, int ind
     emit1D(WriterOut{out}, table, dataOrderRGB, index, scale, separator, 1);
 }
 
-void Write_LUTFile::applyDefaultOrder(bool dataRGB, bool tableRGB)
+void Write_LUTFile::applyDefaultOrder(const LutOrders &own)
 {
     if (defaultOrder) {
-        dataOrderRGB = dataRGB;
-        tableOrderRGB = tableRGB;
+        dataOrderRGB = own.dataRGB;
+        tableOrderRGB = own.tableRGB;
     }
 }
 
@@ -182,10 +160,4 @@ void Write_LUTFile::writeLattice(TextWriter &out, const Read_LUTFile &lut, qint6
 int Write_LUTFile::entries1D(const Read_LUTFile &lut)
 {
     return lut.lut1D ? std::max(0, std::min(lut.lut1DSize, lut.lut1D.size())) : 0;
-}
-
-bool Write_LUTFile::notSupported(const QString &format)
-{
-    errorString = QStringLiteral("writing %1 files is not available in this build").arg(format);
-    return false;
 }

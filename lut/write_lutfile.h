@@ -13,7 +13,8 @@ class Read_LUTFile;
 
 // Writes a Read_LUTFile in one of the writable formats. The emitters print one sample and
 // decide channel order, lattice order and number form, so that the formats differ only in
-// their headers, separators and loop bounds.
+// their headers, separators and loop bounds. The writing dispatch and the eleven writers
+// declared here are defined under formats/, beside the format registry.
 class Write_LUTFile : public QObject
 {
     Q_OBJECT
@@ -54,14 +55,13 @@ public:
 
     // Writers' shared steps: the format's own orders when asked for, opening the output, and
     // finishing it (false with errorString when anything could not be written).
-    void applyDefaultOrder(bool dataRGB, bool tableRGB);
+    void applyDefaultOrder(const LutOrders &own);
     bool openOutput(TextWriter &out, const QString &path);
     bool finish(TextWriter &out);
     // Every node of the lattice, one line each, counters outermost first, through White3D.
     void writeLattice(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator);
     // Entries of the model's 1D table that can be written: never more than were allocated.
     static int entries1D(const Read_LUTFile &lut);
-    bool notSupported(const QString &format);
 };
 
 #endif

@@ -80,7 +80,7 @@ inline QString writeCube(const QString &path, int n, const std::function<void(fl
     Read_LUTFile m;
     fill3D(m, n, f);
     Write_LUTFile w;
-    return w.WriteFile(TestUtil::side(0, path, false, true, false), m) ? path : QString();
+    return w.WriteFile(TestUtil::side(Formats::Id::Cube, path, false, true, false), m) ? path : QString();
 }
 
 inline void identity3D(float r, float g, float b, float *o)

@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "formats/registry.h"
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
@@ -48,6 +49,12 @@ inline LUTFILE_ST side(int formatId, const QString &path, bool defaultOrder = tr
     f.tableOrderRGB = tableOrderRGB;
     f.scale = scale;
     return f;
+}
+
+inline LUTFILE_ST side(Formats::Id id, const QString &path, bool defaultOrder = true, bool dataOrderRGB = true,
+                       bool tableOrderRGB = true, qint64 scale = 1)
+{
+    return side(int(id), path, defaultOrder, dataOrderRGB, tableOrderRGB, scale);
 }
 
 // Write `text` to the file `name` in `dir`; its path.

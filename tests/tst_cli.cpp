@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "clitest.h"
+#include "formats/registry.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
@@ -17,13 +18,16 @@ using CliTest::run;
 
 namespace {
 
-// The file name extension of each format id as the tests name their files.
-const char *const extensions[Read_LUTFile::formatCount] = {
-    "cube", "png", "png", "3dl", "mga", "look", "lut", "lut", "davlut",
-    "csp",  "cub", "itx", "spi1d", "spi3d", "csv", "tms1d", "tms3d",
-};
-// Formats that have a reader and no writer at all.
-const QList<int> readOnly = {1, 2, 3, 5, 9, 10};
+const Formats::Format &formatOf(int id)
+{
+    return *Formats::byId(id);
+}
+
+// The file name extension the tests give files of format `id`: the one it is written with.
+QString extensionOf(int id)
+{
+    return Formats::extensionsOf(formatOf(id)).value(0);
+}
 
 // The test LUT: a different straight line per channel, red and blue alike (some readers store
 // 1D entries with their channels reversed), so that any interpolation reproduces it exactly
@@ -52,22 +56,23 @@ bool libRead(const QString &path, int id, Read_LUTFile &m)
     return m.ReadFile(TestUtil::side(id, path), false) && (m.lut3DSize > 0 || m.lut1DSize > 0);
 }
 
-// Each format in its own order; .cube, which has none, R G B with the red index fastest.
+// Each format in its own order; .cube, whose writer has none, R G B with the red index fastest.
 bool libWrite(const QString &path, int id, Read_LUTFile &m, qint64 scale = 1)
 {
-    Write_LUTFile w;
-    return w.WriteFile(TestUtil::side(id, path, true, true, id != 0, scale), m);
+    const Formats::Format &format = formatOf(id);
+    QString why;
+    return Formats::write(format, TestUtil::side(id, path, true, true, format.writeOrder.tableRGB, scale), m, &why);
 }
 
 // Whether the library can write format `id` at all in this build.
 bool libCanWrite(int id, const QTemporaryDir &dir)
 {
     Read_LUTFile m;
-    if (Read_LUTFile::formatIs3D(id))
+    if (formatOf(id).is3D)
         CliTest::fill3D(m, 2, graded3D);
     else
         CliTest::fill1D(m, 4, graded1D);
-    return libWrite(dir.filePath(QStringLiteral("probe%1.%2").arg(id).arg(QLatin1String(extensions[id]))), id, m);
+    return libWrite(dir.filePath(QStringLiteral("probe%1.%2").arg(id).arg(extensionOf(id))), id, m);
 }
 
 QByteArray hexFloat(float v)
@@ -102,9 +107,9 @@ QByteArray floatLine(const float *o)
 // format has one, written out by hand where it has none. Empty when it cannot be made.
 QString makeInput(const QTemporaryDir &dir, int id)
 {
-    const QString path = dir.filePath(QStringLiteral("in_%1.%2").arg(id).arg(QLatin1String(extensions[id])));
-    switch (id) {
-    case 1: {   // 64 x 64 texture: 16 points, tiles of 16 x 16, four tiles a row
+    const QString path = dir.filePath(QStringLiteral("in_%1.%2").arg(id).arg(extensionOf(id)));
+    switch (Formats::Id(id)) {
+    case Formats::Id::Texture: {   // 64 x 64 texture: 16 points, tiles of 16 x 16, four tiles a row
         QImage img(64, 64, QImage::Format_RGB32);
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x) {
@@ -114,7 +119,7 @@ QString makeInput(const QTemporaryDir &dir, int id)
             }
         return img.save(path) ? path : QString();
     }
-    case 2: {   // 16 x 4 unwrapped cube: 4 points, one 4 x 4 block per blue index
+    case Formats::Id::UnwrappedCube: {   // 16 x 4 unwrapped cube: 4 points, one 4 x 4 block per blue index
         QImage img(16, 4, QImage::Format_RGB32);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 16; ++x) {
@@ -124,7 +129,7 @@ QString makeInput(const QTemporaryDir &dir, int id)
             }
         return img.save(path) ? path : QString();
     }
-    case 3: {   // mesh line, then 10-bit samples with the blue index fastest
+    case Formats::Id::ThreeDL: {   // mesh line, then 10-bit samples with the blue index fastest
         QByteArray text = "0 1023\n";
         for (int r = 0; r < 2; ++r)
             for (int g = 0; g < 2; ++g)
@@ -136,32 +141,31 @@ QString makeInput(const QTemporaryDir &dir, int id)
                 }
         return TestUtil::writeTemp(dir, QFileInfo(path).fileName(), text);
     }
-    case 5: {
+    case Formats::Id::Look: {
         const QByteArray data = redFastest([](const float *o) { return hexFloat(o[0]) + hexFloat(o[1]) + hexFloat(o[2]) + '\n'; });
         return TestUtil::writeTemp(dir, QFileInfo(path).fileName(),
                                    "<?xml version=\"1.0\" ?>\n<look>\n  <LUT>\n    <size>\"2\"</size>\n    <data>\""
                                        + data + "\"</data>\n  </LUT>\n</look>\n");
     }
-    case 9: {
+    case Formats::Id::Csp: {
         QByteArray text = "CSPLUTV100\n3D\n\nBEGIN METADATA\nEND METADATA\n\n";
         for (int c = 0; c < 3; ++c)
             text += "2\n0.0 1.0\n0.0 1.0\n";
         text += "\n2 2 2\n" + redFastest(floatLine);
         return TestUtil::writeTemp(dir, QFileInfo(path).fileName(), text);
     }
-    case 10:
+    case Formats::Id::Cub:
         return TestUtil::writeTemp(dir, QFileInfo(path).fileName(),
                                    "# Truelight Cube v2.0\n# iDims 3\n# oDims 3\n# width 2 2 2\n\n# Cube\n"
                                        + redFastest(floatLine) + "# End\n");
     default: {
         Read_LUTFile m;
-        if (Read_LUTFile::formatIs3D(id))
+        if (formatOf(id).is3D)
             CliTest::fill3D(m, 5, graded3D);
         else
             CliTest::fill1D(m, 256, graded1D);
-        // The readers of these two expect integers.
-        const qint64 scale = id == 7 ? 255 : id == 14 ? 1023 : 1;
-        return libWrite(path, id, m, scale) ? path : QString();
+        // Integers where the format's reader expects them.
+        return libWrite(path, id, m, formatOf(id).defaultScale) ? path : QString();
     }
     }
 }
@@ -318,22 +322,24 @@ void TestCli::formatsTable()
     QCOMPARE(r.code, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'));
     QCOMPARE(lines.at(0).split(QLatin1Char(' '), Qt::SkipEmptyParts), (QStringList{"id", "extensions", "dim", "read", "write", "label"}));
-    for (int id = 0; id < Read_LUTFile::formatCount; ++id) {
+    // Every format of the registry, the dispatch ids first and in order.
+    QCOMPARE(lines.size(), int(Formats::all().size()) + 1 + 5);
+    for (int id = 0; id < Formats::dispatchCount; ++id) {
         const QString row = lines.at(id + 1);
         const QStringList cells = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QCOMPARE(cells.at(0), QString::number(id));
         QVERIFY2(row.endsWith(Read_LUTFile::formatStr(id)), qPrintable(row));
-        QVERIFY2(row.contains(QLatin1Char('.') + QLatin1String(extensions[id])), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1Char('.') + extensionOf(id)), qPrintable(row));
         QVERIFY2(row.contains(QLatin1String(Read_LUTFile::formatIs3D(id) ? " 3D " : " 1D ")), qPrintable(row));
-        QVERIFY2(row.contains(QLatin1String(readOnly.contains(id) ? " yes   no " : " yes   yes ")), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1String(formatOf(id).write ? " yes   yes " : " yes   no ")), qPrintable(row));
     }
 }
 
 void TestCli::everyFormatToEveryFormat_data()
 {
     QTest::addColumn<int>("target");
-    for (int id = 0; id < Read_LUTFile::formatCount; ++id)
-        QTest::newRow(qPrintable(QStringLiteral("to %1 (%2)").arg(id).arg(QLatin1String(extensions[id])))) << id;
+    for (int id = 0; id < Formats::dispatchCount; ++id)
+        QTest::newRow(qPrintable(QStringLiteral("to %1 (%2)").arg(id).arg(extensionOf(id)))) << id;
 }
 
 // Every readable format converted to the target in one batch. A conversion must succeed
@@ -345,11 +351,11 @@ void TestCli::everyFormatToEveryFormat()
     QTemporaryDir dir;
     QStringList inputs;
     QHash<QString, int> idOf;
-    for (int id = 0; id < Read_LUTFile::formatCount; ++id) {
+    for (int id = 0; id < Formats::dispatchCount; ++id) {
         const QString path = makeInput(dir, id);
         if (path.isEmpty()) {
-            if (target == 0)
-                qInfo("no %s input: the library cannot write the format yet", extensions[id]);
+            if (target == int(Formats::Id::Cube))   // said once, not for every target
+                qInfo("no %s input: the library cannot write the format yet", qPrintable(extensionOf(id)));
             continue;
         }
         // Every input is a sound file of its format: only a reader this build lacks refuses it.
@@ -364,7 +370,7 @@ void TestCli::everyFormatToEveryFormat()
     const QString outDir = dir.filePath(QStringLiteral("out"));
     const CliTest::Run r = run(QStringList{"convert"} + inputs + QStringList{"-d", outDir, "--to", QString::number(target), "-j", "2"});
 
-    if (readOnly.contains(target)) {
+    if (!formatOf(target).write) {
         QCOMPARE(r.code, 2);
         QVERIFY2(r.err.contains(QLatin1String("cannot be written")), qPrintable(r.err));
         QVERIFY(!QFileInfo::exists(outDir));
@@ -379,7 +385,7 @@ void TestCli::everyFormatToEveryFormat()
         Read_LUTFile source;
         const bool expected = libRead(in, id, source) && canWrite;
         allSucceed = allSucceed && expected;
-        const QString out = QDir(outDir).filePath(QFileInfo(in).completeBaseName() + QLatin1Char('.') + QLatin1String(extensions[target]));
+        const QString out = QDir(outDir).filePath(QFileInfo(in).completeBaseName() + QLatin1Char('.') + extensionOf(target));
         const QString failureLine = in + QLatin1String(": ");
         const QString context = QStringLiteral("%1 to %2: %3").arg(id).arg(target).arg(r.err);
         QCOMPARE(QFileInfo::exists(out), expected);
@@ -396,7 +402,7 @@ void TestCli::everyFormatToEveryFormat()
         if (!libRead(out, target, written))
             continue;   // the target's reader is not in this build: nothing to compare with
         QCOMPARE(written.lut3DSize > 0, Read_LUTFile::formatIs3D(target));
-        const QString diff = differences(source, written, target == 14);
+        const QString diff = differences(source, written, Formats::Id(target) == Formats::Id::Csv);
         QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 to %2: %3").arg(id).arg(target).arg(diff)));
     }
     QCOMPARE(r.code, allSucceed ? 0 : 1);

@@ -140,7 +140,7 @@ void TestCliApply::channelsGoThroughTheLut()
         CliTest::fill1D(m, 2, [](float x, float *o) { o[0] = o[1] = o[2] = 1.0f - x; });
         lut = dir.filePath("invert.spi1d");
         Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(12, lut), m));
+        QVERIFY(w.WriteFile(TestUtil::side(Formats::Id::Spi1D, lut), m));
     } else {
         lut = CliTest::writeCube(dir.filePath("mix.cube"), 2, [](float r, float g, float b, float *o) {
             o[0] = 1.0f - b;

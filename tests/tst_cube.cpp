@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
@@ -54,7 +55,7 @@ Read readCube(Read_LUTFile &m, const QString &path, bool headerOnly = false, boo
 {
     LUTFILE_ST f;
     f.path = path;
-    f.formatId = 0;
+    f.formatId = int(Formats::Id::Cube);
     f.defaultOrder = defaultOrder;
     f.dataOrderRGB = dataRGB;
     f.tableOrderRGB = tableRGB;
@@ -67,7 +68,7 @@ bool writeCube(Read_LUTFile &m, const QString &path, bool dataRGB, bool tableRGB
     Write_LUTFile w;
     LUTFILE_ST f;
     f.path = path;
-    f.formatId = 0;
+    f.formatId = int(Formats::Id::Cube);
     f.defaultOrder = true;   // .cube has no orders of its own: the flags are used as given
     f.dataOrderRGB = dataRGB;
     f.tableOrderRGB = tableRGB;

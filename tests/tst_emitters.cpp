@@ -10,6 +10,7 @@
 #include <limits>
 #include <random>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
@@ -344,7 +345,7 @@ void tst_Emitters::writeFileCopiesSettings()
 
     LUTFILE_ST side;
     side.path = dir.filePath("out.cube");
-    side.formatId = 0;
+    side.formatId = int(Formats::Id::Cube);
     side.defaultOrder = true;   // .cube has no orders of its own and ignores this
     side.dataOrderRGB = false;
     side.tableOrderRGB = true;

@@ -2,6 +2,7 @@
 // samples, the order flags, short and damaged files, and real files from other tools.
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
@@ -13,7 +14,7 @@ using TestUtil::withLine;
 
 namespace {
 
-constexpr int id3dl = 3;
+constexpr int id3dl = int(Formats::Id::ThreeDL);
 
 // A 2-point identity lattice of 10-bit samples; the line numbers matter to the damage table.
 const QByteArray goodSample =

@@ -1,12 +1,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int cspId = 9;
+constexpr int cspId = int(Formats::Id::Csp);
 
 using TestUtil::exactText;
 using TestUtil::identityValue;

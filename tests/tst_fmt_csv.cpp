@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "formats/registry.h"
 #include "lut/numformat.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr int csvId = 14;
+constexpr int csvId = int(Formats::Id::Csv);
 
 // `count` lines "i,<tab>i": a ramp whose last value is count - 1.
 QByteArray ramp(int count)

@@ -1,12 +1,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int cubId = 10;
+constexpr int cubId = int(Formats::Id::Cub);
 
 using TestUtil::identityValue;
 using TestUtil::latticeLines;

@@ -3,6 +3,7 @@
 // combination of the order flags.
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
@@ -15,7 +16,7 @@ using TestUtil::writeLut;
 
 namespace {
 
-constexpr int idDavLut = 8;
+constexpr int idDavLut = int(Formats::Id::DavLut);
 
 // A 2-point identity lattice; the line numbers matter to the damage table.
 const QByteArray goodSample =

@@ -3,13 +3,14 @@
 
 #include <cmath>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int discreetId = 6;
+constexpr int discreetId = int(Formats::Id::Discreet1D);
 
 // Four entries, channel after channel; the largest value is 400.
 const QByteArray sample =

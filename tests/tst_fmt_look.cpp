@@ -5,13 +5,14 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/registry.h"
 #include "formats/look.h"
 #include "lut/read_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int lookId = 5;
+constexpr int lookId = int(Formats::Id::Look);
 
 // Eight lower-case digits, least significant byte first.
 QByteArray hexOf(float v)

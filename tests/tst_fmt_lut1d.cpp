@@ -3,13 +3,14 @@
 
 #include <cmath>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int lut1dId = 7;
+constexpr int lut1dId = int(Formats::Id::Lut1D);
 
 // `count` entry lines "i i i i" under the heading; line i + 2 holds entry i.
 QByteArray ramp(int count, int indexStep = 1)

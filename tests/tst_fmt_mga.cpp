@@ -3,6 +3,7 @@
 // every combination of the order flags.
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
@@ -15,7 +16,7 @@ using TestUtil::writeLut;
 
 namespace {
 
-constexpr int idMga = 4;
+constexpr int idMga = int(Formats::Id::Mga);
 
 // A 2-point lattice of 8-bit samples; the line numbers matter to the damage table.
 const QByteArray goodSample =

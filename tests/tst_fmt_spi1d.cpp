@@ -3,13 +3,14 @@
 
 #include <cmath>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int spi1dId = 12;
+constexpr int spi1dId = int(Formats::Id::Spi1D);
 
 QByteArray header(const QByteArray &from, int length, int components)
 {

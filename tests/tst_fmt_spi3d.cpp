@@ -2,13 +2,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int spi3dId = 13;
+constexpr int spi3dId = int(Formats::Id::Spi3D);
 
 // A 2-point lattice listed out of order; node (r, g, b) holds (0.1 + r/2, 0.2 + g/2, 0.3 + b/4).
 const char goodSample[] =

@@ -3,14 +3,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-constexpr int tms1dId = 15;
-constexpr int tms3dId = 16;
+constexpr int tms1dId = int(Formats::Id::Tms1D);
+constexpr int tms3dId = int(Formats::Id::Tms3D);
 
 const char good1D[] =
     "From 0.0 1.0\n"

@@ -21,19 +21,30 @@
 #include <unistd.h>
 
 #include "app/mainwindow.h"
-#include "lut/read_lutfile.h"
+#include "formats/registry.h"
 #include "formats/rgbimage.h"
+#include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
 
 namespace {
 
-const int writableIds[] = {0, 4, 6, 7, 8, 11, 12, 13, 14, 15, 16};
+constexpr int cubeId = int(Formats::Id::Cube);
+
+// The formats the numeric dispatch writes.
+QList<int> writableIds()
+{
+    QList<int> ids;
+    for (const Formats::Format *f : Formats::all())
+        if (f->write && f->writeByNumber)
+            ids << int(f->id);
+    return ids;
+}
 
 // A lattice or 1D table whose channels differ, so that a changed order shows.
 void fillLut(Read_LUTFile &lut, int id, int size)
 {
-    if (Read_LUTFile::formatIs3D(id)) {
+    if (Formats::byId(id)->is3D) {
         lut.lut3DSize = size;
         Read_LUTFile::Data3DCalloc(&lut.lut3D, size);
         const float d = float(size - 1);
@@ -57,17 +68,23 @@ void fillLut(Read_LUTFile &lut, int id, int size)
     }
 }
 
-// Formats whose numbers are integers of a full scale: the 1D .lut is 8-bit, .csv values are
-// whole numbers. The others are written as floats.
+// Formats whose numbers are integers of a full scale (the 1D .lut is 8-bit, .csv values are
+// whole numbers) are written with it; the others as floats.
 qint64 formatScale(int id)
 {
-    return id == 7 ? 255 : id == 14 ? 1023 : 1;
+    return Formats::byId(id)->defaultScale;
 }
 
-// Table sizes a format holds: the 1D .lut has exactly 256 entries.
+// A table size the format holds: its fixed 1D length where it has one.
+int sizeFor(int id, int size3D, int size1D)
+{
+    const Formats::Format &f = *Formats::byId(id);
+    return f.fixed1DLength > 0 ? f.fixed1DLength : f.is3D ? size3D : size1D;
+}
+
 int smallSize(int id)
 {
-    return id == 7 ? 256 : Read_LUTFile::formatIs3D(id) ? 5 : 64;
+    return sizeFor(id, 5, 64);
 }
 
 // Both sides with the same explicit orders, so that a table reads back as it was written.
@@ -190,7 +207,7 @@ const QByteArray oldContent = "the LUT the user already had\n";
 // Sizes whose files are far beyond the small file size limit of the failing writes.
 int largeSize(int id)
 {
-    return id == 7 ? 256 : Read_LUTFile::formatIs3D(id) ? 33 : 8192;
+    return sizeFor(id, 33, 8192);
 }
 constexpr rlim_t smallFileLimit = 2 * 1024;
 
@@ -205,7 +222,7 @@ class TestHardening : public QObject
     void writableRows()
     {
         QTest::addColumn<int>("id");
-        for (int id : writableIds)
+        for (int id : writableIds())
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(id).arg(Read_LUTFile::formatStr(id)))) << id;
     }
 
@@ -215,7 +232,7 @@ private slots:
     void regressions_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("accepted");
         QFile index(QStringLiteral(LUTWRIGHT_TEST_DATA "/regress/expected.txt"));
         QVERIFY(index.open(QIODevice::ReadOnly));
@@ -229,8 +246,9 @@ private slots:
             const QString name = QString::fromUtf8(f[0]);
             const QString path = QStringLiteral(LUTWRIGHT_TEST_DATA "/regress/") + name;
             QVERIFY2(QFile::exists(path), f[0].constData());
-            QTest::newRow(qPrintable(QStringLiteral("%1 as id %2").arg(name).arg(f[1].toInt())))
-                << path << f[1].toInt() << (f[2] == "accepted");
+            QVERIFY2(Formats::byName(QString::fromUtf8(f[1])), f[1].constData());
+            QTest::newRow(qPrintable(QStringLiteral("%1 as %2").arg(name, QString::fromUtf8(f[1]))))
+                << path << QString::fromUtf8(f[1]) << (f[2] == "accepted");
             ++rows;
         }
         QVERIFY(rows > 0);
@@ -238,12 +256,14 @@ private slots:
     void regressions()
     {
         QFETCH(QString, file);
-        QFETCH(int, id);
+        QFETCH(QString, format);
         QFETCH(bool, accepted);
+        const Formats::Format &reader = *Formats::byName(format);
         for (bool headerOnly : {false, true})
             for (unsigned flags : {0u, 1u, 2u, 3u, 4u}) {
                 Read_LUTFile lut;
-                const bool ok = lut.ReadFile(TestUtil::side(id, file, flags == 4, flags & 1, flags & 2), headerOnly);
+                const LUTFILE_ST side = TestUtil::side(reader.id, file, flags == 4, flags & 1, flags & 2);
+                const bool ok = Formats::read(reader, side, lut, headerOnly);
                 QCOMPARE(ok, accepted);
                 QVERIFY(ok || !lut.errorString.isEmpty());
                 if (headerOnly)
@@ -278,8 +298,8 @@ private slots:
         const QString topDown = TestUtil::writeTemp(dir, QStringLiteral("top-down.bmp"), bytes);
 
         Read_LUTFile a, b;
-        QVERIFY2(a.ReadFile(TestUtil::side(2, bottomUp), false), qPrintable(a.errorString));
-        QVERIFY2(b.ReadFile(TestUtil::side(2, topDown), false), qPrintable(b.errorString));
+        QVERIFY2(a.ReadFile(TestUtil::side(int(Formats::Id::UnwrappedCube), bottomUp), false), qPrintable(a.errorString));
+        QVERIFY2(b.ReadFile(TestUtil::side(int(Formats::Id::UnwrappedCube), topDown), false), qPrintable(b.errorString));
         QCOMPARE(b.lut3DSize, 2);
         QCOMPARE(b.lut3D[1][1][1][0], 1.0f);
         const QString diff = tableDifference(a, b);
@@ -348,11 +368,11 @@ private slots:
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
 
         Read_LUTFile lut;
-        fillLut(lut, 0, 5);
+        fillLut(lut, cubeId, 5);
         for (const QString &path : {existing, folder + QStringLiteral("/new.cube")}) {
             const ChildResult child = inChild([&](QString *reason) {
                 Write_LUTFile writer;
-                const bool ok = writer.WriteFile(outputSide(0, path, 5), lut);
+                const bool ok = writer.WriteFile(outputSide(cubeId, path, 5), lut);
                 *reason = writer.errorString;
                 return ok;
             }, RLIM_INFINITY, uid, gid);
@@ -380,9 +400,9 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("converted-%1.cube").arg(outputSize));
         QVERIFY(TestUtil::writeFile(path, oldContent));
         Read_LUTFile lut;
-        fillLut(lut, 0, 33);
+        fillLut(lut, cubeId, 33);
         const ChildResult child = inChild([&](QString *reason) {
-            return MainWindow::ConvertLut(outputSide(0, path, outputSize), lut, reason);
+            return MainWindow::ConvertLut(outputSide(cubeId, path, outputSize), lut, reason);
         }, 4096);
         QVERIFY(child.exited);
         QVERIFY(!child.ok);
@@ -390,9 +410,9 @@ private slots:
         QCOMPARE(TestUtil::readFile(path), oldContent);
 
         QString reason;
-        QVERIFY2(MainWindow::ConvertLut(outputSide(0, path, outputSize), lut, &reason), qPrintable(reason));
+        QVERIFY2(MainWindow::ConvertLut(outputSide(cubeId, path, outputSize), lut, &reason), qPrintable(reason));
         Read_LUTFile back;
-        QVERIFY(back.ReadFile(TestUtil::side(0, path), false));
+        QVERIFY(back.ReadFile(TestUtil::side(Formats::Id::Cube, path), false));
         QCOMPARE(back.lut3DSize, outputSize);
     }
 
@@ -406,16 +426,16 @@ private slots:
         QVERIFY(TestUtil::writeFile(existing, oldContent));
         QVERIFY(::chmod(QFile::encodeName(existing).constData(), 0640) == 0);
         Read_LUTFile lut;
-        fillLut(lut, 0, 2);
+        fillLut(lut, cubeId, 2);
         Write_LUTFile writer;
-        QVERIFY(writer.WriteFile(outputSide(0, existing, 2), lut));
+        QVERIFY(writer.WriteFile(outputSide(cubeId, existing, 2), lut));
         struct stat st;
         QVERIFY(::stat(QFile::encodeName(existing).constData(), &st) == 0);
         QCOMPARE(int(st.st_mode & 0777), 0640);
 
         const mode_t mask = ::umask(022);
         const QString fresh = folder + QStringLiteral("/fresh.cube");
-        const bool ok = writer.WriteFile(outputSide(0, fresh, 2), lut);
+        const bool ok = writer.WriteFile(outputSide(cubeId, fresh, 2), lut);
         ::umask(mask);
         QVERIFY(ok);
         QVERIFY(::stat(QFile::encodeName(fresh).constData(), &st) == 0);
@@ -432,12 +452,12 @@ private slots:
         QVERIFY(TestUtil::writeFile(target, oldContent));
         QVERIFY(QFile::link(target, link));
         Read_LUTFile lut;
-        fillLut(lut, 0, 2);
+        fillLut(lut, cubeId, 2);
         Write_LUTFile writer;
-        QVERIFY(writer.WriteFile(outputSide(0, link, 2), lut));
+        QVERIFY(writer.WriteFile(outputSide(cubeId, link, 2), lut));
         QVERIFY(QFileInfo(link).isSymLink());
         Read_LUTFile back;
-        QVERIFY(back.ReadFile(TestUtil::side(0, target), false));
+        QVERIFY(back.ReadFile(TestUtil::side(Formats::Id::Cube, target), false));
         QCOMPARE(back.lut3DSize, 2);
     }
 
@@ -461,12 +481,12 @@ private slots:
         QVERIFY2(diff.isEmpty(), qPrintable(diff));
         QCOMPARE(folderEntries(QFileInfo(path).path()).filter(QStringLiteral("same-%1").arg(id)).size(), 1);
 
-        if (id == 0) {
+        if (Formats::Id(id) == Formats::Id::Cube) {
             QString reason;
-            QVERIFY2(MainWindow::ConvertLut(outputSide(0, path, 5), reread, &reason), qPrintable(reason));
-            QVERIFY2(MainWindow::ConvertLut(outputSide(0, path, 17), reread, &reason), qPrintable(reason));
+            QVERIFY2(MainWindow::ConvertLut(outputSide(cubeId, path, 5), reread, &reason), qPrintable(reason));
+            QVERIFY2(MainWindow::ConvertLut(outputSide(cubeId, path, 17), reread, &reason), qPrintable(reason));
             Read_LUTFile resampled;
-            QVERIFY(resampled.ReadFile(TestUtil::side(0, path), false));
+            QVERIFY(resampled.ReadFile(TestUtil::side(Formats::Id::Cube, path), false));
             QCOMPARE(resampled.lut3DSize, 17);
         }
     }
@@ -478,7 +498,7 @@ private slots:
         QTest::addColumn<int>("id");
         QTest::addColumn<int>("variant");
         const char *const names[] = {"byte-order mark", "CR LF", "CR", "trailing blanks", "no final line end", "all"};
-        for (int id : writableIds)
+        for (int id : writableIds())
             for (int v = 0; v < 6; ++v)
                 QTest::newRow(qPrintable(QStringLiteral("%1 %2: %3").arg(id).arg(Read_LUTFile::formatStr(id), names[v])))
                     << id << v;
@@ -490,7 +510,7 @@ private slots:
         const QString plainPath = dir.filePath(QStringLiteral("plain-%1-%2").arg(id).arg(variant));
         Read_LUTFile plain;
         QString why;
-        QVERIFY2(writeThenRead(id, id == 7 ? 256 : Read_LUTFile::formatIs3D(id) ? 3 : 17, plainPath, plain, &why),
+        QVERIFY2(writeThenRead(id, sizeFor(id, 3, 17), plainPath, plain, &why),
                  qPrintable(why));
 
         QByteArray text = TestUtil::readFile(plainPath);

@@ -1,6 +1,7 @@
 // The LUT model: construction, store rules, allocation limits, format table, reading dispatch.
 #include <QtTest>
 
+#include "formats/registry.h"
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
 #include "testutil.h"
@@ -208,7 +209,7 @@ void TestModel::dispatchOrders()
         Read_LUTFile m;
         LUTFILE_ST f;
         f.path = path;
-        f.formatId = 0;
+        f.formatId = int(Formats::Id::Cube);
         f.defaultOrder = false;
         f.dataOrderRGB = false;
         f.tableOrderRGB = true;
@@ -276,7 +277,7 @@ void TestModel::readersNotBuiltSayWhy()
     // Whatever a reader cannot read, it refuses with a reason instead of claiming success.
     QTemporaryDir dir;
     const QString path = writeTinyCube(dir);
-    for (int id = 1; id < Read_LUTFile::formatCount; ++id) {
+    for (int id = 1; id < Formats::dispatchCount; ++id) {
         Read_LUTFile m;
         LUTFILE_ST f;
         f.path = path;

@@ -23,6 +23,7 @@
 #include <unistd.h>
 #endif
 
+#include "formats/registry.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "testutil.h"
@@ -886,7 +887,7 @@ void TestNumScan::cubeUnderCommaDecimalLocale()
     Read_LUTFile lut;
     LUTFILE_ST file;
     file.path = path;
-    file.formatId = 0;
+    file.formatId = int(Formats::Id::Cube);
     QVERIFY2(lut.ReadFile(file, false), qPrintable(lut.errorString));
     QCOMPARE(lut.lut3DSize, 2);
     for (int r = 0; r < 2; ++r)
