@@ -53,6 +53,17 @@ bool noSide(int, int)
     return false;
 }
 
+// A lattice of no level's size is written at 64 points (level 8, 512 x 512 pixels).
+int haldSize(int size, bool given, const Formats::Options &, QString *sizes)
+{
+    if (Formats::haldLevelForSize(size) > 0)
+        return size;
+    if (!given)
+        return 64;
+    *sizes = QStringLiteral("lattices of L^2 points for a level L of %1 to %2 (4, 9, 16 ... 256)").arg(minLevel).arg(maxLevel);
+    return 0;
+}
+
 // Levels 4 and 8 are texture sizes too: a Hald image is taken only when its name says so.
 int claimHald(const QString &path, QString *why)
 {
@@ -66,7 +77,7 @@ namespace Formats {
 extern const Format haldFormat = {
     "hald", Id::None, "Hald CLUT image", "png tif tiff", true, Read_Hald, Write_Hald, false,
     {true, false}, {true, false}, 1, 0, claimHald, false,
-    "a Hald image (named so, and a square of L^3 pixels for a level L of 2 to 16)"};
+    "a Hald image (named so, and a square of L^3 pixels for a level L of 2 to 16)", haldSize};
 }
 
 int Formats::haldLevelForSize(int n)

@@ -60,6 +60,19 @@ int claimTexture(const QString &path, QString *why)
     return RgbImage::claim(path, why, [](int width, int height) { return textureGeometry(width, height) != nullptr; });
 }
 
+// A texture holds 16, 64 or 256 points; other lattices are written at 64.
+int textureSize(int size, bool given, const Formats::Options &, QString *sizes)
+{
+    for (const Geometry &geometry : textureGeometries) {
+        if (geometry.n == size)
+            return size;
+    }
+    if (!given)
+        return 64;
+    *sizes = QStringLiteral("lattices of 16, 64 or 256 points");
+    return 0;
+}
+
 int claimUnwrappedCube(const QString &path, QString *why)
 {
     return RgbImage::claim(path, why, [](int width, int height) { return isUnwrappedCube(width, height); });
@@ -74,7 +87,7 @@ extern const Format textureFormat = {
     "texture", Id::Texture, "texture-base 64X64 512X512...", imageExtensions, true,
     memberReader<&Read_LUTFile::Read_Texture>, Write_Texture, false,
     {true, false}, {true, false},
-    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)"};
+    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)", textureSize};
 extern const Format unwrappedCubeFormat = {
     "iuc", Id::UnwrappedCube, "identity Unwrapped Cube 1024X16", imageExtensions, true,
     memberReader<&Read_LUTFile::Read_IUC>, Write_IUC, false,

@@ -39,11 +39,15 @@
 #include "formats/latticeout.h"
 #include "formats/writers.h"
 
+namespace {
+int latticeSize(int size, bool given, const Formats::Options &options, QString *sizes);
+}
+
 namespace Formats {
 extern const Format threeDLFormat = {
     "3dl", Id::ThreeDL, ".3dl", "3dl", true,
     memberReader<&Read_LUTFile::Read_3dl>, Write_3dl, false,
-    {true, true}, {true, true}};
+    {true, true}, {true, true}, 1, 0, nullptr, false, nullptr, latticeSize};
 }
 
 namespace {
@@ -289,6 +293,32 @@ int meshExponent(int n)
     return -1;
 }
 
+// Without a Mesh line three mesh points would read as a sample line, and one as nothing.
+bool headerlessFits(int n)
+{
+    return n == 2 || (n >= 4 && n <= maxMeshPoints);
+}
+
+// A size that does not fit becomes the smallest larger one that does.
+int latticeSize(int size, bool given, const Formats::Options &options, QString *sizes)
+{
+    if (options.headerless ? headerlessFits(size) : meshExponent(size) >= 0)
+        return size;
+    if (given) {
+        *sizes = options.headerless ? QStringLiteral("lattices of 2, or of 4 to %1 points").arg(maxMeshPoints)
+                                    : QStringLiteral("lattices of 2^n + 1 points (2, 3, 5, 9, 17, 33, 65, 129) "
+                                                     "with a Mesh line; --headerless writes other sizes");
+        return 0;
+    }
+    if (options.headerless)
+        return 4;
+    for (int a = 0; a < maxMeshExponent; ++a) {
+        if ((1 << a) + 1 >= size)
+            return (1 << a) + 1;
+    }
+    return (1 << maxMeshExponent) + 1;
+}
+
 int sampleBits(const Formats::Options &options)
 {
     return options.bits == 0 ? defaultSampleBits : options.bits;
@@ -308,8 +338,7 @@ bool Formats::Write_3dl(Write_LUTFile &writer, const QString &path, Read_LUTFile
     const int n = lut.lut3DSize;
     const int exponent = meshExponent(n);
     if (options.headerless) {
-        // Three mesh points would read as a sample line, one as nothing.
-        if (n == 1 || n == 3 || n > maxMeshPoints) {
+        if (!headerlessFits(n)) {
             writer.errorString = QStringLiteral("a .3dl without a Mesh line cannot hold a %1-point lattice").arg(n);
             return false;
         }
