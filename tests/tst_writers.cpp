@@ -317,5 +317,5 @@ void TestWriters::haldReader()
     QCOMPARE(refused.lut3DSize, 0);
 }
 
-QTEST_MAIN(TestWriters)
+QTEST_GUILESS_MAIN(TestWriters)
 #include "tst_writers.moc"
