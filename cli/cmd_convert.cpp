@@ -35,10 +35,10 @@ bool convertOne(const QString &in, const QString &out, const Formats::Format &ou
     if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why, readOptions))
         return false;
     std::unique_ptr<Read_LUTFile> made;
-    Read_LUTFile *shaped = LutIO::shapeFor(outFormat, lut, s.shape, made, why);
+    Formats::Options options = s.options();
+    Read_LUTFile *shaped = LutIO::shapeFor(outFormat, lut, s.shape, made, why, options);
     if (!shaped)
         return false;
-    Formats::Options options;
     options.sourceName = QFileInfo(in).fileName();
     return LutIO::write(outFormat, LutIO::outputSide(out, outFormat, s.outOrders, s.scaleFor(outFormat)), *shaped, why,
                         options);

@@ -224,7 +224,9 @@ int Commands::formats(const QStringList &arguments)
                     .arg(Formats::labelOf(*format));
     text += QStringLiteral("\nA .lut file with a \"LUT:\" line is read as Discreet 1D (id 6), any other as the 1D .lut (id 7);\n"
                            "written, .lut means id 6 unless --to 7 is given. An image is a texture (id 1) when it is a\n"
-                           "square of 64, 512 or 4096 pixels, an unwrapped cube (id 2) when it is N*N pixels wide and N high.\n");
+                           "square of 64, 512 or 4096 pixels, an unwrapped cube (id 2) when it is N*N pixels wide and N high,\n"
+                           "and a Hald image when its name holds \"hald\" or --in-format hald is given. Written, an image is\n"
+                           "a texture unless --to or the file's name (\"grade_hald.png\") names another image format.\n");
     Console::out(text);
     return Console::Ok;
 }

@@ -68,10 +68,11 @@ int Commands::merge(const QStringList &arguments)
     shape.length1D = s.shape.length1D;
     std::unique_ptr<Read_LUTFile> made;
     QString why;
-    Read_LUTFile *shaped = LutIO::shapeFor(*outFormat, merged, shape, made, &why);
+    const Formats::Options options = s.options();
+    Read_LUTFile *shaped = LutIO::shapeFor(*outFormat, merged, shape, made, &why, options);
     if (!shaped
         || !LutIO::write(*outFormat, LutIO::outputSide(out, *outFormat, s.outOrders, s.scaleFor(*outFormat)), *shaped,
-                         &why)) {
+                         &why, options)) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), why));
         return Console::SomeFailed;
     }

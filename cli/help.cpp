@@ -16,9 +16,10 @@ const char general[] =
     "  lutwright-cli preview LUT -o OUT.png [--image IMAGE] [--size WxH]\n"
     "  lutwright-cli --help | COMMAND --help | --version\n"
     "\n"
-    "FORMAT is a format id or an extension (see 'lutwright-cli formats'). Without it a file's\n"
+    "FORMAT is a format name, id or extension (see 'lutwright-cli formats'). Without it a file's\n"
     "format comes from its extension; a .lut file is Discreet 1D when it has a \"LUT:\" line, and\n"
-    "an image is a texture (64, 512 or 4096 pixels square) or an unwrapped cube (N*N x N).\n"
+    "an image is a texture (64, 512 or 4096 pixels square) or an unwrapped cube (N*N x N), or a\n"
+    "Hald image when its name holds \"hald\" (else give --in-format hald).\n"
     "\n"
     "Exit status: 0 when everything succeeded, 1 when some file failed, 2 for a wrong command\n"
     "line, 130 when interrupted.\n";
@@ -34,11 +35,17 @@ const char convertHelp[] =
     "  --size N             resample the 3D lattice to N points per axis (2 to 256); also the\n"
     "                       lattice made from a 1D input (default 33) and the one a CLF chain\n"
     "                       is evaluated on (default 33, or its largest LUT3D). Default: keep\n"
-    "                       the size\n"
+    "                       the size, or for formats that hold only some sizes the next that\n"
+    "                       fits: .3dl 2^n + 1 (17, 33, 65), textures 16, 64 or 256, Hald\n"
+    "                       images L*L for a level L of 2 to 16 (64 when the size is none of them)\n"
     "  --length N           entries of a 1D output (default: keep; 1024 from a 3D input;\n"
     "                       the 1D .lut format always holds 256)\n"
     "  --scale S            write integers of value * S instead of floats (default: floats;\n"
     "                       255 for the 1D .lut and 1023 for .csv, whose readers expect integers)\n"
+    "  --bits N             sample depth: .3dl 8 to 16 (default 12), images 8 or 16 (default 8\n"
+    "                       for PNG, 16 for TIFF)\n"
+    "  --headerless         write a .3dl without its \"3DMESH\" and \"Mesh\" lines (a warning says\n"
+    "                       when such a file would read back with another sample range)\n"
     "  --in-format FORMAT   read every input as FORMAT\n"
     "  --in-data rgb|bgr    order of the three numbers of a sample in the input\n"
     "  --in-table rgb|bgr   lattice order of the input: rgb = blue index fastest,\n"
@@ -53,7 +60,9 @@ const char convertHelp[] =
     "    lutwright-cli convert grade.3dl -o grade.cube\n"
     "    lutwright-cli convert shots/*.cube -d spi/ --to spi3d --size 33\n"
     "    lutwright-cli convert look.cube -o look.davlut --out-table bgr\n"
-    "    lutwright-cli convert log.cube -o log.spi1d --length 4096\n";
+    "    lutwright-cli convert log.cube -o log.spi1d --length 4096\n"
+    "    lutwright-cli convert grade.cube -o grade.3dl --bits 10\n"
+    "    lutwright-cli convert grade.cube -o grade.png --to hald --bits 16\n";
 
 const char infoHelp[] =
     "info FILE... [--json] [--size N] [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
@@ -63,8 +72,9 @@ const char infoHelp[] =
     "  with the reason and its line number.\n"
     "  --json               print a JSON array with one object per file (a file that cannot\n"
     "                       be read has \"path\" and \"error\")\n"
-    "  Example:\n"
-    "    lutwright-cli info grade.cube curve.spi1d\n";
+    "  Examples:\n"
+    "    lutwright-cli info grade.cube curve.spi1d\n"
+    "    lutwright-cli info film.png --in-format hald\n";
 
 const char formatsHelp[] =
     "formats\n"

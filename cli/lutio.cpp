@@ -6,6 +6,8 @@
 
 #include "calc/lutcalc.h"
 #include "cli/cliformats.h"
+#include "cli/console.h"
+#include "formats/writers.h"
 #include "lut/read_lutfile.h"
 
 namespace LutIO {
@@ -178,12 +180,15 @@ Read_LUTFile *as3D(Read_LUTFile &in, int size, std::unique_ptr<Read_LUTFile> &ma
 }
 
 Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Shape &shape,
-                       std::unique_ptr<Read_LUTFile> &made, QString *why)
+                       std::unique_ptr<Read_LUTFile> &made, QString *why, const Formats::Options &options)
 {
     if (target.is3D) {
+        int n = shape.size3D > 0 ? shape.size3D : has3D(in) ? in.lut3DSize : 33;
+        QString sizes;
+        if (target.latticeSize)
+            n = target.latticeSize(n, false, options, &sizes);
         if (!has3D(in))
-            return as3D(in, shape.size3D, made, why);
-        const int n = shape.size3D > 0 ? shape.size3D : in.lut3DSize;
+            return as3D(in, n, made, why);
         if (n == in.lut3DSize && unitDomain(in.domainMin3D, in.domainMax3D))
             return &in;
         auto out = newLattice(n, why);
@@ -221,7 +226,13 @@ bool write(const Formats::Format &format, const LUTFILE_ST &side, Read_LUTFile &
 {
     LUTFILE_ST s = side;
     s.outputSize3D = lut.lut3DSize;
-    return Formats::write(format, s, lut, why, options);
+    if (!Formats::write(format, s, lut, why, options))
+        return false;
+    if (format.id == Formats::Id::ThreeDL && options.headerless && !Formats::headerless3dlReadsBack(lut, options.bits))
+        Console::err(QStringLiteral("%1: warning: its largest sample is below half the range of its samples, so "
+                                    "without a Mesh line it reads back brighter than written; leave out "
+                                    "--headerless to keep the Mesh line\n").arg(Console::shown(side.path)));
+    return true;
 }
 
 }

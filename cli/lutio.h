@@ -52,13 +52,17 @@ struct Shape {
 // a new model (owned by `made`) made by resampling or by the 3D <-> 1D transforms. A 3D table
 // whose domain is not the unit cube is resampled onto it, since no writer records a domain.
 // nullptr with `why` when the input holds nothing to write.
+// A lattice of a size the target cannot hold goes to the size it takes instead.
 Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Shape &shape,
-                       std::unique_ptr<Read_LUTFile> &made, QString *why);
+                       std::unique_ptr<Read_LUTFile> &made, QString *why,
+                       const Formats::Options &options = Formats::Options());
 
 // A 3D form of `in` (itself when it has a lattice, else its 1D table made separable with
 // `size` points per axis, 33 when 0); nullptr with `why` when it holds no table.
 Read_LUTFile *as3D(Read_LUTFile &in, int size, std::unique_ptr<Read_LUTFile> &made, QString *why);
 
+// Write `lut`; a headerless .3dl that its reader would not read back as written is written
+// with a warning on stderr.
 bool write(const Formats::Format &format, const LUTFILE_ST &side, Read_LUTFile &lut, QString *why,
            const Formats::Options &options = Formats::Options());
 

@@ -20,6 +20,8 @@ void Settings::addOutputOptions(std::vector<OptionSpec> &specs)
     specs.push_back({"size", 0, true});
     specs.push_back({"length", 0, true});
     specs.push_back({"scale", 0, true});
+    specs.push_back({"bits", 0, true});
+    specs.push_back({"headerless", 0, false});
     specs.push_back({"out-data", 0, true});
     specs.push_back({"out-table", 0, true});
 }
@@ -82,13 +84,15 @@ bool Settings::read(Args &args, QString *error)
         || !readOrder(args, "out-data", outOrders.data, error) || !readOrder(args, "out-table", outOrders.table, error))
         return false;
 
-    qint64 size = 0, length = 0, jobs = QThread::idealThreadCount();
-    if (!readInt(args, "size", 2, LutLimits::max3DSize, size, error)
+    qint64 size = 0, length = 0, depth = 0, jobs = QThread::idealThreadCount();
+    if (!readInt(args, "size", 2, LutLimits::max3DSize, size, error) || !readInt(args, "bits", 8, 16, depth, error)
         || !readInt(args, "length", 2, LutLimits::max1DSize, length, error)
         || !readInt(args, "scale", 0, qint64(1) << 40, scale, error) || !readInt(args, "jobs", 1, 1024, jobs, error))
         return false;
     shape.size3D = int(size);
     shape.length1D = int(length);
+    bits = int(depth);
+    headerless = args.has("headerless");
     threads = int(std::max<qint64>(1, jobs));
     if (args.has("scale") && scale == 0)
         scale = 1;
@@ -109,11 +113,24 @@ qint64 Settings::scaleFor(const Formats::Format &format) const
     return scale > 0 ? scale : format.defaultScale;
 }
 
+Formats::Options Settings::options() const
+{
+    Formats::Options o;
+    o.bits = bits;
+    o.headerless = headerless;
+    return o;
+}
+
 const Formats::Format *Settings::outputFormat(const QString &outPath, QString *error) const
 {
     if (outFormat)
         return outFormat;
     const CliFormats::Choice guess = Formats::byExtension(QFileInfo(outPath).suffix());
+    const QString name = QFileInfo(outPath).completeBaseName();
+    for (const Formats::Format *format : guess) {
+        if (format->write && guess.size() > 1 && name.contains(QLatin1String(format->name), Qt::CaseInsensitive))
+            return format;
+    }
     if (const Formats::Format *format = CliFormats::writable(guess))
         return format;
     if (guess.empty())
@@ -132,6 +149,11 @@ bool Settings::shapeFits(const Formats::Format &format, QString *error) const
     }
     if (format.is3D && shape.length1D > 0) {
         *error = QStringLiteral("--length sets the entries of a 1D table; %1 holds a 3D lattice (use --size)").arg(label);
+        return false;
+    }
+    QString sizes;
+    if (format.latticeSize && shape.size3D > 0 && !format.latticeSize(shape.size3D, true, options(), &sizes)) {
+        *error = QStringLiteral("--size %1 does not fit %2, which holds %3").arg(shape.size3D).arg(label, sizes);
         return false;
     }
     const int fixed = format.fixed1DLength;

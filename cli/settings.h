@@ -17,6 +17,8 @@ struct Settings {
     const Formats::Format *outFormat = nullptr;   // from --to
     LutIO::Shape shape;
     qint64 scale = 0;           // 0 when not given: the format's own default
+    int bits = 0;               // --bits; 0 when not given: the format's own depth
+    bool headerless = false;    // --headerless: the .3dl form without its Mesh lines
     int threads = 1;
 
     // Option specs of these settings, to be added to a subcommand's own.
@@ -32,10 +34,14 @@ struct Settings {
 
     // The scale for an output format: --scale, else the format's default.
     qint64 scaleFor(const Formats::Format &format) const;
-    // The output format: --to, else from the output path; nullptr with `error` when it cannot
-    // be written.
+    // The writers' settings from --bits and --headerless.
+    Formats::Options options() const;
+    // The output format: --to, else from the output path (of the formats sharing its extension,
+    // one whose name the file's name holds, as "grade_hald.png"); nullptr with `error` when it
+    // cannot be written.
     const Formats::Format *outputFormat(const QString &outPath, QString *error) const;
-    // Whether --size / --length fit the output format; false with `error` otherwise.
+    // Whether --size / --length fit the output format (a .3dl, a texture or a Hald image holds
+    // only some lattice sizes); false with `error` otherwise.
     bool shapeFits(const Formats::Format &format, QString *error) const;
 };
 

@@ -1,5 +1,5 @@
 // .csp: a text LUT with a two-line header, a metadata block, a pre-LUT of three channels and
-// then a 3D lattice or a 1D table. Read only.
+// then a 3D lattice or a 1D table.
 //
 //   CSPLUTV100          <- version line, always the first line
 //   3D                  <- kind: "3D" or "1D", always the second line
@@ -24,8 +24,10 @@
 //   ...                 (size^3 lines of R G B, or count lines in a 1D file)
 //
 // Samples are clamped to their channel's pre-LUT domain and divided by its width. A 3D table
-// keeps that domain as its input domain; a 1D table keeps the lower end only.
+// keeps that domain as its input domain; a 1D table keeps the lower end only. The writer
+// gives every channel the identity pre-LUT above, so samples are written within 0 to 1.
 
+#include <algorithm>
 #include <cmath>
 
 #include "formats/formatentry.h"
@@ -33,12 +35,16 @@
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/samplelines.h"
+#include "lut/textwriter.h"
+#include "lut/write_lutfile.h"
+#include "formats/latticeout.h"
+#include "formats/writers.h"
 
 namespace Formats {
 extern const Format cspFormat = {
     "csp", Id::Csp, ".csp", "csp", true,
-    memberReader<&Read_LUTFile::Read_Csp>, nullptr, false,
-    {true, false}, {true, true}};
+    memberReader<&Read_LUTFile::Read_Csp>, Write_Csp, false,
+    {true, false}, {true, false}};
 }
 
 namespace {
@@ -158,4 +164,67 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
     }
     setUnitMax(domainMax1D);
     return true;
+}
+
+// ---- Writing
+
+// Identity pre-LUTs of two points keep the domain 0 to 1, to which the reader clamps the
+// samples; so they are clamped here. A model without a lattice is written as a 1D file.
+bool Formats::Write_Csp(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &)
+{
+    const bool is3D = lut.lut3D && lut.lut3DSize > 0;
+    const int entries = Write_LUTFile::entries1D(lut);
+    if (!is3D && entries == 0)
+        return LatticeOut::has3D(writer, lut, ".csp");
+    Read_LUTFile samples;
+    if (is3D) {
+        if (!LatticeOut::has3D(writer, lut, ".csp") || !LatticeOut::clampedCopy(writer, lut, 1, samples))
+            return false;
+    } else {
+        if (!samples.setSize1D(entries, false)) {
+            writer.errorString = samples.errorString;
+            return false;
+        }
+        std::transform(lut.lut1D.data(), lut.lut1D.data() + std::size_t(entries) * 3, samples.lut1D.data(),
+                       LatticeOut::unit);
+    }
+
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    static const char *const header[] = {"CSPLUTV100", nullptr, "", "BEGIN METADATA", "END METADATA", ""};
+    for (const char *line : header) {
+        out.put(line ? line : is3D ? "3D" : "1D");
+        out.endLine();
+    }
+    for (int ch = 0; ch < 3; ++ch) {
+        static const char *const preLut[] = {"2", "0.0 1.0", "0.0 1.0"};
+        for (const char *line : preLut) {
+            out.put(line);
+            out.endLine();
+        }
+    }
+    out.endLine();
+
+    writer.applyDefaultOrder(cspFormat.writeOrder);
+    if (is3D) {
+        for (int axis = 0; axis < 3; ++axis) {
+            if (axis > 0)
+                out.put(' ');
+            out.putInt(lut.lut3DSize);
+        }
+        out.endLine();
+        writer.writeLattice(out, samples, 1, " ");
+    } else {
+        out.putInt(entries);
+        out.endLine();
+        // The reader stores an entry reversed when the two order flags differ; printing it
+        // the same way makes the file read back as the table it came from.
+        writer.dataOrderRGB = writer.dataOrderRGB == writer.tableOrderRGB;
+        for (int e = 0; e < entries; ++e) {
+            writer.White1D(samples.lut1D, out, e, 1, " ");
+            out.endLine();
+        }
+    }
+    return writer.finish(out);
 }

@@ -1,5 +1,5 @@
 // Truelight .cub: keyword lines give the dimensions, the lattice width and the length of an
-// input table; "InputLUT" and "Cube" open the two sample sections, in either order. Read only.
+// input table; "InputLUT" and "Cube" open the two sample sections, in either order.
 //
 //   # Truelight Cube v2.0
 //   # iDims     3              <- input and output dimensions: any other number ends the
@@ -19,7 +19,8 @@
 //   # End                      <- reading stops here; a lower-case "end" is just a comment
 //
 // A keyword is the second field of a line that starts with "#", so "#width" is no keyword.
-// Input-table values are divided by the lattice width N.
+// Input-table values are divided by the lattice width N. The writer gives the identity input
+// table (N entries 0 to N - 1) and ends with "# end", as files of this format do.
 
 #include <QDebug>
 
@@ -28,12 +29,16 @@
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/samplelines.h"
+#include "lut/textwriter.h"
+#include "lut/write_lutfile.h"
+#include "formats/latticeout.h"
+#include "formats/writers.h"
 
 namespace Formats {
 extern const Format cubFormat = {
     "cub", Id::Cub, ".cub Truelight Cube", "cub", true,
-    memberReader<&Read_LUTFile::Read_Cub>, nullptr, false,
-    {true, false}, {true, true}};
+    memberReader<&Read_LUTFile::Read_Cub>, Write_Cub, false,
+    {true, false}, {true, false}};
 }
 
 namespace {
@@ -157,4 +162,54 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
         return failAt(lengthLine, QStringLiteral("the input table of length %1 has no \"InputLUT\" section").arg(lut1DSize));
     }
     return true;
+}
+
+// ---- Writing
+
+// The input table is the identity: entry e of N is the lattice coordinate e. The lattice is
+// clamped to 0 to 1, the range the reader keeps.
+bool Formats::Write_Cub(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &)
+{
+    Read_LUTFile samples;
+    if (!LatticeOut::has3D(writer, lut, ".cub") || !LatticeOut::clampedCopy(writer, lut, 1, samples))
+        return false;
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    const int n = lut.lut3DSize;
+    const auto line = [&out](const char *text) {
+        out.put(text);
+        out.endLine();
+    };
+    line("# Truelight Cube v2.0");
+    line("# iDims     3");
+    line("# oDims     3");
+    out.put("# width     ");
+    for (int axis = 0; axis < 3; ++axis) {
+        out.putInt(n);
+        out.put(axis < 2 ? " " : "");
+    }
+    out.endLine();
+    out.put("# lutLength ");
+    out.putInt(n);
+    out.endLine();
+    out.endLine();
+
+    line("# InputLUT");
+    for (int e = 0; e < n; ++e) {
+        for (int ch = 0; ch < 3; ++ch) {
+            if (ch > 0)
+                out.put(' ');
+            out.putFixed(float(e), 8);
+        }
+        out.endLine();
+    }
+    out.endLine();
+
+    line("# Cube");
+    writer.applyDefaultOrder(cubFormat.writeOrder);
+    writer.writeLattice(out, samples, 1, " ");
+    out.endLine();
+    line("# end");
+    return writer.finish(out);
 }

@@ -74,6 +74,9 @@ struct Backend {
     // GUI code has the module make: on the offscreen platform, so that no display is needed.
     // No other application object may exist when it is called.
     QCoreApplication *(*paintingApplication)(int &argc, char **argv);
+    // Blank pixels of the given size in the Rgb32 or Rgbx64 layout (rows `bytesPerLine`
+    // apart), ready to be filled and given to save(). False with a reason when memory runs out.
+    bool (*create)(int width, int height, Layout layout, Pixels *out, QString *why);
 };
 
 // The image code, or nullptr with the reason when it cannot be had.

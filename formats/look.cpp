@@ -1,6 +1,5 @@
 // .look: an XML document that carries a 3D LUT and optionally a 1D LUT, each as a size and a
 // run of hexadecimal digits: 8 digits per float (little-endian IEEE 754), 24 per RGB sample.
-// Read only.
 //
 //   <?xml version="1.0" encoding="UTF-8"?>
 //   <look>
@@ -18,7 +17,7 @@
 //
 // Double quotes and white space in size and data are dropped; digits after the last sample
 // are ignored. Samples are clamped below at 0, and a channel whose samples exceed 1 is scaled
-// down by its largest sample.
+// down by its largest sample. The writer gives the lattice only, one run of red per data line.
 
 #include "formats/formatentry.h"
 #include "formats/look.h"
@@ -30,12 +29,16 @@
 
 #include "lut/linereader.h"
 #include "lut/read_lutfile.h"
+#include "lut/textwriter.h"
+#include "lut/write_lutfile.h"
+#include "formats/latticeout.h"
+#include "formats/writers.h"
 
 namespace Formats {
 extern const Format lookFormat = {
     "look", Id::Look, ".look", "look", true,
-    memberReader<&Read_LUTFile::Read_Look>, nullptr, false,
-    {true, false}, {true, true}};
+    memberReader<&Read_LUTFile::Read_Look>, Write_Look, false,
+    {true, false}, {true, false}};
 }
 
 namespace {
@@ -331,4 +334,70 @@ bool Read_LUTFile::Read_Look(QString path, bool headerOnly)
     const bool ok = parser.run();
     resetUpperEnds();
     return ok;
+}
+
+// ---- Writing
+
+namespace {
+
+// A float as eight hexadecimal digits, least significant byte first (1.0 is 0000803f).
+char *putHexFloat(char *out, float value)
+{
+    static const char digits[] = "0123456789abcdef";
+    quint32 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int byte = 0; byte < 4; ++byte) {
+        const quint32 b = (bits >> (8 * byte)) & 0xff;
+        *out++ = digits[b >> 4];
+        *out++ = digits[b & 15];
+    }
+    return out;
+}
+
+}
+
+// The reader scales a channel down by its largest sample above 1 and clamps below at 0, so
+// the samples are clamped to 0 to 1. Each line of data holds one run of the inner counter.
+bool Formats::Write_Look(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &)
+{
+    if (!LatticeOut::has3D(writer, lut, ".look"))
+        return false;
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    static const char *const header[] = {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<look>", "  <LUT>"};
+    for (const char *line : header) {
+        out.put(line);
+        out.endLine();
+    }
+    const int n = lut.lut3DSize;
+    out.put("    <size>\"");
+    out.putInt(n);
+    out.put("\"</size>");
+    out.endLine();
+    out.put("    <data>\"");
+    out.endLine();
+
+    writer.applyDefaultOrder(lookFormat.writeOrder);
+    char sample[digitsPerSample];
+    float v[3];
+    for (int outer = 0; outer < n; ++outer)
+        for (int middle = 0; middle < n; ++middle) {
+            out.put("      ");
+            for (int inner = 0; inner < n; ++inner) {
+                LatticeOut::fileNode(writer, lut.lut3D, outer, middle, inner, v);
+                char *p = sample;
+                for (float x : v)
+                    p = putHexFloat(p, LatticeOut::unit(x));
+                out.put(sample, digitsPerSample);
+            }
+            out.endLine();
+        }
+    out.put("    \"</data>");
+    out.endLine();
+    out.put("  </LUT>");
+    out.endLine();
+    out.put("</look>");
+    out.endLine();
+    return writer.finish(out);
 }

@@ -73,6 +73,10 @@ using WriteFn = bool (*)(Write_LUTFile &writer, const QString &path, Read_LUTFil
 // 0 no (`why` then says what the file is: "a 100x100 image"), -1 cannot tell (the file cannot
 // be read; `why` says so).
 using ClaimFn = int (*)(const QString &path, QString *why);
+// For 3D formats that hold only some lattice sizes: `size` when it fits. A size that does not
+// fit gives 0, with `sizes` saying which do, when the user asked for it (`given`); otherwise
+// (the input's size) the size the format takes instead.
+using SizeFn = int (*)(int size, bool given, const Options &options, QString *sizes);
 
 struct Format {
     const char *name;        // the registry key and the command line's name ("cube", "hald")
@@ -92,6 +96,7 @@ struct Format {
     // What the claim looks for, for the reason given when no format claims a file
     // ("a texture (a square of 64, 512 or 4096 pixels)").
     const char *claimText = nullptr;
+    SizeFn latticeSize = nullptr;      // nullptr: a lattice of any size
 };
 
 // Every format, in id order first, then the formats without an id.

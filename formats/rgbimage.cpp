@@ -10,6 +10,19 @@ bool RgbImage::fail(const QString &path, const QString &why)
     return false;
 }
 
+int RgbImage::claim(const QString &path, QString *why, bool (*fits)(int width, int height))
+{
+    RgbImage image;
+    if (!image.probe(path)) {
+        *why = image.errorString();
+        return -1;
+    }
+    if (fits(image.width(), image.height()))
+        return 1;
+    *why = QStringLiteral("a %1x%2 image").arg(image.width()).arg(image.height());
+    return 0;
+}
+
 void RgbImage::clear()
 {
     pixels_ = ImageFiles::Pixels();

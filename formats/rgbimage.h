@@ -23,6 +23,10 @@ public:
     // refused).
     bool load(const QString &path);
     bool decoded() const { return !pixels_.isNull(); }
+    // Whether the image at `path` is of a format that image formats sharing an extension tell
+    // apart by size: 1 when `fits` its size, 0 when not (`why`: "a 60x60 image"), -1 when it
+    // is no readable image.
+    static int claim(const QString &path, QString *why, bool (*fits)(int width, int height));
     void clear();
 
     QSize size() const { return size_; }

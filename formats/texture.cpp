@@ -15,7 +15,8 @@
 //
 // Both orders above are the formats' own (data order RGB, red index fastest); other order
 // flags place the same counters differently through the model's store rule. The geometry is
-// checked from the file's header, before any pixel is decoded or anything is allocated.
+// checked from the file's header, before any pixel is decoded or anything is allocated. The
+// writers lay out the same counters, as 8 or 16-bit PNG or TIFF pixels.
 
 #include <QDebug>
 
@@ -24,7 +25,10 @@
 #include "formats/formatentry.h"
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
+#include "lut/write_lutfile.h"
+#include "formats/latticeout.h"
 #include "formats/rgbimage.h"
+#include "formats/writers.h"
 
 namespace {
 
@@ -50,28 +54,28 @@ bool isUnwrappedCube(qint64 width, qint64 height)
     return height > 0 && width == height * height;
 }
 
-// Both image formats share their extensions; the image's geometry tells them apart.
-int claimImage(const QString &path, QString *why, bool (*fits)(int width, int height))
-{
-    RgbImage image;
-    if (!image.probe(path)) {
-        *why = image.errorString();
-        return -1;
-    }
-    if (fits(image.width(), image.height()))
-        return 1;
-    *why = QStringLiteral("a %1x%2 image").arg(image.width()).arg(image.height());
-    return 0;
-}
-
+// The image formats share their extensions; the image's geometry tells them apart.
 int claimTexture(const QString &path, QString *why)
 {
-    return claimImage(path, why, [](int width, int height) { return textureGeometry(width, height) != nullptr; });
+    return RgbImage::claim(path, why, [](int width, int height) { return textureGeometry(width, height) != nullptr; });
+}
+
+// A texture holds 16, 64 or 256 points; other lattices are written at 64.
+int textureSize(int size, bool given, const Formats::Options &, QString *sizes)
+{
+    for (const Geometry &geometry : textureGeometries) {
+        if (geometry.n == size)
+            return size;
+    }
+    if (!given)
+        return 64;
+    *sizes = QStringLiteral("lattices of 16, 64 or 256 points");
+    return 0;
 }
 
 int claimUnwrappedCube(const QString &path, QString *why)
 {
-    return claimImage(path, why, [](int width, int height) { return isUnwrappedCube(width, height); });
+    return RgbImage::claim(path, why, [](int width, int height) { return isUnwrappedCube(width, height); });
 }
 
 const char imageExtensions[] = "png bmp tif tiff jpg jpeg";
@@ -81,13 +85,13 @@ const char imageExtensions[] = "png bmp tif tiff jpg jpeg";
 namespace Formats {
 extern const Format textureFormat = {
     "texture", Id::Texture, "texture-base 64X64 512X512...", imageExtensions, true,
-    memberReader<&Read_LUTFile::Read_Texture>, nullptr, false,
-    {true, false}, {true, true},
-    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)"};
+    memberReader<&Read_LUTFile::Read_Texture>, Write_Texture, false,
+    {true, false}, {true, false},
+    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)", textureSize};
 extern const Format unwrappedCubeFormat = {
     "iuc", Id::UnwrappedCube, "identity Unwrapped Cube 1024X16", imageExtensions, true,
-    memberReader<&Read_LUTFile::Read_IUC>, nullptr, false,
-    {true, false}, {true, true},
+    memberReader<&Read_LUTFile::Read_IUC>, Write_IUC, false,
+    {true, false}, {true, false},
     1, 0, claimUnwrappedCube, false, "an unwrapped cube (N*N pixels wide, N high)"};
 }
 
@@ -178,4 +182,49 @@ bool Read_LUTFile::Read_IUC(QString path, bool headerOnly)
         return fail(QStringLiteral("an unwrapped cube image %1 pixels high holds a %1-point lattice, above the limit of %2")
                         .arg(n).arg(LutLimits::max3DSize));
     return readTiles(*this, Formats::unwrappedCubeFormat, image, path, int(n), int(n), headerOnly);
+}
+
+// ---- Writing
+
+namespace {
+
+// The image of an n-point lattice: `across` tiles of n x n pixels per tile row, tile t
+// holding blue counter t. The same counters the readers hand to the store rule.
+bool writeTiles(Write_LUTFile &writer, const Formats::Format &format, const QString &path, const Read_LUTFile &lut,
+                int across, int bits)
+{
+    const int n = lut.lut3DSize;
+    const int tileRows = (n + across - 1) / across;
+    LatticeOut::Image image;
+    if (!image.create(writer, across * n, tileRows * n, bits))
+        return false;
+    writer.applyDefaultOrder(format.writeOrder);
+    image.fill(writer, lut.lut3D, [n, across](int x, int y, int &t, int &y0, int &x0) {
+        t = (y / n) * across + x / n;
+        y0 = y % n;
+        x0 = x % n;
+    });
+    return image.save(writer, path);
+}
+
+}
+
+bool Formats::Write_Texture(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
+{
+    const int bits = LatticeOut::latticeImageBits(writer, lut, path, options.bits, "texture image");
+    if (bits == 0)
+        return false;
+    const int n = lut.lut3DSize;
+    for (const Geometry &geometry : textureGeometries) {
+        if (geometry.n == n)
+            return writeTiles(writer, textureFormat, path, lut, geometry.across, bits);
+    }
+    writer.errorString = QStringLiteral("a texture image holds a 16, 64 or 256-point lattice, not %1").arg(n);
+    return false;
+}
+
+bool Formats::Write_IUC(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
+{
+    const int bits = LatticeOut::latticeImageBits(writer, lut, path, options.bits, "unwrapped cube image");
+    return bits != 0 && writeTiles(writer, unwrappedCubeFormat, path, lut, lut.lut3DSize, bits);
 }

@@ -14,6 +14,10 @@
 // the smallest 2^m - 1 (m = 2 to 16) that holds the largest sample; a file whose samples are
 // all at most 1 holds fractions and keeps the range 0 to 1.
 //
+// The writer gives the Mesh form (its Mesh line makes the sample depth certain) for lattices of
+// 2^a + 1 points, or on request the form without the first two lines; both carry the mesh-point
+// line as 10-bit numbers. Samples are rounded to the nearest code.
+//
 // The text is parsed once: the numbers of every sample line are collected while the header is
 // found, and the lattice is filled from them once the sample range is known.
 
@@ -29,12 +33,20 @@
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textfields.h"
+#include "lut/textwriter.h"
+#include "lut/write_lutfile.h"
+#include "formats/latticeout.h"
+#include "formats/writers.h"
+
+namespace {
+int latticeSize(int size, bool given, const Formats::Options &options, QString *sizes);
+}
 
 namespace Formats {
 extern const Format threeDLFormat = {
     "3dl", Id::ThreeDL, ".3dl", "3dl", true,
-    memberReader<&Read_LUTFile::Read_3dl>, nullptr, false,
-    {true, true}, {true, true}};
+    memberReader<&Read_LUTFile::Read_3dl>, Write_3dl, false,
+    {true, true}, {true, true}, 1, 0, nullptr, false, nullptr, latticeSize};
 }
 
 namespace {
@@ -249,4 +261,132 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
 
     resetUpperEnd(*this);
     return true;
+}
+
+// ---- Writing
+
+namespace {
+
+constexpr int defaultSampleBits = 12;
+// Input positions of the mesh-point line are 10-bit numbers.
+constexpr int meshTop = 1023;
+
+// Input position of lattice point i of n on the mesh-point line. Lattices of 2^a + 1 points
+// use the steps of 1024 / 2^a with the last point at 1023 (0 64 ... 960 1023), as files of
+// this format carry them; other sizes are spread evenly over 0 to 1023.
+int meshPoint(int i, int n)
+{
+    const int steps = n - 1;
+    if ((meshTop + 1) % steps == 0)
+        return std::min(i * ((meshTop + 1) / steps), meshTop);
+    return int(std::floor(double(i) * meshTop / steps + 0.5));
+}
+
+// The exponent a of a lattice of 2^a + 1 points, or -1.
+int meshExponent(int n)
+{
+    for (int a = 0; a <= maxMeshExponent; ++a) {
+        if ((1 << a) + 1 == n)
+            return a;
+    }
+    return -1;
+}
+
+// Without a Mesh line three mesh points would read as a sample line, and one as nothing.
+bool headerlessFits(int n)
+{
+    return n == 2 || (n >= 4 && n <= maxMeshPoints);
+}
+
+// A size that does not fit becomes the smallest larger one that does.
+int latticeSize(int size, bool given, const Formats::Options &options, QString *sizes)
+{
+    if (options.headerless ? headerlessFits(size) : meshExponent(size) >= 0)
+        return size;
+    if (given) {
+        *sizes = options.headerless ? QStringLiteral("lattices of 2, or of 4 to %1 points").arg(maxMeshPoints)
+                                    : QStringLiteral("lattices of 2^n + 1 points (2, 3, 5, 9, 17, 33, 65, 129) "
+                                                     "with a Mesh line; --headerless writes other sizes");
+        return 0;
+    }
+    if (options.headerless)
+        return 4;
+    for (int a = 0; a < maxMeshExponent; ++a) {
+        if ((1 << a) + 1 >= size)
+            return (1 << a) + 1;
+    }
+    return (1 << maxMeshExponent) + 1;
+}
+
+int sampleBits(const Formats::Options &options)
+{
+    return options.bits == 0 ? defaultSampleBits : options.bits;
+}
+
+}
+
+bool Formats::Write_3dl(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &options)
+{
+    if (!LatticeOut::has3D(writer, lut, ".3dl"))
+        return false;
+    const int bits = sampleBits(options);
+    if (bits < 8 || bits > 16) {
+        writer.errorString = QStringLiteral("a .3dl holds samples of 8 to 16 bits, not %1").arg(bits);
+        return false;
+    }
+    const int n = lut.lut3DSize;
+    const int exponent = meshExponent(n);
+    if (options.headerless) {
+        if (!headerlessFits(n)) {
+            writer.errorString = QStringLiteral("a .3dl without a Mesh line cannot hold a %1-point lattice").arg(n);
+            return false;
+        }
+    } else if (exponent < 0) {
+        writer.errorString = QStringLiteral("the Mesh form of .3dl holds lattices of 2^n + 1 points (17, 33, 65 ...), "
+                                            "not %1: resample, or write the headerless form").arg(n);
+        return false;
+    }
+
+    const qint64 top = (qint64(1) << bits) - 1;
+    Read_LUTFile samples;
+    if (!LatticeOut::clampedCopy(writer, lut, top, samples))
+        return false;
+
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    if (!options.headerless) {
+        out.put("3DMESH");
+        out.endLine();
+        out.put("Mesh ");
+        out.putInt(exponent);
+        out.put(' ');
+        out.putInt(bits);
+        out.endLine();
+    }
+    // The size comes from the Mesh line; three mesh points would only read as a sample.
+    if (options.headerless || n != 3) {
+        for (int i = 0; i < n; ++i) {
+            if (i > 0)
+                out.put(' ');
+            out.putInt(meshPoint(i, n));
+        }
+        out.endLine();
+    }
+    writer.applyDefaultOrder(threeDLFormat.writeOrder);
+    writer.writeLattice(out, samples, top, " ");
+    return writer.finish(out);
+}
+
+bool Formats::headerless3dlReadsBack(const Read_LUTFile &lut, int bits)
+{
+    if (!lut.lut3D)
+        return true;
+    const quint32 top = (quint32(1) << (bits == 0 ? defaultSampleBits : bits)) - 1;
+    quint32 largest = 0;
+    const float *v = lut.lut3D.data();
+    for (std::size_t i = 0; i < lut.lut3D.floatCount(); ++i)
+        largest = std::max(largest, LatticeOut::code(v[i], top));
+    // All zero reads as zero whatever the range.
+    return largest == 0 || inferredRange(double(largest)) == float(top);
 }

@@ -248,7 +248,25 @@ QCoreApplication *paintingApplication(int &argc, char **argv)
     return app;
 }
 
-const ImageFiles::Backend qtBackend = {probe, decodeRgb, decodeDeep, save, preview, paintingApplication};
+
+bool create(int width, int height, ImageFiles::Layout layout, ImageFiles::Pixels *out, QString *why)
+{
+    const bool deep = layout == ImageFiles::Layout::Rgbx64;
+    if (!deep && layout != ImageFiles::Layout::Rgb32) {
+        *why = QStringLiteral("new images are made as Rgb32 or Rgbx64 only");
+        return false;
+    }
+    QImage image(width, height, deep ? QImage::Format_RGBX64 : QImage::Format_RGB32);
+    if (image.isNull()) {
+        *why = QStringLiteral("not enough memory for a %1 x %2 image").arg(width).arg(height);
+        return false;
+    }
+    expose(std::move(image), layout, out);
+    return true;
+}
+
+
+const ImageFiles::Backend qtBackend = {probe, decodeRgb, decodeDeep, save, preview, paintingApplication, create};
 
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing Lutwright needs on Debian 12, only when something is
-# missing, so that running it again costs nothing.
+# missing, so that running it again costs nothing. Given package names, it installs those
+# instead (the checks of scripts/crosscheck.d use this).
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[ $# -gt 0 ] || packages=(
   g++ cmake make pkg-config
   qtbase5-dev qtbase5-dev-tools qt5-image-formats-plugins
   libbenchmark-dev

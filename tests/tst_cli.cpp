@@ -18,9 +18,15 @@ using CliTest::run;
 
 namespace {
 
+// Formats by their place in the registry, which for the dispatch formats is their id.
 const Formats::Format &formatOf(int id)
 {
-    return *Formats::byId(id);
+    return *Formats::all()[std::size_t(id)];
+}
+
+int formatCount()
+{
+    return int(Formats::all().size());
 }
 
 // The file name extension the tests give files of format `id`: the one it is written with.
@@ -53,7 +59,8 @@ void graded1D(float x, float *o)
 
 bool libRead(const QString &path, int id, Read_LUTFile &m)
 {
-    return m.ReadFile(TestUtil::side(id, path), false) && (m.lut3DSize > 0 || m.lut1DSize > 0);
+    const Formats::Format &format = formatOf(id);
+    return Formats::read(format, TestUtil::side(int(format.id), path), m, false) && (m.lut3DSize > 0 || m.lut1DSize > 0);
 }
 
 // Each format in its own order; .cube, whose writer has none, R G B with the red index fastest.
@@ -61,18 +68,8 @@ bool libWrite(const QString &path, int id, Read_LUTFile &m, qint64 scale = 1)
 {
     const Formats::Format &format = formatOf(id);
     QString why;
-    return Formats::write(format, TestUtil::side(id, path, true, true, format.writeOrder.tableRGB, scale), m, &why);
-}
-
-// Whether the library can write format `id` at all in this build.
-bool libCanWrite(int id, const QTemporaryDir &dir)
-{
-    Read_LUTFile m;
-    if (formatOf(id).is3D)
-        CliTest::fill3D(m, 2, graded3D);
-    else
-        CliTest::fill1D(m, 4, graded1D);
-    return libWrite(dir.filePath(QStringLiteral("probe%1.%2").arg(id).arg(extensionOf(id))), id, m);
+    return Formats::write(format, TestUtil::side(int(format.id), path, true, true, format.writeOrder.tableRGB, scale), m,
+                          &why);
 }
 
 QByteArray hexFloat(float v)
@@ -107,7 +104,8 @@ QByteArray floatLine(const float *o)
 // format has one, written out by hand where it has none. Empty when it cannot be made.
 QString makeInput(const QTemporaryDir &dir, int id)
 {
-    const QString path = dir.filePath(QStringLiteral("in_%1.%2").arg(id).arg(extensionOf(id)));
+    // Named by format: a Hald image is taken for one by its name.
+    const QString path = dir.filePath(QStringLiteral("in_%1.%2").arg(QLatin1String(formatOf(id).name), extensionOf(id)));
     switch (Formats::Id(id)) {
     case Formats::Id::Texture: {   // 64 x 64 texture: 16 points, tiles of 16 x 16, four tiles a row
         QImage img(64, 64, QImage::Format_RGB32);
@@ -160,8 +158,10 @@ QString makeInput(const QTemporaryDir &dir, int id)
                                        + redFastest(floatLine) + "# End\n");
     default: {
         Read_LUTFile m;
-        if (formatOf(id).is3D)
-            CliTest::fill3D(m, 5, graded3D);
+        const Formats::Format &format = formatOf(id);
+        QString sizes;
+        if (format.is3D)
+            CliTest::fill3D(m, format.latticeSize ? format.latticeSize(5, false, Formats::Options(), &sizes) : 5, graded3D);
         else
             CliTest::fill1D(m, 256, graded1D);
         // Integers where the format's reader expects them.
@@ -278,8 +278,9 @@ void TestCli::usageErrors_data()
     QTest::newRow("bad order") << QStringList{"convert", "a.cube", "-o", "b.cube", "--in-data", "grb"} << "--in-data must be rgb or bgr, not 'grb'";
     QTest::newRow("unknown format") << QStringList{"convert", "a.cube", "-o", "b.cube", "--to", "xyz"} << "unknown format 'xyz'";
     QTest::newRow("unknown format id") << QStringList{"convert", "a.cube", "-o", "b.cube", "--to", "17"} << "unknown format '17'";
-    QTest::newRow("format without writer") << QStringList{"convert", "a.cube", "-o", "b.3dl"} << "b.3dl files cannot be written";
-    QTest::newRow("--to without writer") << QStringList{"convert", "a.cube", "-d", "x", "--to", "look"} << "look files cannot be written";
+    QTest::newRow("3dl size without a Mesh line's form") << QStringList{"convert", "a.cube", "-o", "b.3dl", "--size", "16"} << "--size 16 does not fit .3dl, which holds lattices of 2^n + 1 points";
+    QTest::newRow("Hald size of no level") << QStringList{"convert", "a.cube", "-o", "b.png", "--to", "hald", "--size", "20"} << "holds lattices of L^2 points";
+    QTest::newRow("bits out of range") << QStringList{"convert", "a.cube", "-o", "b.3dl", "--bits", "20"} << "--bits needs a whole number from 8 to 16";
     QTest::newRow("output format unknown") << QStringList{"convert", "a.cube", "-o", "b.txt"} << "cannot tell the output format from 'b.txt'";
     QTest::newRow("size for a 1D output") << QStringList{"convert", "a.cube", "-o", "b.spi1d", "--size", "17"} << "--size sets the points of a 3D lattice";
     QTest::newRow("length for a 3D output") << QStringList{"convert", "a.cube", "-o", "b.cube", "--length", "17"} << "--length sets the entries of a 1D table";
@@ -327,23 +328,25 @@ void TestCli::formatsTable()
     const QStringList lines = r.out.split(QLatin1Char('\n'));
     QCOMPARE(lines.at(0).split(QLatin1Char(' '), Qt::SkipEmptyParts), (QStringList{"id", "extensions", "dim", "read", "write", "label"}));
     // Every format of the registry, the dispatch ids first and in order.
-    QCOMPARE(lines.size(), int(Formats::all().size()) + 1 + 5);
-    for (int id = 0; id < Formats::dispatchCount; ++id) {
+    QCOMPARE(lines.size(), formatCount() + 1 + 7);
+    // Formats without an id are named in the id column.
+    for (int id = 0; id < formatCount(); ++id) {
+        const Formats::Format &format = formatOf(id);
         const QString row = lines.at(id + 1);
         const QStringList cells = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        QCOMPARE(cells.at(0), QString::number(id));
-        QVERIFY2(row.endsWith(Read_LUTFile::formatStr(id)), qPrintable(row));
+        QCOMPARE(cells.at(0), id < Formats::dispatchCount ? QString::number(id) : QLatin1String(format.name));
+        QVERIFY2(row.endsWith(Formats::labelOf(format)), qPrintable(row));
         QVERIFY2(row.contains(QLatin1Char('.') + extensionOf(id)), qPrintable(row));
-        QVERIFY2(row.contains(QLatin1String(Read_LUTFile::formatIs3D(id) ? " 3D " : " 1D ")), qPrintable(row));
-        QVERIFY2(row.contains(QLatin1String(formatOf(id).write ? " yes   yes " : " yes   no ")), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1String(format.is3D ? " 3D " : " 1D ")), qPrintable(row));
+        QVERIFY2(row.contains(QLatin1String(format.write ? " yes   yes " : " yes   no ")), qPrintable(row));
     }
 }
 
 void TestCli::everyFormatToEveryFormat_data()
 {
     QTest::addColumn<int>("target");
-    for (int id = 0; id < Formats::dispatchCount; ++id)
-        QTest::newRow(qPrintable(QStringLiteral("to %1 (%2)").arg(id).arg(extensionOf(id)))) << id;
+    for (int id = 0; id < formatCount(); ++id)
+        QTest::newRow(qPrintable(QStringLiteral("to %1").arg(QLatin1String(formatOf(id).name)))) << id;
 }
 
 // Every readable format converted to the target in one batch. A conversion must succeed
@@ -355,7 +358,7 @@ void TestCli::everyFormatToEveryFormat()
     QTemporaryDir dir;
     QStringList inputs;
     QHash<QString, int> idOf;
-    for (int id = 0; id < Formats::dispatchCount; ++id) {
+    for (int id = 0; id < formatCount(); ++id) {
         const QString path = makeInput(dir, id);
         if (path.isEmpty()) {
             if (target == int(Formats::Id::Cube))   // said once, not for every target
@@ -372,7 +375,8 @@ void TestCli::everyFormatToEveryFormat()
     }
     QVERIFY(inputs.size() >= 6);
     const QString outDir = dir.filePath(QStringLiteral("out"));
-    const CliTest::Run r = run(QStringList{"convert"} + inputs + QStringList{"-d", outDir, "--to", QString::number(target), "-j", "2"});
+    const CliTest::Run r = run(QStringList{"convert"} + inputs
+                               + QStringList{"-d", outDir, "--to", QLatin1String(formatOf(target).name), "-j", "2"});
 
     if (!formatOf(target).write) {
         QCOMPARE(r.code, 2);
@@ -381,7 +385,7 @@ void TestCli::everyFormatToEveryFormat()
         return;
     }
 
-    const bool canWrite = libCanWrite(target, dir);
+    const bool canWrite = formatOf(target).write != nullptr;
     QStringList expectedFiles;
     bool allSucceed = true;
     for (const QString &in : inputs) {
@@ -405,8 +409,8 @@ void TestCli::everyFormatToEveryFormat()
         Read_LUTFile written;
         if (!libRead(out, target, written))
             continue;   // the target's reader is not in this build: nothing to compare with
-        QCOMPARE(written.lut3DSize > 0, Read_LUTFile::formatIs3D(target));
-        const QString diff = differences(source, written, Formats::Id(target) == Formats::Id::Csv);
+        QCOMPARE(written.lut3DSize > 0, formatOf(target).is3D);
+        const QString diff = differences(source, written, formatOf(target).id == Formats::Id::Csv);
         QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 to %2: %3").arg(id).arg(target).arg(diff)));
     }
     QCOMPARE(r.code, allSucceed ? 0 : 1);
