@@ -4,7 +4,6 @@
 
 #include <QTemporaryDir>
 
-#include <sys/stat.h>
 
 #include <thread>
 
