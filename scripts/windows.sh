@@ -224,14 +224,17 @@ screenshot() {
   sleep 2
   (unset WINEPATH QT_PLUGIN_PATH; cd "$dir" && DISPLAY="$display" "$wine" explorer /desktop=Lutwright,1100x560 lutwright.exe > /dev/null 2>&1) &
   app=$!
-  local i
-  for i in $(seq 1 60); do
+  local i id=""
+  for i in $(seq 1 90); do
     sleep 1
-    DISPLAY="$display" xwininfo -root -tree 2> /dev/null | grep -q 'Lutwright' && break
+    id="$(DISPLAY="$display" xwininfo -root -tree 2> /dev/null | awk '/"Lutwright \(v[0-9.]+\)"/ { print $1; exit }')"
+    [ -n "$id" ] && break
   done
+  [ -n "$id" ] || { echo "the window did not open"; exit 1; }
   sleep 5
   mkdir -p docs
-  DISPLAY="$display" import -window root -crop 1100x560+0+0 +repage docs/window-windows.png
+  # The window with the title bar Wine draws for it.
+  DISPLAY="$display" import -window "$id" docs/window-windows.png
   DISPLAY="$display" "$wine" wineboot --end-session > /dev/null 2>&1 || true
   kill "$app" 2> /dev/null || true
   "$(dirname "$wine")/wineserver" -k 2> /dev/null || wineserver -k 2> /dev/null || true
