@@ -92,7 +92,8 @@ build_qt() {
 }
 
 wine_env() {
-  export WINEPREFIX="$cache/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # UTF-8, so that non-ASCII file names reach the programs intact.
+  export WINEPREFIX="$cache/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
   wine="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     say "Making the Wine prefix $WINEPREFIX"
@@ -159,6 +160,8 @@ pack() {
   cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
   cp $(dependencies "$stage"/*.dll "$stage"/*.exe "$stage"/*/*.dll | sort -u) "$stage/"
   $triplet-strip --strip-unneeded "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
+  # Plugins beside the programs, never in the folder this Qt was built in.
+  printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' > "$stage/qt.conf"
   cp README.md "$stage/README.md"
   mkdir -p dist && rm -f "dist/$name.zip"
   (cd build-windows/stage && zip -qr9 "$root/dist/$name.zip" "$name")
