@@ -78,17 +78,25 @@ build_qt() {
   qt="$cache/qt-$version-mingw-shared"
   [ -f "$qt/.complete" ] && { say "Using the cached Qt in $qt"; return; }
   say "Building Qt $version for Windows into $qt (about 40 minutes on 2 cores)"
-  rm -rf "$qt"
-  mkdir -p "$qt"
-  (cd "$qt" && "$src/configure" -prefix "$qt" -opensource -confirm-license \
+  # A build that was stopped goes on where it stopped.
+  if [ ! -f "$qt/.configured" ]; then
+    rm -rf "$qt"
+    mkdir -p "$qt"
+    configure_qt "$src"
+    touch "$qt/.configured"
+  fi
+  (cd "$qt" && make -j"$jobs" >> make.log 2>&1) || { tail -40 "$qt/make.log"; exit 1; }
+  touch "$qt/.complete"
+}
+
+configure_qt() {
+  (cd "$qt" && "$1/configure" -prefix "$qt" -opensource -confirm-license \
       -xplatform win32-g++ -device-option CROSS_COMPILE=$triplet- -release -shared \
       -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-direct2d \
       -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre \
       -no-sql-sqlite -no-sql-odbc -no-feature-sql -no-feature-network -no-feature-xml \
       -no-feature-concurrent -no-feature-printer -no-feature-tabletevent > configure.log 2>&1) ||
     { tail -40 "$qt/configure.log"; exit 1; }
-  (cd "$qt" && make -j"$jobs" > make.log 2>&1) || { tail -40 "$qt/make.log"; exit 1; }
-  touch "$qt/.complete"
 }
 
 wine_env() {
