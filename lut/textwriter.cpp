@@ -37,7 +37,19 @@ bool copyInto(const QString &from, const QString &to)
     while (!(chunk = source.read(1 << 20)).isEmpty())
         if (target.write(chunk) != chunk.size())
             return false;
-    return !source.error() && target.flush();
+    return source.error() == QFileDevice::NoError && target.flush();
+}
+
+// Put the finished temporary file in the target's place: moved over it in one step or, where
+// the system refuses that, copied into it.
+bool replaceTarget(const QString &temp, const QString &target)
+{
+    if (Platform::replaceFile(temp, target))
+        return true;
+    if (!QFile::exists(target) || !copyInto(temp, target))
+        return false;
+    QFile::remove(temp);
+    return true;
 }
 }
 
@@ -175,8 +187,7 @@ bool TextWriter::commit()
         failed_ = true;
         error_ = QStringLiteral("cannot write %1: %2").arg(target_, file_->errorString());
     }
-    if (!failed_ && !direct_ && !Platform::replaceFile(file_->fileName(), target_)
-        && !(QFile::exists(target_) && copyInto(file_->fileName(), target_))) {
+    if (!failed_ && !direct_ && !replaceTarget(file_->fileName(), target_)) {
         failed_ = true;
         error_ = QStringLiteral("cannot replace %1").arg(target_);
     }
