@@ -114,7 +114,7 @@ winpath() { "$wine" winepath -w "$1" 2> /dev/null | tr -d '\r'; }
 
 # The DLLs a Windows binary needs that are not part of Windows, found among the cross
 # toolchain's and Qt's, and theirs in turn.
-runtime_dir="/usr/lib/gcc/$triplet/$($triplet-g++-posix -dumpversion)-posix"
+runtime_dir="$(dirname "$($triplet-g++-posix -print-file-name=libstdc++-6.dll)")"
 dll_dirs() { echo "$qt/bin" "$runtime_dir" "/usr/$triplet/lib"; }
 dependencies() {
   local pending=("$@") seen=" " file name dir
