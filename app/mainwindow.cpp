@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSignalBlocker>
+#include <QSysInfo>
 
 #include "calc/lutcalc.h"
 #include "formats/registry.h"
@@ -154,11 +156,8 @@ QString fromLast(const QString &text, QChar mark)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
-#ifdef Q_OS_WIN
-    setWindowTitle(QStringLiteral("Lutwright (v1.3.30)"));
-#else
-    setWindowTitle(QStringLiteral("Lutwright"));
-#endif
+    setWindowTitle(QSysInfo::productType() == QLatin1String("windows") ? QStringLiteral("Lutwright (v1.3.30)")
+                                                                        : QStringLiteral("Lutwright"));
     openFilesDialog = [](QWidget *p, const QString &caption, const QString &dir, const QString &filter) {
         return QFileDialog::getOpenFileNames(p, caption, dir, filter);
     };
@@ -259,7 +258,7 @@ void MainWindow::slotInputButton()
     Read_LUTFile lut;
     if (!lut.ReadFile(file, true))
         return;
-    inNameEdit->setText(fromLast(inputPath, QLatin1Char('/')));
+    inNameEdit->setText(fromLast(QDir::fromNativeSeparators(inputPath), QLatin1Char('/')));
     inTypeEdit->setText(fromLast(inputPath, QLatin1Char('.')));
     in3DSizeEdit->setText(QString::number(lut.lut3DSize));
     in1DSizeEdit->setText(QStringLiteral("0"));

@@ -4,19 +4,15 @@
 
 #include <cstdio>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+#include "lut/platform.h"
 
 namespace Console {
 
 namespace {
 void write(FILE *stream, const QString &text)
 {
+    static const bool utf8Console = (Platform::useUtf8Console(), true);
+    Q_UNUSED(utf8Console)
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
     std::fflush(stream);
@@ -46,7 +42,7 @@ QString shown(const QString &path)
 
 bool stderrIsTerminal()
 {
-    return isatty(fileno(stderr));
+    return Platform::stderrIsTerminal();
 }
 
 }

@@ -4,9 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QStringList>
-
-#include <dlfcn.h>
 
 #include "imageio/imagemodule.h"
 #include "formats/imagefiles.h"
@@ -32,18 +31,20 @@ Loaded load()
     for (const QString &path : candidates) {
         if (!QFile::exists(path))
             continue;
-        void *handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            failures << QString::fromLocal8Bit(dlerror());
+        // Never unloaded (a QLibrary leaves the module loaded when it goes): pixels it
+        // decoded point into it for the rest of the run.
+        QLibrary module(path);
+        module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        if (!module.load()) {
+            failures << module.errorString();
             continue;
         }
-        const auto entry = reinterpret_cast<Entry>(dlsym(handle, LUTWRIGHT_IMAGE_MODULE_ENTRY_NAME));
+        const auto entry = reinterpret_cast<Entry>(module.resolve(LUTWRIGHT_IMAGE_MODULE_ENTRY_NAME));
         if (!entry) {
             failures << QStringLiteral("%1 is a module of another version").arg(path);
-            dlclose(handle);
+            module.unload();
             continue;
         }
-        // The module stays loaded for the rest of the run: pixels it decoded point into it.
         loaded.backend = entry();
         return loaded;
     }

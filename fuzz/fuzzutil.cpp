@@ -7,8 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 QString scratchDir;
@@ -32,7 +30,7 @@ void init(int *argc, char ***argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QCoreApplication app(*argc, *argv);
     const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    scratchDir = QStringLiteral("%1/lutwright-fuzz-%2").arg(base).arg(::getpid());
+    scratchDir = QStringLiteral("%1/lutwright-fuzz-%2").arg(base).arg(QCoreApplication::applicationPid());
     QDir().mkpath(scratchDir);
     std::atexit(removeScratch);
 }
@@ -44,19 +42,9 @@ QString scratchPath(const char *name)
 
 bool writeScratch(const QString &path, const uint8_t *data, std::size_t size)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
-        return false;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
-        done += std::size_t(n);
-    }
-    ::close(fd);
-    return done == size;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size);
 }
 
 const Formats::Format &targetFormat(const char *program)

@@ -3,54 +3,53 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
-#include <cstdio>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
+#include "lut/platform.h"
 
 namespace {
-#ifdef Q_OS_WIN
-constexpr char lineEnd[] = "\r\n";
-#else
-constexpr char lineEnd[] = "\n";
-#endif
-
-// Move the finished temporary file over the target in one step.
-bool replaceFile(const QString &from, const QString &to)
+// Create a new file beside `target`, under a hidden name of its own. It is created like any
+// new file, so it gets the permissions the user's settings give new files (on Unix what the
+// file mode mask allows). Null when the folder takes no new file.
+std::unique_ptr<QFile> createTemporary(const QFileInfo &target)
 {
-#ifdef Q_OS_WIN
-    QFile::remove(to);
-    return QFile::rename(from, to);
-#else
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-#endif
+    const QDir dir = target.absoluteDir();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = QStringLiteral(".%1.%2").arg(target.fileName()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        auto file = std::make_unique<QFile>(dir.filePath(name));
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return file;
+        if (!file->exists())
+            break;  // not a name clash: the folder refuses new files
+    }
+    return nullptr;
 }
 
-// Read, write for everyone, less what the process's file mode mask takes away.
-QFile::Permissions newFilePermissions()
+// Copy the finished temporary file into the target in place, for when the system will not
+// move a file over it (on Windows while another program reads it).
+bool copyInto(const QString &from, const QString &to)
 {
-    QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
-        | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
-#ifdef Q_OS_UNIX
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (mask & S_IWGRP)
-        all &= ~QFile::WriteGroup;
-    if (mask & S_IRGRP)
-        all &= ~QFile::ReadGroup;
-    if (mask & S_IWOTH)
-        all &= ~QFile::WriteOther;
-    if (mask & S_IROTH)
-        all &= ~QFile::ReadOther;
-    if (mask & S_IWUSR)
-        all &= ~(QFile::WriteOwner | QFile::WriteUser);
-    if (mask & S_IRUSR)
-        all &= ~(QFile::ReadOwner | QFile::ReadUser);
-#endif
-    return all;
+    QFile source(from);
+    QFile target(to);
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray chunk;
+    while (!(chunk = source.read(1 << 20)).isEmpty())
+        if (target.write(chunk) != chunk.size())
+            return false;
+    return source.error() == QFileDevice::NoError && target.flush();
+}
+
+// Put the finished temporary file in the target's place: moved over it in one step or, where
+// the system refuses that, copied into it.
+bool replaceTarget(const QString &temp, const QString &target)
+{
+    if (Platform::replaceFile(temp, target))
+        return true;
+    if (!QFile::exists(target) || !copyInto(temp, target))
+        return false;
+    QFile::remove(temp);
+    return true;
 }
 }
 
@@ -85,14 +84,12 @@ bool TextWriter::open(const QString &path)
         error_ = QStringLiteral("cannot write %1: it is a folder").arg(path);
         return false;
     }
-    auto temp = std::make_unique<QTemporaryFile>(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
-    temp->setAutoRemove(false);
-    if (temp->open()) {
+    if (auto temp = createTemporary(info)) {
         direct_ = false;
         file_ = std::move(temp);
-        // The temporary file is private to its owner; the file it becomes gets the old file's
-        // permissions, or those a newly created file gets.
-        file_->setPermissions(info.exists() ? QFile::permissions(target_) : newFilePermissions());
+        // A replaced file keeps its permissions; a new one has those it was created with.
+        if (info.exists())
+            file_->setPermissions(QFile::permissions(target_));
         return true;
     }
     // A folder where no temporary file can be made, but whose target may be writable: write
@@ -109,7 +106,7 @@ bool TextWriter::open(const QString &path)
 
 void TextWriter::endLine()
 {
-    put(lineEnd, int(sizeof(lineEnd) - 1));
+    put(Platform::lineEnd, Platform::lineEndLength);
 }
 
 void TextWriter::putReal(float value)
@@ -168,6 +165,8 @@ void TextWriter::discard()
     if (file_ && !direct_) {
         const QString temp = file_->fileName();
         file_->close();
+        // A read-only copy of a read-only target cannot be removed everywhere.
+        QFile::setPermissions(temp, QFile::ReadOwner | QFile::WriteOwner);
         QFile::remove(temp);
     }
     file_.reset();
@@ -188,7 +187,7 @@ bool TextWriter::commit()
         failed_ = true;
         error_ = QStringLiteral("cannot write %1: %2").arg(target_, file_->errorString());
     }
-    if (!failed_ && !direct_ && !replaceFile(file_->fileName(), target_)) {
+    if (!failed_ && !direct_ && !replaceTarget(file_->fileName(), target_)) {
         failed_ = true;
         error_ = QStringLiteral("cannot replace %1").arg(target_);
     }

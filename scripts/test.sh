@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Set up, build everything and run the whole test suite: once in the Release build, and once
 # more under AddressSanitizer and UndefinedBehaviorSanitizer. `--quick` skips the second run.
+# Where a Qt for Windows has been built (scripts/windows.sh), the Windows build and its tests
+# under Wine run too; Qt itself is never built here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,4 +17,11 @@ if [ "${1:-}" != "--quick" ]; then
   cmake --build build-sanitize -j"$jobs"
   (cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
+fi
+
+cache="${LUTWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lutwright}"
+if compgen -G "$cache/qt-*-mingw-shared/.complete" > /dev/null; then
+  scripts/windows.sh --no-package
+else
+  echo "Windows build skipped: no Qt for Windows in $cache (scripts/windows.sh builds it once, about 40 minutes)."
 fi

@@ -1,6 +1,7 @@
 // The sample emitters of Write_LUTFile, on a QTextStream and on the writers' TextWriter, and
 // the writing dispatch by format id.
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -11,6 +12,7 @@
 #include <random>
 
 #include "formats/registry.h"
+#include "lut/platform.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
@@ -60,11 +62,7 @@ QPair<QByteArray, QByteArray> printBoth(Body body)
     return qMakePair(text.toLatin1(), writer.buffer());
 }
 
-#ifdef Q_OS_WIN
-const QByteArray eol = "\r\n";
-#else
-const QByteArray eol = "\n";
-#endif
+const QByteArray eol = Platform::lineEnd;
 
 }
 
@@ -83,6 +81,8 @@ private slots:
     void writeFileRefusesIds_data();
     void writeFileRefusesIds();
     void writeFileCopiesSettings();
+    void replacesFileOpenForReading();
+    void nativeAndNonAsciiPaths();
 };
 
 void tst_Emitters::white3D_data()
@@ -375,6 +375,41 @@ void tst_Emitters::writeFileCopiesSettings()
     QCOMPARE(lines[2].trimmed(), QByteArray("0.000000 0.500000 0.000000"));
     QCOMPARE(lines[3].trimmed(), QByteArray("0.000000 0.500000 0.500000"));
     QCOMPARE(lines[9].trimmed(), QByteArray("1.000000 0.750000 0.500000"));
+}
+
+// A file another reader holds open is still replaced (on Windows the system refuses to move a
+// file over it), and no temporary file is left beside it.
+void tst_Emitters::replacesFileOpenForReading()
+{
+    QTemporaryDir dir;
+    const QString path = TestUtil::writeTemp(dir, "held.cube", "old text\n");
+    QFile reader(path);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    Read_LUTFile lut;
+    QVERIFY(lut.setSize3D(2, false));
+    Write_LUTFile w;
+    QVERIFY2(w.WriteFile(TestUtil::side(0, path), lut), qPrintable(w.errorString));
+    QVERIFY(TestUtil::readFile(path).startsWith("TITLE " + eol + "LUT_3D_SIZE 2" + eol));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"held.cube"});
+}
+
+// Paths in the system's own spelling (backslashes on Windows) and with names beyond ASCII are
+// written and read back.
+void tst_Emitters::nativeAndNonAsciiPaths()
+{
+    QTemporaryDir dir;
+    const QString folder = QDir::toNativeSeparators(dir.filePath(QStringLiteral("色彩 ñ")));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QDir::separator() + QStringLiteral("Überblick 調色.cube");
+    Read_LUTFile lut;
+    QVERIFY(lut.setSize3D(2, false));
+    setNode(lut.lut3D, 1, 0, 1, 0.5f, 0.25f, 1.0f);
+    Write_LUTFile w;
+    QVERIFY2(w.WriteFile(TestUtil::side(0, path), lut), qPrintable(w.errorString));
+    Read_LUTFile back;
+    QVERIFY2(back.ReadFile(TestUtil::side(0, path), false), qPrintable(back.errorString));
+    QCOMPARE(back.lut3DSize, 2);
+    QCOMPARE(back.lut3D.node(1, 0, 1)[1], 0.25f);
 }
 
 QTEST_GUILESS_MAIN(tst_Emitters)

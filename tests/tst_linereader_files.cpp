@@ -2,9 +2,9 @@
 // line, a line number, a rewind or the whole text.
 #include <QtTest>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
-#include <sys/stat.h>
 
 #include <thread>
 
@@ -175,7 +175,9 @@ void TestLineReaderFiles::pipe()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("pipe");
-    QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    // Made by the system's own tool, so the test needs no system headers; Windows has none.
+    if (QProcess::execute(QStringLiteral("mkfifo"), {path}) != 0)
+        QSKIP("no named pipes on this system");
     const QByteArray text = numberedText(50000);
     std::thread writer([&] {
         QFile out(path);

@@ -1,0 +1,270 @@
+#!/usr/bin/env bash
+# Builds the Windows package on Debian 12: cross-compiles Qt 5 (once, into a cache outside the
+# tree) and Lutwright with mingw-w64, runs the test programs and the command-line tests under
+# Wine, packs dist/lutwright-VERSION-windows-x64.zip and checks that the unpacked zip runs on
+# its own.
+#   scripts/windows.sh            everything
+#   scripts/windows.sh --qt-only  only make sure the cached Qt exists
+#   scripts/windows.sh --no-package  build and run the tests, without the zip and its checks
+# LUTWRIGHT_CACHE moves the cache (default ~/.cache/lutwright).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+jobs="$(nproc)"
+cache="${LUTWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lutwright}"
+triplet=x86_64-w64-mingw32
+
+say() { printf '== %s\n' "$*"; }
+
+install_packages() {
+  local packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
+                  wine64 fonts-wine xvfb x11-utils imagemagick dpkg-dev perl python3 zip unzip cmake
+                  make ccache)
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    say "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# Fetches Debian's qtbase source package into $cache/src. The machine's own apt setup is left
+# alone: the deb-src entries (this release's entries of the machine's lists, as source) and
+# their index live in a private folder.
+fetch_qt_source() {
+  local dir="$cache/src" codename f
+  codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+  mkdir -p "$dir/apt/parts" "$dir/apt/lists/partial" "$dir/apt/cache/archives/partial"
+  : > "$dir/apt/parts/src.list"
+  [ -f /etc/apt/sources.list ] &&
+    { grep -E "^deb [^#]* $codename" /etc/apt/sources.list | sed 's/^deb /deb-src /' > "$dir/apt/parts/src.list" || true; }
+  : > "$dir/apt/parts/src.sources"
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk -v c="$codename" 'BEGIN { RS = ""; ORS = "\n\n" }
+      $0 ~ ("Suites:[^\n]*" c) { sub(/Types: *deb/, "Types: deb-src"); print }' "$f" >> "$dir/apt/parts/src.sources"
+  done
+  for f in /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    grep -E "^deb [^#]* $codename" "$f" | sed 's/^deb /deb-src /' >> "$dir/apt/parts/src.list" || true
+  done
+  local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$dir/apt/parts"
+              -o "Dir::State::Lists=$dir/apt/lists" -o "Dir::Cache=$dir/apt/cache"
+              -o APT::Sandbox::User=root)
+  apt-get "${opts[@]}" update -qq
+  (cd "$dir" && apt-get "${opts[@]}" source -qq qtbase-opensource-src > apt-source.log)
+}
+
+qt_source_dir() { find "$cache/src" -maxdepth 1 -type d -name 'qtbase-opensource-src-*' 2>/dev/null | sort | tail -1 || true; }
+
+# Qt 5 for mingw-w64, shared (the package ships its DLLs, so nothing has to be linked in a
+# special order and the image module shares the program's Qt), with only the modules the
+# program and its tests use. The build folder is the prefix, so nothing needs installing.
+build_qt() {
+  local src
+  src="$(qt_source_dir)"
+  if [ -z "$src" ]; then
+    say "Fetching qtbase's source package"
+    fetch_qt_source
+    src="$(qt_source_dir)"
+  fi
+  local version
+  version="$(basename "$src" | sed -E 's/^qtbase-opensource-src-([0-9.]+).*/\1/')"
+  qt="$cache/qt-$version-mingw-shared"
+  [ -f "$qt/.complete" ] && { say "Using the cached Qt in $qt"; return; }
+  say "Building Qt $version for Windows into $qt (about 40 minutes on 2 cores)"
+  # A build that was stopped goes on where it stopped.
+  if [ ! -f "$qt/.configured" ]; then
+    rm -rf "$qt"
+    mkdir -p "$qt"
+    configure_qt "$src"
+    touch "$qt/.configured"
+  fi
+  (cd "$qt" && make -j"$jobs" >> make.log 2>&1) || { tail -40 "$qt/make.log"; exit 1; }
+  touch "$qt/.complete"
+}
+
+configure_qt() {
+  (cd "$qt" && "$1/configure" -prefix "$qt" -opensource -confirm-license \
+      -xplatform win32-g++ -device-option CROSS_COMPILE=$triplet- -release -shared \
+      -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-direct2d \
+      -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre \
+      -no-sql-sqlite -no-sql-odbc -no-feature-sql -no-feature-network -no-feature-xml \
+      -no-feature-concurrent -no-feature-printer -no-feature-tabletevent > configure.log 2>&1) ||
+    { tail -40 "$qt/configure.log"; exit 1; }
+}
+
+wine_env() {
+  # UTF-8, so that non-ASCII file names reach the programs intact.
+  export WINEPREFIX="$cache/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+  wine="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "Making the Wine prefix $WINEPREFIX"
+    "$wine" wineboot --init > /dev/null 2>&1 || true
+  fi
+}
+
+# A Unix path as a Windows program spells it.
+winpath() { "$wine" winepath -w "$1" 2> /dev/null | tr -d '\r'; }
+
+# The DLLs a Windows binary needs that are not part of Windows, found among the cross
+# toolchain's and Qt's, and theirs in turn.
+runtime_dir="$(dirname "$($triplet-g++-posix -print-file-name=libstdc++-6.dll)")"
+dll_dirs() { echo "$qt/bin" "$runtime_dir" "/usr/$triplet/lib"; }
+dependencies() {
+  local pending=("$@") seen=" " file name dir
+  while [ ${#pending[@]} -gt 0 ]; do
+    file="${pending[0]}"
+    pending=("${pending[@]:1}")
+    for name in $($triplet-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
+      case "$seen" in *" $name "*) continue ;; esac
+      seen+="$name "
+      for dir in $(dll_dirs); do
+        if [ -f "$dir/$name" ]; then
+          echo "$dir/$name"
+          pending+=("$dir/$name")
+          break
+        fi
+      done
+    done
+  done
+}
+
+build_programs() {
+  say "Building Lutwright for Windows in build-windows"
+  export CCACHE_BASEDIR="$root"
+  cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/scripts/mingw-toolchain.cmake" -DLUTWRIGHT_QT_PREFIX="$qt" \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DLUTWRIGHT_BENCH=OFF > build-windows.log 2>&1 ||
+    { tail -30 build-windows.log; exit 1; }
+  cmake --build build-windows -j"$jobs" >> build-windows.log 2>&1 || { grep -B2 -A8 'error' build-windows.log | head -60; exit 1; }
+}
+
+# The test programs (the command-line ones run the Windows lutwright-cli) under Wine, headless.
+run_tests() {
+  say "Running the tests under Wine"
+  local path
+  path="$(winpath "$qt/bin");$(winpath "$runtime_dir");$(winpath "/usr/$triplet/lib")"
+  (cd build-windows && WINEPATH="$path" QT_PLUGIN_PATH="$(winpath "$qt/plugins")" \
+     ctest --output-on-failure -j"$jobs" --timeout 600) | tee build-windows/wine-tests.log
+}
+
+version() { sed -n 's/^project(Lutwright VERSION \([^ ]*\).*/\1/p' CMakeLists.txt; }
+
+# The programs with every DLL and plugin they load, in one folder.
+pack() {
+  local name="lutwright-$(version)-windows-x64" stage
+  stage="build-windows/stage/$name"
+  say "Packing dist/$name.zip"
+  rm -rf build-windows/stage && mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/styles"
+  cp build-windows/lutwright.exe build-windows/cli/lutwright-cli.exe build-windows/cli/lutwright-images.dll "$stage/"
+  cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
+  cp "$qt/plugins/imageformats/"{qjpeg,qgif,qico}.dll "$stage/imageformats/"
+  cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+  cp $(dependencies "$stage"/*.dll "$stage"/*.exe "$stage"/*/*.dll | sort -u) "$stage/"
+  $triplet-strip --strip-unneeded "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
+  # Plugins beside the programs, never in the folder this Qt was built in.
+  printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' > "$stage/qt.conf"
+  cp README.md "$stage/README.md"
+  mkdir -p dist && rm -f "dist/$name.zip"
+  (cd build-windows/stage && zip -qr9 "$root/dist/$name.zip" "$name")
+  zip_file="dist/$name.zip"
+  ls -l "$zip_file"
+}
+
+# The unpacked zip in an empty folder, with no other DLL path: the programs start, convert a
+# .cube to every writable format with CR LF line ends and the Linux build's numbers, apply a
+# LUT to a PNG, and the window opens (screenshot in docs/window-windows.png).
+check_package() {
+  say "Checking the unpacked package on its own"
+  local t
+  t="$(mktemp -d)"
+  unzip -q "$zip_file" -d "$t"
+  local dir="$t/$(basename "$zip_file" .zip)"
+  local cli=("$wine" "$dir/lutwright-cli.exe")
+  (unset WINEPATH QT_PLUGIN_PATH; cd "$t" && "${cli[@]}" --version) | tr -d '\r' | grep -q . || { echo "lutwright-cli.exe --version printed nothing"; exit 1; }
+
+  # The same conversions by the Linux build, for reference.
+  local linux=build/cli/lutwright-cli
+  if [ ! -x "$linux" ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+    cmake --build build -j"$jobs" --target lutwright-cli > /dev/null
+  fi
+  # A 9-point .cube whose numbers use all six decimals, with a non-ASCII name.
+  local input="$t/entrée 9.cube"
+  awk 'BEGIN { print "TITLE \"graded\""; print "LUT_3D_SIZE 9"
+    for (b = 0; b < 9; b++) for (g = 0; g < 9; g++) for (r = 0; r < 9; r++)
+      printf "%.6f %.6f %.6f\n", (r / 8) ^ 1.3, 0.02 + 0.9 * g / 8 + 0.003 * r, (b / 8) ^ 0.7 }' > "$input"
+  local id ext failed=0 count=0 out
+  while read -r id ext; do
+    out="out-$id$ext"
+    "$linux" convert "$input" -o "$t/linux-$out" --to "$id" > /dev/null
+    (unset WINEPATH QT_PLUGIN_PATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null)
+    if [ ! -s "$t/$out" ] || grep -qv $'\r$' "$t/$out"; then
+      echo "$out: missing, or not every line ends in CR LF"; failed=1
+    elif ! cmp -s <(tr -d '\r' < "$t/$out") "$t/linux-$out"; then
+      echo "$out differs from the Linux build's output once CR LF becomes LF"; failed=1
+    fi
+    count=$((count + 1))
+  done < <("$linux" formats | awk '/^[0-9]+ / && /(yes|no) +yes / { print $1, $2 }')
+  [ "$count" -gt 0 ] || { echo "no writable format listed"; exit 1; }
+  [ "$failed" -eq 0 ] || exit 1
+  echo "$count writable formats: CR LF line ends, same bytes as the Linux build once CR LF becomes LF"
+
+  # A LUT on a PNG.
+  convert -size 64x48 gradient:red-blue "$t/photo.png"
+  (unset WINEPATH QT_PLUGIN_PATH; cd "$t" && "${cli[@]}" apply "$(winpath "$input")" photo.png -o graded.png > /dev/null)
+  [ "$(identify -format '%wx%h' "$t/graded.png")" = 64x48 ] || { echo "apply made no 64x48 PNG"; exit 1; }
+  echo "apply on a PNG: $(identify -format '%m %wx%h' "$t/graded.png")"
+
+  screenshot "$dir"
+  rm -rf "$t"
+}
+
+# Start the window in a Wine desktop on a virtual X screen (Wine draws the title bar there) and
+# keep a picture of it.
+screenshot() {
+  local dir="$1" display=":$((90 + RANDOM % 100))" xvfb app
+  Xvfb "$display" -screen 0 1180x640x24 -nolisten tcp > /dev/null 2>&1 &
+  xvfb=$!
+  sleep 2
+  (unset WINEPATH QT_PLUGIN_PATH; cd "$dir" && DISPLAY="$display" "$wine" explorer /desktop=Lutwright,1100x560 lutwright.exe > /dev/null 2>&1) &
+  app=$!
+  local i id=""
+  for i in $(seq 1 90); do
+    sleep 1
+    id="$(DISPLAY="$display" xwininfo -root -tree 2> /dev/null | awk '/"Lutwright \(v[0-9.]+\)"/ { print $1; exit }')"
+    [ -n "$id" ] && break
+  done
+  [ -n "$id" ] || { echo "the window did not open"; exit 1; }
+  sleep 5
+  mkdir -p docs
+  # The window with the title bar Wine draws for it.
+  DISPLAY="$display" import -window "$id" docs/window-windows.png
+  DISPLAY="$display" "$wine" wineboot --end-session > /dev/null 2>&1 || true
+  kill "$app" 2> /dev/null || true
+  "$(dirname "$wine")/wineserver" -k 2> /dev/null || wineserver -k 2> /dev/null || true
+  kill "$xvfb" 2> /dev/null || true
+  wait 2> /dev/null || true
+  echo "window: docs/window-windows.png"
+}
+
+start=$(date +%s)
+install_packages
+build_qt
+[ "${1:-}" = "--qt-only" ] && exit 0
+wine_env
+build_programs
+run_tests
+if [ "${1:-}" = "--no-package" ]; then
+  say "Done in $(( $(date +%s) - start )) s"
+  exit 0
+fi
+pack
+check_package
+say "Done in $(( $(date +%s) - start )) s: $zip_file ($(du -h "$zip_file" | cut -f1))"
