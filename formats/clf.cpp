@@ -24,7 +24,7 @@
 //
 // The writer puts the lattice in one LUT3D (32f, tetrahedral) or the 1D table in one LUT1D,
 // behind such a Matrix when the table's input domain is not 0 to 1, numbers in the fewest
-// digits that read back exactly, lines ending in LF as CLF asks.
+// digits that read back exactly, lines ending as every text this program writes (XML reads either).
 //
 // Hostile documents cost nothing: document type declarations (and so entity expansion) are
 // refused, tag length and nesting are bounded before parsing, and every size is checked
@@ -192,7 +192,7 @@ void putNumbers(TextWriter &out, const float *v, int count)
             out.put(' ');
         out.put(buf, int(NumFormat::shortest(buf, v[i]) - buf));
     }
-    out.put('\n');
+    out.endLine();
 }
 
 // A table over an input domain other than 0 to 1 is preceded by a Matrix that maps the domain
@@ -220,10 +220,10 @@ void putDomain(TextWriter &out, const DomainMatrix &m)
 {
     if (!m.needed)
         return;
-    out.put("    <Matrix id=\"domain\" name=\"input domain\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n        <Array dim=\"3 4\">\n");
+    out.putLines("    <Matrix id=\"domain\" name=\"input domain\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n        <Array dim=\"3 4\">\n");
     for (const auto &row : m.rows)
         putNumbers(out, row, 4);
-    out.put("        </Array>\n    </Matrix>\n");
+    out.putLines("        </Array>\n    </Matrix>\n");
 }
 
 // A stable id: the same table gives the same document.
@@ -235,16 +235,16 @@ QString contentId(const float *values, std::size_t count)
 
 void putHeader(TextWriter &out, const QString &id, const QString &name, const Read_LUTFile &lut, const Formats::Options &options)
 {
-    out.put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    out.put(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, escaped(name)));
+    out.putLines("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    out.putLines(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, escaped(name)));
     const QString from = options.sourceName.isEmpty() ? QStringLiteral("Written by Lutwright")
                                                       : QStringLiteral("Converted from %1").arg(QFileInfo(options.sourceName).fileName());
-    out.put(QStringLiteral("    <Description>%1</Description>\n").arg(escaped(from)));
+    out.putLines(QStringLiteral("    <Description>%1</Description>\n").arg(escaped(from)));
     // What the source said of itself goes along.
     for (const auto &entry : lut.metadata)
         if (entry.first == QLatin1String("Description") || entry.first == QLatin1String("InputDescriptor")
             || entry.first == QLatin1String("OutputDescriptor"))
-            out.put(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, escaped(entry.second)));
+            out.putLines(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, escaped(entry.second)));
 }
 
 }
@@ -274,7 +274,7 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
     putDomain(out, domain);
     float v[3];
     if (n3 > 0) {
-        out.put(QStringLiteral("    <LUT3D id=\"lut3d\" name=\"%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+        out.putLines(QStringLiteral("    <LUT3D id=\"lut3d\" name=\"%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
                                "        <Array dim=\"%2 %2 %2 3\">\n").arg(escaped(name)).arg(n3));
         // Red slowest, blue fastest in the file; the writer's orders say where that is in the model.
         for (int r = 0; r < n3; ++r)
@@ -286,9 +286,9 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
                     v[2] = node[writer.dataOrderRGB ? 2 : 0];
                     putNumbers(out, v, 3);
                 }
-        out.put("        </Array>\n    </LUT3D>\n");
+        out.putLines("        </Array>\n    </LUT3D>\n");
     } else {
-        out.put(QStringLiteral("    <LUT1D id=\"lut1d\" name=\"%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+        out.putLines(QStringLiteral("    <LUT1D id=\"lut1d\" name=\"%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
                                "        <Array dim=\"%2 3\">\n").arg(escaped(name)).arg(n1));
         const bool straight = writer.dataOrderRGB == writer.tableOrderRGB;
         for (int i = 0; i < n1; ++i) {
@@ -297,8 +297,8 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
             v[2] = lut.lut1D[i][straight ? 2 : 0];
             putNumbers(out, v, 3);
         }
-        out.put("        </Array>\n    </LUT1D>\n");
+        out.putLines("        </Array>\n    </LUT1D>\n");
     }
-    out.put("</ProcessList>\n");
+    out.putLines("</ProcessList>\n");
     return writer.finish(out);
 }

@@ -109,6 +109,16 @@ void TextWriter::endLine()
     put(Platform::lineEnd, Platform::lineEndLength);
 }
 
+void TextWriter::putLines(const char *s)
+{
+    while (const char *newline = std::strchr(s, '\n')) {
+        put(s, int(newline - s));
+        endLine();
+        s = newline + 1;
+    }
+    put(s);
+}
+
 void TextWriter::putReal(float value)
 {
     reserveNumber();

@@ -56,6 +56,9 @@ public:
         *pos_++ = ch;
     }
     void endLine();
+    // Text of whole lines: each '\n' in it is written as the platform's line end.
+    void putLines(const char *s);
+    void putLines(const QString &s) { putLines(s.toUtf8().constData()); }
 
     // A real number in the current notation (general until setFixed(true)).
     void putReal(float value);
