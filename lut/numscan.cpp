@@ -248,6 +248,54 @@ T convertDecimal(const char *first, const char *last, std::int64_t leadExp10)
     return v;
 }
 
+// The fraction digits of a typical sample, up to eight, taken at once where the per-digit
+// loop below would take them all as kept digits: p, mantissa, digits and exp10 move past
+// them. False, with nothing moved, where the bytes cannot be loaded in one piece (fewer than
+// eight between `first` and `end`), the run is eight digits long (more may follow) or would
+// pass the 19 kept digits; the per-digit loop then takes them.
+inline bool takeFraction(const char *&p, const char *first, const char *end, std::uint64_t &mantissa, int &digits,
+                         std::int64_t &exp10)
+{
+    const std::ptrdiff_t left = end - p;
+    std::uint64_t v;
+    if (left >= 8) {
+        std::memcpy(&v, p, 8);
+    } else if (left > 0 && end - first >= 8) {
+        // The number's last eight bytes: those before p are shifted out, zero bytes (no
+        // digits) come in behind.
+        std::memcpy(&v, end - 8, 8);
+        v >>= 8 * (8 - left);
+    } else {
+        return false;
+    }
+    // A byte's top bit is set here exactly when it is no digit; carries and borrows move only
+    // towards later bytes, so every byte before the first non-digit is exact.
+    const std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t values = v - 0x30 * ones;
+    const std::uint64_t nonDigit = (values | (v + 0x46 * ones)) & (0x80 * ones);
+    if (!nonDigit)
+        return false;
+    const int run = __builtin_ctzll(nonDigit) >> 3;
+    if (run == 0)
+        return true;
+    // The run's digit values in the top bytes, the first digit lowest: as eight digits with
+    // leading zeros.
+    std::uint64_t x = values << (64 - 8 * run);
+    // Significant digits of the run when nothing was kept before it: from its first non-zero.
+    const int newDigits = mantissa != 0 ? digits + run : x ? 8 - (__builtin_ctzll(x) >> 3) : 0;
+    if (newDigits > 19)
+        return false;
+    x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FFu;
+    x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFFu;
+    x = (x * 10000 + (x >> 32)) & 0xFFFFFFFFu;
+    static constexpr std::uint32_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    mantissa = mantissa * scale[run] + x;
+    digits = newDigits;
+    exp10 -= run;
+    p += run;
+    return true;
+}
+
 // Digits with one optional point, then "e", a sign and digits. The exponent letter and its
 // sign are taken even when no digit follows; the value then ends before the letter.
 template <typename T>
@@ -269,7 +317,11 @@ const char *parseDecimal(const char *p, const char *end, bool negative, T &out)
         }
     }
     if (p != end && *p == '.') {
-        for (++p; p != end && (d = digitAt(p)) < 10; ++p) {
+        ++p;
+        const char *start = p;
+        if (takeFraction(p, first, end, mantissa, digits, exp10))
+            anyDigit = anyDigit || p != start;
+        for (; p != end && (d = digitAt(p)) < 10; ++p) {
             anyDigit = true;
             if (digits < 19) {
                 mantissa = mantissa * 10 + d;
