@@ -59,5 +59,5 @@ bool Read_LUTFile::readSizedLattice(const QString &path, bool headerOnly, const 
 
     // Comment lines hold no leading number, so the shared sample-line walk passes them over.
     float f[3] = {0.0f, 0.0f, 0.0f};
-    return SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, f);
+    return SampleLines::fill3DInParts(*this, r, domainMin3D, domainMax3D, f);
 }

@@ -397,9 +397,12 @@ void TestCube::damaged()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, reason);
     Read_LUTFile m;
-    const Read r = readCube(m, file("damaged.cube", text));
+    const QString path = file("damaged.cube", text);
+    const Read r = readCube(m, path);
     QVERIFY(!r.ok);
     QCOMPARE(r.error.toUtf8(), reason);
+    for (int parts = 2; parts <= 3; ++parts)
+        TestUtil::compareReadInParts(TestUtil::side(0, path), parts);
 }
 
 void TestCube::realFiles()
