@@ -35,6 +35,12 @@ bool convertOne(const QString &in, const QString &out, int outId, const Settings
     Read_LUTFile *shaped = LutIO::shapeFor(outId, lut, s.shape, made, why);
     if (!shaped)
         return false;
+    if (shaped != &lut) {
+        // Only the new table is written: the input's go first, so that the two are never
+        // held together with the output's buffer.
+        lut.lut3D.release();
+        lut.lut1D.release();
+    }
     return LutIO::write(LutIO::outputSide(out, outId, s.outOrders, s.scaleFor(outId)), *shaped, why);
 }
 

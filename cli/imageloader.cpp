@@ -1,9 +1,9 @@
 // The command-line program loads the image code only when a command meets an image: text
 // LUTs, most of its work, then never load the GUI toolkit's libraries, which would double the
 // memory and start-up time of a small conversion.
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <dlfcn.h>
@@ -18,10 +18,24 @@ struct Loaded {
     QString why;
 };
 
+Loaded load();
+
+// The running program's folder (the program has no application object to ask).
+QString programDir()
+{
+    const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (!exe.isEmpty())
+        return QFileInfo(exe).absolutePath();
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void *>(&load), &info) && info.dli_fname)
+        return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath();
+    return QString();
+}
+
 Loaded load()
 {
     using Entry = const ImageFiles::Backend *(*)();
-    const QString dir = QCoreApplication::applicationDirPath();
+    const QString dir = programDir();
     // Beside the program in the build tree; in the library folder once installed.
     const QStringList candidates = {
         dir + QStringLiteral("/" LUTWRIGHT_IMAGE_MODULE_FILE),

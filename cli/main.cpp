@@ -1,7 +1,6 @@
 // lutwright-cli: the LUT library from the command line.
-#include <QCoreApplication>
-#include <QLocale>
 #include <QLoggingCategory>
+#include <QStringList>
 
 #include <clocale>
 
@@ -10,15 +9,18 @@
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    // The application object takes the C library's locale from the environment; numbers must
-    // never depend on it, whatever the user's language.
+    // No application object: nothing here needs an event loop, and making one costs a small
+    // conversion a tenth of its time and 1.5 MB. Of what it would set up, the C library's
+    // locale is taken from the environment here (file names and arguments are in its
+    // encoding); numbers must never depend on it, whatever the user's language.
+    std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
-    QLocale::setDefault(QLocale::c());
     // The readers' diagnostic output is for developers, not for the command line.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
-    QStringList args = app.arguments().mid(1);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     if (args.isEmpty()) {
         Console::err(Commands::help(QStringLiteral("usage")));
         return Console::Usage;

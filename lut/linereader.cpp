@@ -11,8 +11,9 @@ namespace {
 // QTextStream reads a text through QByteArray-sized strings; a file beyond that is no LUT.
 constexpr qint64 maxFileSize = qint64(1536) << 20;
 
-// How much of a file is read at a time. The window grows only for a longer line.
-constexpr qsizetype windowSize = qsizetype(256) << 10;
+// How much of a file is read at a time. The window grows only for a longer line. It stays
+// within the second-level cache, and one is open for every part of a file read in parts.
+constexpr qsizetype windowSize = qsizetype(64) << 10;
 
 inline bool isSpace(unsigned char ch)
 {
