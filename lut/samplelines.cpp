@@ -32,7 +32,7 @@ void setLastStarts(const QVector<qint64> &starts)
 // Counting a line costs about this share of parsing it. The first part, which is parsed
 // while the others are still being counted, is made that much longer, so that all threads
 // end together.
-constexpr double countShare = 0.35;
+constexpr double countShare = 0.45;
 
 // How far past a planned split a line end is looked for before the split is dropped.
 constexpr qint64 splitSearch = qint64(1) << 20;
