@@ -130,9 +130,10 @@ private slots:
         TestUtil::compareReadInParts(TestUtil::side(formatId, path, false, false, true), 2);
     }
 
-    // Line `offset` lines from the first line of the second part becomes `text` (the same
-    // length, so that the split stays): the parted read must agree, and still be parted
-    // unless the second part's first sample lacks a channel.
+    // A line by the split becomes `text` (of the same length, so that the split stays): the
+    // last line of the first part (offset -1), the first sample line of the second part (0)
+    // or the one after it (1). The parted read must agree with the serial one, and stay
+    // parted unless the second part's first sample lacks a channel.
     void aroundTheSplit_data()
     {
         QTest::addColumn<int>("offset");
@@ -164,11 +165,16 @@ private slots:
         const QVector<qint64> starts = splits(clean);
         QCOMPARE(starts.size(), 2);
         QList<QByteArray> lines = clean.split('\n');
-        const int first = clean.left(int(starts[1])).count('\n');
+        const int splitLine = clean.left(int(starts[1])).count('\n');
+        int first = splitLine;
+        while (lines[first].trimmed().isEmpty() || lines[first].startsWith('#') || lines[first].startsWith('x')
+               || lines[first].startsWith("0x"))
+            ++first;
+        const int at = offset < 0 ? splitLine - 1 : first + offset;
         // A text of two lines takes the line after too.
         const QList<QByteArray> parts = text.split('\n');
         for (int i = 0; i < parts.size(); ++i) {
-            QByteArray &line = lines[first + offset + i];
+            QByteArray &line = lines[at + i];
             QVERIFY(line.size() >= parts[i].size());
             line = sameLength(line, parts[i]);
         }
