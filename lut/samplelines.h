@@ -85,8 +85,8 @@ bool fillLatticeLines(Read_LUTFile &lut, LineReader &reader, const LineRule &rul
 bool fillLatticeInParts(Read_LUTFile &lut, LineReader &reader, const LineRule &rule, const float *min,
                         const float *max, float *sample);
 
-// Files from this size on are read in parts; the number of parts, 0 for one per core. For
-// tests and benchmarks, which compare the two ways of reading.
+// Files from this size on are read in parts (tests and benchmarks lower it to compare the two
+// ways of reading), and in how many: 0 for one per core.
 qint64 partThreshold();
 void setPartThreshold(qint64 bytes);
 void setPartCount(int parts);
