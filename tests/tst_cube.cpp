@@ -248,7 +248,7 @@ void TestCube::domainMinSingleNumber()
 
 void TestCube::integerMeshVariant()
 {
-    const QString p = file("mesh.cube", "Mesh 0 10\nLUT_3D_SIZE 2\n1023 512 0\n" + nodeLines(7, "1024 2048 1\n"));
+    const QString p = file("mesh.cube", "Mesh 0 10\nLUT_3D_SIZE 2\n1023 512 0\n1024 2048\n" + nodeLines(6, "1024 2048 1\n"));
     Read_LUTFile m;
     const Read r = readCube(m, p);
     QVERIFY2(r.ok, qPrintable(r.error));
@@ -257,7 +257,8 @@ void TestCube::integerMeshVariant()
     QCOMPARE(m.lut3D[0][0][0][0], 1023.0f / 1024.0f);
     QCOMPARE(m.lut3D[0][0][0][1], 0.5f);
     QCOMPARE(m.lut3D[1][0][0][0], 1.0f);   // clamped to the default domain
-    QCOMPARE(m.lut3D[1][0][0][2], 1.0f / 1024.0f);
+    QCOMPARE(m.lut3D[1][0][0][2], 0.0f);   // a short line keeps the previous sample's channel
+    QCOMPARE(m.lut3D[0][1][0][2], 1.0f / 1024.0f);
 }
 
 void TestCube::trailing1DTable()

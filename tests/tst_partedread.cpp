@@ -55,7 +55,7 @@ QByteArray intSamples()
 {
     QByteArray out;
     for (int i = 0; i < n * n * n; ++i)
-        out += QByteArray::number(i % 1024) + ' ' + QByteArray::number(i * 7 % 1024) + " 512\n";
+        out += QByteArray::number(i % 1024) + ' ' + QByteArray::number(i * 7 % 1024) + (i % 1000 == 1 ? "\n" : " 512\n");
     return out;
 }
 
