@@ -113,8 +113,9 @@ Result run(std::vector<Task> &tasks, int threads, const QString &verb)
 
     const int workers = std::max(1, std::min<int>(threads, int(tasks.size())));
     // Files converted side by side share the cores: each reads a large lattice in fewer
-    // parts, down to one, which spares the cost of splitting it.
-    SampleLines::setPartCount(std::max(1, QThread::idealThreadCount() / workers));
+    // parts, down to one, which spares the cost of splitting it. A single worker leaves the
+    // choice to the reader (the cores free of other work).
+    SampleLines::setPartCount(workers > 1 ? std::max(1, QThread::idealThreadCount() / workers) : 0);
     runWorkers(workers, worker);
     reporter.end();
 

@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -55,6 +58,33 @@ bool takesFloats(const char *line, int len, const void *)
 {
     float v;
     return leadingDigit(line, len) || NumScan::scanFloats(line, len, &v, 1) >= 1;
+}
+
+// The cores that no other work keeps busy just now, at least one. A part beyond them would
+// only wait its turn behind that work: counting it costs more than it saves.
+int freeCores()
+{
+    const int cores = QThread::idealThreadCount();
+#ifdef __linux__
+    // The fourth field of /proc/loadavg is "running/total"; the running include this thread.
+    char text[128] = {};
+    if (std::FILE *f = std::fopen("/proc/loadavg", "r")) {
+        const bool read = std::fgets(text, sizeof text, f) != nullptr;
+        std::fclose(f);
+        const char *p = text;
+        for (int field = 0; read && field < 3 && p; ++field) {
+            p = std::strchr(p, ' ');
+            if (p)
+                ++p;
+        }
+        if (read && p) {
+            const long running = std::strtol(p, nullptr, 10);
+            if (running > 0)
+                return int(std::max<long>(1, std::min<long>(cores, cores - (running - 1))));
+        }
+    }
+#endif
+    return cores;
 }
 
 // Where the line after `at` begins: past the first LF at or after it, or -1 when none comes
@@ -309,8 +339,10 @@ bool fillLatticeInParts(Read_LUTFile &lut, LineReader &r, const LineRule &rule, 
     const QString path = r.fileName();
     const qint64 size = path.isEmpty() ? 0 : QFileInfo(path).size();
     const qint64 from = r.offset();
-    const int wanted = partsWanted > 0 ? partsWanted.load() : QThread::idealThreadCount();
-    if (wanted < 2 || size - from < std::max<qint64>(threshold, 1) || !lut.lut3D || lut.lut3DSize < 1)
+    if (size - from < std::max<qint64>(threshold, 1) || !lut.lut3D || lut.lut3DSize < 1)
+        return fillLatticeLines(lut, r, rule, min, max, sample);
+    const int wanted = partsWanted > 0 ? partsWanted.load() : freeCores();
+    if (wanted < 2)
         return fillLatticeLines(lut, r, rule, min, max, sample);
 
     PartedFill fill(lut, path, rule, min, max);

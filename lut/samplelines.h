@@ -76,7 +76,8 @@ bool fillLatticeLines(Read_LUTFile &lut, LineReader &reader, const LineRule &rul
                       float *sample);
 
 // fillLatticeLines for a lattice after which nothing more is read. A file of more than
-// partThreshold() bytes is read in as many parts as there are cores, each on its own thread
+// partThreshold() bytes is read in as many parts as there are cores free of other work, each
+// on its own thread
 // into its own nodes, with the result of the serial read bit for bit: anything unusual
 // (a failure or early end, a part whose first sample does not give all three channels, a
 // count that does not come out) puts the nodes back to zero and reads the file serially. The
@@ -86,7 +87,7 @@ bool fillLatticeInParts(Read_LUTFile &lut, LineReader &reader, const LineRule &r
                         const float *max, float *sample);
 
 // Files from this size on are read in parts (tests and benchmarks lower it to compare the two
-// ways of reading), and in how many: 0 for one per core.
+// ways of reading), and in how many: 0 for one per free core.
 qint64 partThreshold();
 void setPartThreshold(qint64 bytes);
 void setPartCount(int parts);
