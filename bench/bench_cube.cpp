@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "calc/lutcalc.h"
 #include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
 
 namespace {
 
@@ -43,10 +45,15 @@ QString makeCube(int n)
     return path;
 }
 
+// Read serially (argument 1) or in a part per core (0); wall time, as the parts run on
+// threads of their own.
 void BM_ReadCube65(benchmark::State &state)
 {
     const QString path = makeCube(65);
     const qint64 bytes = QFile(path).size();
+    const qint64 threshold = SampleLines::partThreshold();
+    if (state.range(0) == 1)
+        SampleLines::setPartThreshold(std::numeric_limits<qint64>::max());
     for (auto _ : state) {
         Read_LUTFile m;
         LUTFILE_ST f;
@@ -55,9 +62,10 @@ void BM_ReadCube65(benchmark::State &state)
             state.SkipWithError("read failed");
         benchmark::DoNotOptimize(m.lut3D.data());
     }
+    SampleLines::setPartThreshold(threshold);
     state.SetBytesProcessed(state.iterations() * bytes);
 }
-BENCHMARK(BM_ReadCube65)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadCube65)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_ReadCubeHeaderOnly65(benchmark::State &state)
 {

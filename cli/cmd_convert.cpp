@@ -39,6 +39,12 @@ bool convertOne(const QString &in, const QString &out, const Formats::Format &ou
     Read_LUTFile *shaped = LutIO::shapeFor(outFormat, lut, s.shape, made, why, options);
     if (!shaped)
         return false;
+    if (shaped != &lut) {
+        // Only the new table is written: the input's go first, so that the two are never
+        // held together with the output's buffer.
+        lut.lut3D.release();
+        lut.lut1D.release();
+    }
     options.sourceName = QFileInfo(in).fileName();
     return LutIO::write(outFormat, LutIO::outputSide(out, outFormat, s.outOrders, s.scaleFor(outFormat)), *shaped, why,
                         options);

@@ -1,14 +1,15 @@
 // The command-line program loads the image code only when a command meets an image: text
 // LUTs, most of its work, then never load the GUI toolkit's libraries, which would double the
 // memory and start-up time of a small conversion.
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QStringList>
 
-#include "imageio/imagemodule.h"
 #include "formats/imagefiles.h"
+#include "imageio/imagemodule.h"
+#include "lut/platform.h"
 
 namespace {
 
@@ -17,10 +18,16 @@ struct Loaded {
     QString why;
 };
 
+// The running program's folder (the program has no application object to ask).
+QString programDir()
+{
+    return QFileInfo(Platform::programPath()).absolutePath();
+}
+
 Loaded load()
 {
     using Entry = const ImageFiles::Backend *(*)();
-    const QString dir = QCoreApplication::applicationDirPath();
+    const QString dir = programDir();
     // Beside the program in the build tree; in the library folder once installed.
     const QStringList candidates = {
         dir + QStringLiteral("/" LUTWRIGHT_IMAGE_MODULE_FILE),

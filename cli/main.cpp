@@ -1,7 +1,7 @@
 // lutwright-cli: the LUT library from the command line.
 #include <QCoreApplication>
-#include <QLocale>
 #include <QLoggingCategory>
+#include <QStringList>
 
 #include <clocale>
 #include <cstring>
@@ -10,21 +10,20 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "formats/imagefiles.h"
+#include "lut/platform.h"
 
 namespace {
 
-// preview paints text, which the toolkit allows only under its GUI application object. The
-// program links no GUI code, so the image module makes that object, in place of the plain one
-// that was needed to find the module.
+// Only preview needs an application object: it paints text, which the toolkit allows only
+// under its GUI application object, and the program links no GUI code, so the image module
+// makes it. Everything else runs without one (making one costs a small conversion a tenth of
+// its time and 1.5 MB).
 std::unique_ptr<QCoreApplication> application(int &argc, char **argv)
 {
-    auto app = std::make_unique<QCoreApplication>(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "preview") == 0)
-        if (const ImageFiles::Backend *images = ImageFiles::backend(nullptr)) {
-            app.reset();
-            app.reset(images->paintingApplication(argc, argv));
-        }
-    return app;
+        if (const ImageFiles::Backend *images = ImageFiles::backend(nullptr))
+            return std::unique_ptr<QCoreApplication>(images->paintingApplication(argc, argv));
+    return nullptr;
 }
 
 }
@@ -48,14 +47,15 @@ extern "C" const char *__lsan_default_options()
 int main(int argc, char *argv[])
 {
     const std::unique_ptr<QCoreApplication> app = application(argc, argv);
-    // The application object takes the C library's locale from the environment; numbers must
-    // never depend on it, whatever the user's language.
+    // The C library's locale comes from the environment (file names and arguments are in its
+    // encoding), as an application object would set it; numbers must never depend on it,
+    // whatever the user's language.
+    std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
-    QLocale::setDefault(QLocale::c());
     // The readers' diagnostic output is for developers, not for the command line.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
-    QStringList args = app->arguments().mid(1);
+    QStringList args = Platform::arguments(argc, argv).mid(1);
     if (args.isEmpty()) {
         Console::err(Commands::help(QStringLiteral("usage")));
         return Console::Usage;

@@ -157,7 +157,7 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
     }
 
     float carry[3] = {0.0f, 0.0f, 0.0f};
-    if (is3D ? !SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, carry)
+    if (is3D ? !SampleLines::fill3DInParts(*this, r, domainMin3D, domainMax3D, carry)
              : !SampleLines::fill1D(*this, r, domainMin1D, domainMax1D, carry)) {
         resetUpperEnds();
         return false;

@@ -16,7 +16,9 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "formats/formatentry.h"
 #include "lut/linereader.h"
@@ -57,6 +59,57 @@ int keywordFloats(const LineReader &r, const char *keywordBlank, float *out, int
 bool isSkipped(const LineReader &r)
 {
     return r.isEmpty() || r.first() == '#' || r.first() == 'x';
+}
+
+// Sample lines that mention "MESH" are skipped.
+bool mentionsMesh(const char *p, const char *end)
+{
+    while (end - p >= 4) {
+        p = static_cast<const char *>(std::memchr(p, 'M', std::size_t(end - p) - 3));
+        if (!p)
+            return false;
+        if (std::memcmp(p, "MESH", 4) == 0)
+            return true;
+        ++p;
+    }
+    return false;
+}
+
+// Sample lines of the float and of the integer ("Mesh") variant. The numbers and the white
+// space before `stop` hold no "M", so only the rest of a line can mention "MESH".
+int readFloatSample(const char *line, int len, float *sample, const void *)
+{
+    float v[3];
+    const char *stop = line;
+    const int got = NumScan::scanFloats(line, len, v, 3, &stop);
+    if (got < 1 || mentionsMesh(stop, line + len))
+        return 0;
+    std::copy(v, v + got, sample);
+    return got;
+}
+
+bool takesFloatSample(const char *line, int len, const void *context)
+{
+    return !mentionsMesh(line, line + len) && SampleLines::floatLines.takes(line, len, context);
+}
+
+int readIntSample(const char *line, int len, float *sample, const void *divisor)
+{
+    int v[3];
+    const char *stop = line;
+    const int got = NumScan::scanInts(line, len, v, 3, &stop);
+    if (got < 1 || mentionsMesh(stop, line + len))
+        return 0;
+    for (int c = 0; c < got; ++c)
+        sample[c] = float(double(v[c]) / *static_cast<const double *>(divisor));
+    return got;
+}
+
+bool takesIntSample(const char *line, int len, const void *)
+{
+    int v;
+    return !mentionsMesh(line, line + len)
+        && ((len > 0 && unsigned(line[0] - '0') <= 9) || NumScan::scanInts(line, len, &v, 1) >= 1);
 }
 
 bool validDomain(const float *min, const float *max)
@@ -161,24 +214,12 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
         // Channels a short line does not give keep the previous sample's values. Lines
         // without a leading number (comments, "x" lines, header keywords) are passed over.
         float sample[3] = {0.0f, 0.0f, 0.0f};
-        int iv[3] = {0, 0, 0};
-        const double intDiv = intData ? double(intScale) : 1.0;
-        auto nextLatticeLine = [&](float *s) {
-            while (r.nextNonEmpty()) {
-                if (r.contains("MESH"))
-                    continue;
-                if (!intData) {
-                    if (NumScan::scanFloats(r.data(), r.size(), s, 3) >= 1)
-                        return true;
-                } else if (NumScan::scanInts(r.data(), r.size(), iv, 3) >= 1) {
-                    for (int c = 0; c < 3; ++c)
-                        s[c] = float(double(iv[c]) / intDiv);
-                    return true;
-                }
-            }
-            return false;
-        };
-        const bool ok = SampleLines::fillLattice(*this, r, nextLatticeLine, domainMin3D, domainMax3D, sample)
+        const double intDiv = double(intScale);
+        const SampleLines::LineRule rule = intData ? SampleLines::LineRule{readIntSample, takesIntSample, &intDiv}
+                                                   : SampleLines::LineRule{readFloatSample, takesFloatSample, nullptr};
+        // A lattice with a 1D table after it is read in one piece.
+        const auto fill = lut1DSize > 0 ? SampleLines::fillLatticeLines : SampleLines::fillLatticeInParts;
+        const bool ok = fill(*this, r, rule, domainMin3D, domainMax3D, sample)
             && SampleLines::fill1D(*this, r, domainMin1D, domainMax1D, sample);
         resetUpperEnds();
         if (!ok)

@@ -60,5 +60,5 @@ bool readSizedLattice(Read_LUTFile &lut, const QString &path, bool headerOnly, c
 
     // Comment lines hold no leading number, so the shared sample-line walk passes them over.
     float f[3] = {0.0f, 0.0f, 0.0f};
-    return SampleLines::fill3D(lut, r, lut.domainMin3D, lut.domainMax3D, f);
+    return SampleLines::fill3DInParts(lut, r, lut.domainMin3D, lut.domainMax3D, f);
 }

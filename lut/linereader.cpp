@@ -3,18 +3,40 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "lut/inputlimit.h"
 
 namespace {
 
-// How much of a file is read at a time. The window grows only for a longer line.
-constexpr qsizetype windowSize = qsizetype(256) << 10;
+// How much of a file is read at a time. The window grows only for a longer line. It stays
+// within the second-level cache, and one is open for every part of a file read in parts.
+constexpr qsizetype windowSize = qsizetype(64) << 10;
 
 inline bool isSpace(unsigned char ch)
 {
     return ch == ' ' || (ch >= '\t' && ch <= '\r');
+}
+
+// Whether no byte of [b, e) has its top bit set, eight bytes at a time (the last eight
+// overlapping the ones before).
+inline bool isAscii(const unsigned char *b, const unsigned char *e)
+{
+    std::uint64_t high = 0;
+    if (e - b >= 8) {
+        std::uint64_t w;
+        for (; e - b > 8; b += 8) {
+            std::memcpy(&w, b, 8);
+            high |= w;
+        }
+        std::memcpy(&w, e - 8, 8);
+        high |= w;
+    } else {
+        for (; b < e; ++b)
+            high |= *b;
+    }
+    return !(high & 0x8080808080808080u);
 }
 
 }
@@ -59,6 +81,27 @@ bool LineReader::open(const QString &path)
     return error_.isEmpty();
 }
 
+bool LineReader::open(const QString &path, qint64 from, qint64 to)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file->isSequential() || !file->seek(from)) {
+        error_ = QStringLiteral("cannot read %1 from byte %2: %3").arg(path).arg(from).arg(file->errorString());
+        return false;
+    }
+    setText(QByteArray());
+    file_ = std::move(file);
+    from_ = base_ = from;
+    to_ = to;
+    eof_ = false;
+    fill();
+    return error_.isEmpty();
+}
+
+QString LineReader::fileName() const
+{
+    return file_ ? file_->fileName() : QString();
+}
+
 // Moves the unread rest of the window to its front and reads more of the file behind it
 // (growing the window when the rest fills it); false once the file has nothing more. The file
 // is read with plain reads, never mapped: a file cut short while it is read then merely ends
@@ -92,6 +135,11 @@ bool LineReader::fill()
         eof_ = true;
         return false;
     }
+    if (to_ >= 0 && base_ + end_ >= to_) {
+        // The range ends within what was read.
+        end_ = qsizetype(std::max<qint64>(to_ - base_, pos_));
+        eof_ = true;
+    }
     return true;
 }
 
@@ -117,6 +165,8 @@ void LineReader::setText(const QByteArray &text)
     file_.reset();
     buf_ = text;
     textBytes_ = text.size();
+    from_ = 0;
+    to_ = -1;
     base_ = 0;
     end_ = buf_.size();
     eof_ = true;
@@ -126,12 +176,12 @@ void LineReader::setText(const QByteArray &text)
 
 void LineReader::rewind()
 {
-    if (base_ > 0 && file_) {
+    if (base_ > from_ && file_) {
         // The start of the text has left the window: read it again.
-        base_ = 0;
+        base_ = from_;
         pos_ = 0;
         end_ = 0;
-        eof_ = !file_->seek(0);
+        eof_ = !file_->seek(from_);
         if (eof_)
             failReading(QStringLiteral("cannot read %1 again: %2").arg(file_->fileName(), file_->errorString()));
         fill();
@@ -187,10 +237,7 @@ bool LineReader::next()
 
     const unsigned char *b = reinterpret_cast<const unsigned char *>(start);
     const unsigned char *e = reinterpret_cast<const unsigned char *>(lineEnd);
-    unsigned char high = 0;
-    for (const unsigned char *q = b; q < e; ++q)
-        high |= *q;
-    if (high & 0x80) {
+    if (!isAscii(b, e)) {
         // Not pure ASCII: decode, trim as text (Unicode spaces included) and encode again.
         slow_ = decodeLine(start, int(lineEnd - start)).trimmed().toUtf8();
         line_ = slow_.constData();

@@ -27,6 +27,11 @@ public:
 
     // Read the file; false (with errorString()) when it cannot be opened or read.
     bool open(const QString &path);
+    // Read only the bytes from `from` up to `to` (to < 0: the end) of a file that can be read
+    // at any offset, as if they were the whole text (lines numbered from the range's start):
+    // one part of a large file, read beside the others. A range from 0 drops a byte-order
+    // mark as open() does.
+    bool open(const QString &path, qint64 from, qint64 to);
     // Use an in-memory text instead of a file (tests, and readers of embedded text).
     void setText(const QByteArray &text);
     // Bytes in the whole text: a file's size when it was opened, all of a pipe, or the
@@ -54,6 +59,10 @@ public:
     QByteArray line() const { return QByteArray(line_, len_); }
     QString text() const { return decodeLine(line_, len_); }
     int lineNumber() const { return lineNo_; }
+    // Where in the file (or text) the next line begins.
+    qint64 offset() const { return base_ + pos_; }
+    // The file being read; empty for a text given with setText() or a file read whole.
+    QString fileName() const;
 
     bool startsWith(const char *prefix) const;
     bool contains(const char *needle) const;
@@ -81,6 +90,8 @@ private:
     int lineNo_ = 0;
     QString error_;
     QString *failure_ = nullptr;
+    qint64 from_ = 0;      // the range read: from_ up to to_ (to_ < 0: the end)
+    qint64 to_ = -1;
 };
 
 #endif

@@ -65,6 +65,11 @@ const char digitPairs[] =
 
 char *putUnsigned(char *out, std::uint64_t u)
 {
+    if (u < 10) {
+        // The whole part of nearly every sample.
+        *out = char('0' + u);
+        return out + 1;
+    }
     char tmp[20];
     char *p = tmp + sizeof tmp;
     while (u >= 100) {

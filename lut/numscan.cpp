@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 // Each conversion first finds the span of characters glibc's scanf would take, by the same
 // greedy rules, and then gives the value that strtod gives for the longest number at the
@@ -248,6 +249,114 @@ T convertDecimal(const char *first, const char *last, std::int64_t leadExp10)
     return v;
 }
 
+// Eight bytes at a time: `v` holds eight bytes of text, the first in the lowest byte.
+constexpr std::uint64_t everyByte = 0x0101010101010101u;
+
+// Each byte's digit value, exact up to the first byte that is no digit.
+inline std::uint64_t digitValues(std::uint64_t v)
+{
+    return v - 0x30 * everyByte;
+}
+
+// The top bit of each byte set where the byte is no digit. Carries and borrows move only
+// towards later bytes, so every byte up to the first non-digit is told right.
+inline std::uint64_t nonDigits(std::uint64_t v)
+{
+    return (digitValues(v) | (v + 0x46 * everyByte)) & (0x80 * everyByte);
+}
+
+// The number of eight digit values, the first (most significant) in the lowest byte.
+inline std::uint64_t eightDigitNumber(std::uint64_t x)
+{
+    x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FFu;
+    x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFFu;
+    return (x * 10000 + (x >> 32)) & 0xFFFFFFFFu;
+}
+
+constexpr std::uint32_t smallPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// The fraction digits of a typical sample, up to eight, taken at once where the per-digit
+// loop below would take them all as kept digits: p, mantissa, digits and exp10 move past
+// them. False, with nothing moved, where the bytes cannot be loaded in one piece (fewer than
+// eight between `first` and `end`), the run is eight digits long (more may follow) or would
+// pass the 19 kept digits; the per-digit loop then takes them.
+inline bool takeFraction(const char *&p, const char *first, const char *end, std::uint64_t &mantissa, int &digits,
+                         std::int64_t &exp10)
+{
+    const std::ptrdiff_t left = end - p;
+    std::uint64_t v;
+    if (left >= 8) {
+        std::memcpy(&v, p, 8);
+    } else if (left > 0 && end - first >= 8) {
+        // The number's last eight bytes: those before p are shifted out, zero bytes (no
+        // digits) come in behind.
+        std::memcpy(&v, end - 8, 8);
+        v >>= 8 * (8 - left);
+    } else {
+        return false;
+    }
+    const std::uint64_t nonDigit = nonDigits(v);
+    if (!nonDigit)
+        return false;
+    const int run = __builtin_ctzll(nonDigit) >> 3;
+    if (run == 0)
+        return true;
+    // The run's digit values in the top bytes: as eight digits with leading zeros.
+    const std::uint64_t x = digitValues(v) << (64 - 8 * run);
+    // Significant digits of the run when nothing was kept before it: from its first non-zero.
+    const int newDigits = mantissa != 0 ? digits + run : x ? 8 - (__builtin_ctzll(x) >> 3) : 0;
+    if (newDigits > 19)
+        return false;
+    mantissa = mantissa * smallPow10[run] + eightDigitNumber(x);
+    digits = newDigits;
+    exp10 -= run;
+    p += run;
+    return true;
+}
+
+// The common sample number, such as "0.302227": digits, a point and digits, seven digits at
+// most, within the eight bytes at p, followed by no further digit and no exponent. Gives the
+// value parseDecimal gives; nullptr for every other text, which parseDecimal then reads.
+template <typename T>
+inline const char *parseShortDecimal(const char *p, const char *end, bool negative, T &out)
+{
+    if (end - p < 8)
+        return nullptr;
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    const std::uint64_t intEnd = nonDigits(v);
+    if (!intEnd)
+        return nullptr;
+    const int intLen = __builtin_ctzll(intEnd) >> 3;
+    if (intLen == 0 || p[intLen] != '.')
+        return nullptr;
+    // With the point turned into a "0" the digits after it are told right too.
+    v += std::uint64_t('0' - '.') << (8 * intLen);
+    const std::uint64_t numberEnd = nonDigits(v);
+    int len = 8;
+    if (numberEnd)
+        len = __builtin_ctzll(numberEnd) >> 3;
+    else if (end - p > 8 && unsigned(p[8] - '0') < 10)
+        return nullptr;
+    if (p + len != end && lower(p[len]) == 'e')
+        return nullptr;
+    // The digits with the point taken out, then as a number with leading zeros.
+    const std::uint64_t values = digitValues(v);
+    const std::uint64_t below = (std::uint64_t(1) << (8 * intLen)) - 1;
+    const int digits = len - 1;
+    const std::uint64_t joined = (values & below) | ((values >> 8) & ~below);
+    const std::uint64_t mantissa = eightDigitNumber(joined << (64 - 8 * digits));
+    T value = 0;
+    if (mantissa != 0) {
+        const double exact = double(mantissa) / exactPow10(digits - intLen);
+        if (!Real<T>::narrowsExactly(exact))
+            return nullptr;
+        value = T(exact);
+    }
+    out = withSign(value, negative);
+    return p + len;
+}
+
 // Digits with one optional point, then "e", a sign and digits. The exponent letter and its
 // sign are taken even when no digit follows; the value then ends before the letter.
 template <typename T>
@@ -269,7 +378,11 @@ const char *parseDecimal(const char *p, const char *end, bool negative, T &out)
         }
     }
     if (p != end && *p == '.') {
-        for (++p; p != end && (d = digitAt(p)) < 10; ++p) {
+        ++p;
+        const char *start = p;
+        if (takeFraction(p, first, end, mantissa, digits, exp10))
+            anyDigit = anyDigit || p != start;
+        for (; p != end && (d = digitAt(p)) < 10; ++p) {
             anyDigit = true;
             if (digits < 19) {
                 mantissa = mantissa * 10 + d;
@@ -322,6 +435,8 @@ const char *parseReal(const char *p, const char *end, T &out)
         if (++p == end)
             return nullptr;
     }
+    if (const char *taken = parseShortDecimal(p, end, negative, out))
+        return taken;
     const unsigned c = lower(*p);
     if (c == 'n' || c == 'i')
         return parseSpecial(p, end, negative, out);
@@ -403,21 +518,35 @@ bool readOne(Cursor &c, T &value)
 
 // The same conversion `count` times with white space between: "%f %f %f" and its kind.
 template <typename T, const char *(*parse)(const char *, const char *, T &)>
-int scanMany(const char *text, int len, T *out, int count)
+int scanMany(const char *text, int len, T *out, int count, const char **stop)
 {
     const char *p = text;
     const char *end = text + (len > 0 ? len : 0);
-    for (int done = 0; done < count; ++done) {
+    int done = 0;
+    for (; done < count; ++done) {
         p = skipSpaces(p, end);
-        if (endsAt(p, end))
-            return done == 0 ? -1 : done;
+        if (endsAt(p, end)) {
+            if (done == 0)
+                done = -1;
+            break;
+        }
         T v;
-        p = parse(p, end, v);
-        if (!p)
-            return done;
+        const char *next = nullptr;
+        if constexpr (std::is_floating_point<T>::value) {
+            // The common number without the call.
+            const bool sign = *p == '-' || *p == '+';
+            next = parseShortDecimal(p + sign, end, *p == '-', v);
+        }
+        if (!next)
+            next = parse(p, end, v);
+        if (!next)
+            break;
+        p = next;
         out[done] = v;
     }
-    return count;
+    if (stop)
+        *stop = p;
+    return done;
 }
 
 }
@@ -462,22 +591,32 @@ bool readLong(Cursor &c, qint64 &value)
 
 int scanFloats(const char *text, int len, float *out, int count)
 {
-    return scanMany<float, parseFloat>(text, len, out, count);
+    return scanMany<float, parseFloat>(text, len, out, count, nullptr);
+}
+
+int scanFloats(const char *text, int len, float *out, int count, const char **stop)
+{
+    return scanMany<float, parseFloat>(text, len, out, count, stop);
 }
 
 int scanDoubles(const char *text, int len, double *out, int count)
 {
-    return scanMany<double, parseDouble>(text, len, out, count);
+    return scanMany<double, parseDouble>(text, len, out, count, nullptr);
 }
 
 int scanInts(const char *text, int len, int *out, int count)
 {
-    return scanMany<int, parseInt>(text, len, out, count);
+    return scanMany<int, parseInt>(text, len, out, count, nullptr);
+}
+
+int scanInts(const char *text, int len, int *out, int count, const char **stop)
+{
+    return scanMany<int, parseInt>(text, len, out, count, stop);
 }
 
 int scanLongs(const char *text, int len, qint64 *out, int count)
 {
-    return scanMany<qint64, parseLong>(text, len, out, count);
+    return scanMany<qint64, parseLong>(text, len, out, count, nullptr);
 }
 
 int scanIntCommaInt(const char *text, int len, int *out)

@@ -36,6 +36,10 @@ int scanFloats(const char *text, int len, float *out, int count);
 int scanDoubles(const char *text, int len, double *out, int count);
 int scanInts(const char *text, int len, int *out, int count);
 int scanLongs(const char *text, int len, qint64 *out, int count);   // "%ld %ld ..."
+// The same, telling in `stop` where the scan ended: past the last number converted, or where
+// the next would have begun. Only white space and the characters of numbers lie before it.
+int scanFloats(const char *text, int len, float *out, int count, const char **stop);
+int scanInts(const char *text, int len, int *out, int count, const char **stop);
 
 // sscanf(text, "%d,\t%d ", &out[0], &out[1]): an integer, a comma right after it, any white
 // space, an integer. Returns 2, 1, 0, or -1 for a text that is empty or only white space.

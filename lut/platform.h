@@ -2,6 +2,9 @@
 #define PLATFORM_H
 
 #include <QString>
+#include <QStringList>
+
+#include <cstddef>
 
 // The little of the operating system that the toolkit does not hide. One source file per
 // system (platform_unix.cpp, platform_win.cpp); the build picks the file.
@@ -21,6 +24,21 @@ bool stderrIsTerminal();
 
 // Make the console show the UTF-8 the programs print (a no-op where it already does).
 void useUtf8Console();
+
+// The running program's full path, for programs without an application object to ask; empty
+// when the system does not tell.
+QString programPath();
+
+// The command line's arguments, program name first, decoded as the system encodes them.
+QStringList arguments(int argc, char **argv);
+
+// How many of `cores` no other running work keeps busy (all of them where the system does not
+// tell), so that a read splits itself only over cores it would really get.
+int idleCores(int cores);
+
+// Ask for large pages behind a large table that is filled out of order (a hint; nothing where
+// the system has none).
+void adviseHugePages(void *begin, std::size_t bytes);
 
 }
 

@@ -6,6 +6,7 @@
 
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 
 namespace Platform {
 
@@ -27,6 +28,40 @@ bool stderrIsTerminal()
 void useUtf8Console()
 {
     ::SetConsoleOutputCP(CP_UTF8);
+}
+
+QString programPath()
+{
+    wchar_t path[32768];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, DWORD(sizeof path / sizeof path[0]));
+    if (n == 0 || n >= sizeof path / sizeof path[0])
+        return QString();
+    return QDir::fromNativeSeparators(QString::fromWCharArray(path, int(n)));
+}
+
+// The console hands programs their arguments in UTF-16; argv holds them in the ANSI code page.
+QStringList arguments(int argc, char **argv)
+{
+    QStringList args;
+    int count = 0;
+    if (LPWSTR *wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            args << QString::fromWCharArray(wide[i]);
+        ::LocalFree(wide);
+        return args;
+    }
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+int idleCores(int cores)
+{
+    return cores;
+}
+
+void adviseHugePages(void *, std::size_t)
+{
 }
 
 }

@@ -32,7 +32,14 @@ struct WriterOut {
     void real(float v) { w.putReal(v); }
     void fixedWidth(float v, int width) { w.putFixed(v, width); }
     void integer(qint64 v) { w.putInt(v); }
-    void text(const char *t) { w.put(t); }
+    void text(const char *t)
+    {
+        // The usual separator, one character, without measuring and copying it.
+        if (t[0] != '\0' && t[1] == '\0')
+            w.put(t[0]);
+        else
+            w.put(t);
+    }
 };
 
 inline void channelOrder(const float *v, bool rgb, float out[3])

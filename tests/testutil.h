@@ -21,6 +21,7 @@
 #include "formats/registry.h"
 #include "lut/lutfile_st.h"
 #include "lut/read_lutfile.h"
+#include "lut/samplelines.h"
 #include "lut/write_lutfile.h"
 
 namespace TestUtil {
@@ -461,6 +462,53 @@ inline QString endlessInput(const QTemporaryDir &dir, const QString &source, con
     const QString path = dir.filePath(name);
     writer = feedPipe(path, QStringLiteral("exec yes '0.5 0.5 0.5'"));
     return writer ? path : QString();
+}
+
+// ---- Lattices read in parts on several threads.
+
+// Reads lattices of any size in `parts` parts while it lives, and serially afterwards.
+struct PartedReading {
+    const qint64 threshold = SampleLines::partThreshold();
+    explicit PartedReading(int parts)
+    {
+        SampleLines::setPartThreshold(0);
+        SampleLines::setPartCount(parts);
+    }
+    ~PartedReading()
+    {
+        SampleLines::setPartThreshold(threshold);
+        SampleLines::setPartCount(0);
+    }
+};
+
+inline bool sameFloats(const float *a, const float *b, std::size_t count)
+{
+    return (!a && !b) || (a && b && std::memcmp(a, b, count * sizeof(float)) == 0);
+}
+
+// Reads `file` serially and in `parts` parts: the two reads must agree bit for bit in their
+// result, reason, sizes, domains and tables. `starts` receives where the parts began (one
+// entry when the parted read fell back to the serial one).
+inline void compareReadInParts(const LUTFILE_ST &file, int parts, QVector<qint64> *starts = nullptr)
+{
+    Read_LUTFile serial, parted;
+    const bool serialOk = serial.ReadFile(file, false);
+    bool partedOk;
+    {
+        PartedReading reading(parts);
+        partedOk = parted.ReadFile(file, false);
+    }
+    if (starts)
+        *starts = SampleLines::lastPartStarts();
+    QCOMPARE(partedOk, serialOk);
+    QCOMPARE(parted.errorString, serial.errorString);
+    QCOMPARE(parted.lut3DSize, serial.lut3DSize);
+    QCOMPARE(parted.lut1DSize, serial.lut1DSize);
+    for (const auto domain : {&Read_LUTFile::domainMin3D, &Read_LUTFile::domainMax3D, &Read_LUTFile::domainMin1D,
+                              &Read_LUTFile::domainMax1D})
+        QVERIFY(sameFloats(parted.*domain, serial.*domain, 3));
+    QVERIFY2(sameFloats(parted.lut3D.data(), serial.lut3D.data(), serial.lut3D.floatCount()), "lattices differ");
+    QVERIFY2(sameFloats(parted.lut1D.data(), serial.lut1D.data(), std::size_t(serial.lut1D.size()) * 3), "1D tables differ");
 }
 
 }

@@ -249,7 +249,7 @@ void TestCube::domainMinSingleNumber()
 
 void TestCube::integerMeshVariant()
 {
-    const QString p = file("mesh.cube", "Mesh 0 10\nLUT_3D_SIZE 2\n1023 512 0\n" + nodeLines(7, "1024 2048 1\n"));
+    const QString p = file("mesh.cube", "Mesh 0 10\nLUT_3D_SIZE 2\n1023 512 0\n1024 2048\n" + nodeLines(6, "1024 2048 1\n"));
     Read_LUTFile m;
     const Read r = readCube(m, p);
     QVERIFY2(r.ok, qPrintable(r.error));
@@ -258,7 +258,8 @@ void TestCube::integerMeshVariant()
     QCOMPARE(m.lut3D[0][0][0][0], 1023.0f / 1024.0f);
     QCOMPARE(m.lut3D[0][0][0][1], 0.5f);
     QCOMPARE(m.lut3D[1][0][0][0], 1.0f);   // clamped to the default domain
-    QCOMPARE(m.lut3D[1][0][0][2], 1.0f / 1024.0f);
+    QCOMPARE(m.lut3D[1][0][0][2], 0.0f);   // a short line keeps the previous sample's channel
+    QCOMPARE(m.lut3D[0][1][0][2], 1.0f / 1024.0f);
 }
 
 void TestCube::trailing1DTable()
@@ -398,9 +399,12 @@ void TestCube::damaged()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, reason);
     Read_LUTFile m;
-    const Read r = readCube(m, file("damaged.cube", text));
+    const QString path = file("damaged.cube", text);
+    const Read r = readCube(m, path);
     QVERIFY(!r.ok);
     QCOMPARE(r.error.toUtf8(), reason);
+    for (int parts = 2; parts <= 3; ++parts)
+        TestUtil::compareReadInParts(TestUtil::side(0, path), parts);
 }
 
 void TestCube::realFiles()

@@ -229,8 +229,11 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, reason);
         Read_LUTFile lut;
-        QVERIFY(!lut.ReadFile(TestUtil::side(cspId, put(file)), false));
+        const QString path = put(file);
+        QVERIFY(!lut.ReadFile(TestUtil::side(cspId, path), false));
         QCOMPARE(lut.errorString, reason);
+        for (int parts = 2; parts <= 3; ++parts)
+            TestUtil::compareReadInParts(TestUtil::side(cspId, path), parts);
     }
 
     void notWritable()

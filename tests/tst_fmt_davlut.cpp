@@ -260,9 +260,12 @@ void TestFmtDavLut::damaged()
     QFETCH(QByteArray, text);
     QFETCH(QString, reason);
     Read_LUTFile m;
-    const auto r = readLut(m, file("damaged.davlut", text), idDavLut);
+    const QString path = file("damaged.davlut", text);
+    const auto r = readLut(m, path, idDavLut);
     QVERIFY(!r.ok);
     QCOMPARE(r.error, reason);
+    for (int parts = 2; parts <= 3; ++parts)
+        TestUtil::compareReadInParts(TestUtil::side(idDavLut, path), parts);
     if (!reason.contains("ends after"))
         QVERIFY(!m.lut3D);
 }

@@ -119,7 +119,10 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, reason);
-        TestUtil::expectFailure(write(text), itxId, reason);
+        const QString path = write(text);
+        TestUtil::expectFailure(path, itxId, reason);
+        for (int parts = 2; parts <= 3; ++parts)
+            TestUtil::compareReadInParts(TestUtil::side(itxId, path), parts);
     }
 
     void corpusFile()

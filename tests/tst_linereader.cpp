@@ -68,6 +68,7 @@ private slots:
     void rewind();
     void missingFile();
     void fileMatchesText();
+    void ranges();
 };
 
 void TestLineReader::matchesQTextStream()
@@ -167,6 +168,36 @@ void TestLineReader::fileMatchesText()
     while (r.next())
         got << r.text();
     QCOMPARE(got, qtLines(text));
+}
+
+// A file read in two byte ranges split after a line end gives the lines of the whole file,
+// each range numbering from its own first line and rewinding to it, windows apart.
+void TestLineReader::ranges()
+{
+    QTemporaryDir dir;
+    QByteArray text("\xef\xbb\xbf" "first\r\n");
+    for (int i = 0; text.size() < 700000; ++i)
+        text += QByteArray::number(i) + (i % 5 == 0 ? " \r\n" : i % 7 == 0 ? "\ra\n" : "  0.5\n");
+    const QString path = dir.filePath("f.txt");
+    QVERIFY(TestUtil::writeFile(path, text));
+    const QStringList whole = ourLines(text);
+    for (const qint64 split : {qint64(text.indexOf('\n') + 1), qint64(text.indexOf('\n', 300000) + 1), qint64(text.size())}) {
+        QStringList got;
+        for (const auto &range : {std::make_pair(qint64(0), split), std::make_pair(split, qint64(-1))}) {
+            LineReader r;
+            QVERIFY(r.open(path, range.first, range.second));
+            int lines = 0;
+            while (r.next()) {
+                got << r.text();
+                QCOMPARE(r.lineNumber(), ++lines);
+            }
+            r.rewind();
+            QCOMPARE(r.next(), lines > 0);
+            if (lines > 0)
+                QCOMPARE(r.text(), got[got.size() - lines]);
+        }
+        QCOMPARE(got, whole);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLineReader)

@@ -161,7 +161,8 @@ private:
 
     std::string digits(int maxCount)
     {
-        std::string s;
+        // Runs of leading zeros, which count towards no kept digit, now and then.
+        std::string s(pick(4) == 0 ? std::size_t(pick(12)) : 0, '0');
         const int n = pick(maxCount + 1);
         for (int i = 0; i < n; ++i)
             s += char('0' + pick(10));
