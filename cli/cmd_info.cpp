@@ -71,7 +71,7 @@ QString describe(const QString &path, const Formats::Format &format, const Read_
     if (has1D) {
         line("1D size", QString::number(lut.lut1DSize));
         line("1D domain", QStringLiteral("%1 to %2").arg(triple(lut.domainMin1D), triple(lut.domainMax1D)));
-        line("1D range", channelRanges(lut.lut1D.data(), std::size_t(std::min(lut.lut1DSize, lut.lut1D.size()))));
+        line("1D range", channelRanges(lut.lut1D.data(), std::size_t(lut.allocated1DSize())));
     }
     return text;
 }

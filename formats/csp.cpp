@@ -63,12 +63,6 @@ bool skipTo(LineReader &r, const char *text)
     return false;
 }
 
-void setUnitMax(float *max)
-{
-    for (int ch = 0; ch < 3; ++ch)
-        max[ch] = 1.0f;
-}
-
 }
 
 bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
@@ -145,8 +139,10 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
     } else if (!setSize1D(n[0], headerOnly, r.lineNumber())) {
         return false;
     }
+    // A lattice keeps the pre-LUT range as its domain; a 1D table is normalised by it.
     if (headerOnly) {
-        setUnitMax(domainMax1D);
+        if (!is3D)
+            resetUpperEnds();
         return true;
     }
 
@@ -156,6 +152,7 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
         resetUpperEnds();
         return false;
     }
-    setUnitMax(domainMax1D);
+    if (!is3D)
+        resetUpperEnds();
     return true;
 }
