@@ -232,13 +232,6 @@ private slots:
         QVERIFY(!lut.ReadFile(TestUtil::side(cspId, put(file)), false));
         QCOMPARE(lut.errorString, reason);
     }
-
-    void notWritable()
-    {
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(cspId, put(csp3D())), false));
-        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.csp")), cspId));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFmtCsp)
