@@ -18,6 +18,15 @@ QString fileFor(const QTemporaryDir &dir, const Formats::Format &f, const QStrin
     return dir.filePath(base + QLatin1Char('.') + Formats::extensionsOf(f).value(0));
 }
 
+// One row per format for which `wanted` holds, named in the column "format".
+void formatRows(bool (*wanted)(const Formats::Format &))
+{
+    QTest::addColumn<QString>("format");
+    for (const Formats::Format *f : Formats::all())
+        if (wanted(*f))
+            QTest::newRow(f->name) << QString::fromLatin1(f->name);
+}
+
 // The model a format's writer is given: a random lattice of six-decimal values, or a random 1D
 // table (of the format's fixed length) ending in white, so that readers that scale by the
 // largest or the last value see the full range.
@@ -231,10 +240,7 @@ void TestFormats::roundTrip()
 
 void TestFormats::missingFile_data()
 {
-    QTest::addColumn<QString>("format");
-    for (const Formats::Format *f : Formats::all())
-        if (f->read)
-            QTest::newRow(f->name) << QString::fromLatin1(f->name);
+    formatRows([](const Formats::Format &f) { return f.read != nullptr; });
 }
 
 // A file that cannot be opened: a reason naming it, no table, and the order flags as the
@@ -257,10 +263,7 @@ void TestFormats::missingFile()
 
 void TestFormats::writerCannotOpen_data()
 {
-    QTest::addColumn<QString>("format");
-    for (const Formats::Format *f : Formats::all())
-        if (f->write)
-            QTest::newRow(f->name) << QString::fromLatin1(f->name);
+    formatRows([](const Formats::Format &f) { return f.write != nullptr; });
 }
 
 void TestFormats::writerCannotOpen()
