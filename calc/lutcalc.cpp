@@ -46,7 +46,7 @@ struct Lattice {
     float scale[3];
 
     explicit Lattice(const Read_LUTFile &lut)
-        : data(lut.lut3D.data()), n(lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0), S(float(n - 1))
+        : data(lut.lut3D.data()), n(lut.allocated3DSize()), S(float(n - 1))
     {
         for (int ch = 0; ch < 3; ++ch) {
             min[ch] = lut.domainMin3D[ch];
@@ -133,7 +133,7 @@ void LutCalc::Lut3D_Out(const Read_LUTFile &src, Read_LUTFile &dst)
 
 void LutCalc::Lut1D_liner(const float *in, float *out, const Read_LUTFile &lut)
 {
-    const int n = lut.lut1D ? std::min(lut.lut1DSize, lut.lut1D.size()) : 0;
+    const int n = lut.allocated1DSize();
     if (n < 1) {
         out[0] = out[1] = out[2] = 0.0f;
         return;

@@ -15,12 +15,12 @@ namespace {
 // table allocated, whatever the size field says.
 int size3D(const Read_LUTFile &lut)
 {
-    return lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
+    return lut.allocated3DSize();
 }
 
 int size1D(const Read_LUTFile &lut)
 {
-    return lut.lut1D ? std::min(lut.lut1DSize, lut.lut1D.size()) : 0;
+    return lut.allocated1DSize();
 }
 
 // i / (n - 1) in float; a one-point table sits at 0 instead of 0 / 0.

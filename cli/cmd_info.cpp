@@ -77,7 +77,7 @@ std::vector<Table> tablesOf(const Read_LUTFile &lut)
                           channelRanges(lut.lut3D.data(), lut.lut3D.floatCount() / 3)});
     if (lut.lut1DSize > 0 && lut.lut1D)
         tables.push_back({"1D", lut.lut1DSize, lut.domainMin1D, lut.domainMax1D,
-                          channelRanges(lut.lut1D.data(), std::size_t(std::min(lut.lut1DSize, lut.lut1D.size())))});
+                          channelRanges(lut.lut1D.data(), std::size_t(lut.allocated1DSize()))});
     return tables;
 }
 

@@ -252,8 +252,8 @@ void putHeader(TextWriter &out, const QString &id, const QString &name, const Re
 bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Formats::Options &options)
 {
     writer.applyDefaultOrder(Formats::clfFormat.writeOrder);
-    const int n3 = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
-    const int n1 = n3 > 0 ? 0 : Write_LUTFile::entries1D(lut);
+    const int n3 = lut.allocated3DSize();
+    const int n1 = n3 > 0 ? 0 : lut.allocated1DSize();
     if (n3 <= 0 && n1 <= 0) {
         writer.errorString = QStringLiteral("the LUT holds no table to write");
         return false;

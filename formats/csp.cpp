@@ -69,12 +69,6 @@ bool skipTo(LineReader &r, const char *text)
     return false;
 }
 
-void setUnitMax(float *max)
-{
-    for (int ch = 0; ch < 3; ++ch)
-        max[ch] = 1.0f;
-}
-
 }
 
 bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
@@ -151,8 +145,10 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
     } else if (!setSize1D(n[0], headerOnly, r.lineNumber())) {
         return false;
     }
+    // A lattice keeps the pre-LUT range as its domain; a 1D table is normalised by it.
     if (headerOnly) {
-        setUnitMax(domainMax1D);
+        if (!is3D)
+            resetUpperEnds();
         return true;
     }
 
@@ -162,7 +158,8 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
         resetUpperEnds();
         return false;
     }
-    setUnitMax(domainMax1D);
+    if (!is3D)
+        resetUpperEnds();
     return true;
 }
 
@@ -173,7 +170,7 @@ bool Read_LUTFile::Read_Csp(QString path, bool headerOnly)
 bool Formats::Write_Csp(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Options &)
 {
     const bool is3D = lut.lut3D && lut.lut3DSize > 0;
-    const int entries = Write_LUTFile::entries1D(lut);
+    const int entries = lut.allocated1DSize();
     if (!is3D && entries == 0)
         return LatticeOut::has3D(writer, lut, ".csp");
     Read_LUTFile samples;

@@ -163,8 +163,7 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
         const float v = float(wholePart(value));
         White1D(int(index), v, v, v, domainMin1D, domainMax1D);
     }
-    for (int ch = 0; ch < 3; ++ch)
-        domainMax1D[ch] = 1.0f;
+    resetUpperEnds();
     return true;
 }
 
@@ -175,7 +174,7 @@ bool Write_LUTFile::Write_Csv(QString path, Read_LUTFile &lut)
         return false;
     // The orders change nothing here: only the first channel is written.
     applyDefaultOrder(Formats::csvFormat.writeOrder);
-    const int n = entries1D(lut);
+    const int n = lut.allocated1DSize();
     for (int e = 0; e < n; ++e) {
         out.putInt(e);
         out.put(",\t");

@@ -25,8 +25,8 @@
 #include <QDebug>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
-#include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/samplelines.h"
 #include "lut/textwriter.h"
@@ -39,19 +39,6 @@ extern const Format cubFormat = {
     "cub", Id::Cub, ".cub Truelight Cube", "cub", true,
     memberReader<&Read_LUTFile::Read_Cub>, Write_Cub, false,
     {true, false}, {true, false}};
-}
-
-namespace {
-
-// The numbers left after every "#" and every `keyword` are removed from the line.
-int keywordInts(const LineReader &r, const char *keyword, int *out, int count)
-{
-    QByteArray rest = r.line();
-    rest.replace("#", "");
-    rest.replace(keyword, "");
-    return NumScan::scanInts(rest.constData(), rest.size(), out, count);
-}
-
 }
 
 bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
@@ -92,7 +79,7 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
             if (tokens.size() != 5)
                 continue;
             int n[3] = {0, 0, 0};
-            if (keywordInts(r, "width", n, 3) != 3)
+            if (KeywordLine(r, "#", "width").ints(n, 3) != 3)
                 ok = failAt(r, QStringLiteral("width needs three whole numbers"));
             else if (n[0] != n[1] || n[1] != n[2])
                 ok = failAt(r, QStringLiteral("width %1 %2 %3: the three must be equal").arg(n[0]).arg(n[1]).arg(n[2]));
@@ -102,7 +89,7 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
             cubeRead = false;
         } else if (keyword == "lutLength") {
             int n = 0;
-            if (keywordInts(r, "lutLength", &n, 1) < 1) {
+            if (KeywordLine(r, "#", "lutLength").ints(&n, 1) < 1) {
                 ok = failAt(r, QStringLiteral("lutLength has no whole number"));
             } else if (n == 0) {
                 // No input table.
@@ -131,8 +118,7 @@ bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)
                 earlyCubeLine = r.lineNumber();
                 continue;
             }
-            for (int ch = 0; ch < 3; ++ch)
-                domainMax3D[ch] = 1.0f;
+            resetUpperEnds();
             ok = cubeRead = SampleLines::fill3D(*this, r, domainMin3D, domainMax3D, carry);
         } else if (keyword == "End") {
             break;

@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -37,24 +38,6 @@ extern const Format cubeFormat = {
 }
 
 namespace {
-
-// The text after every "keyword " is removed from the line, as a whole decimal integer.
-bool keywordInt(const LineReader &r, const char *keywordBlank, int &value)
-{
-    QByteArray rest = r.line();
-    rest.replace(keywordBlank, "");
-    bool ok = false;
-    value = rest.toInt(&ok);
-    return ok;
-}
-
-// Up to `count` floats after every "keyword " is removed; the conversions made.
-int keywordFloats(const LineReader &r, const char *keywordBlank, float *out, int count)
-{
-    QByteArray rest = r.line();
-    rest.replace(keywordBlank, "");
-    return NumScan::scanFloats(rest.constData(), rest.size(), out, count);
-}
 
 bool isSkipped(const LineReader &r)
 {
@@ -144,7 +127,7 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
         }
         if (r.contains("LUT_3D_SIZE")) {
             int n = 0;
-            if (!keywordInt(r, "LUT_3D_SIZE ", n))
+            if (!KeywordLine(r, "LUT_3D_SIZE ").wholeInt(n))
                 return failAt(r, QStringLiteral("LUT_3D_SIZE has no number"));
             if (n < 1)
                 return failAt(r, QStringLiteral("LUT_3D_SIZE %1 is below 1").arg(n));
@@ -155,7 +138,7 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
         } else if (r.contains("DOMAIN_MIN") || r.contains("DOMAIN_MAX")) {
             const bool isMin = r.contains("DOMAIN_MIN");
             float v[3] = {0.0f, 0.0f, 0.0f};
-            if (keywordFloats(r, isMin ? "DOMAIN_MIN " : "DOMAIN_MAX ", v, 3) >= 1) {
+            if (KeywordLine(r, isMin ? "DOMAIN_MIN " : "DOMAIN_MAX ").floats(v, 3) >= 1) {
                 float *domain = isMin ? domainMin3D : domainMax3D;
                 domain[0] = v[0];
                 domain[1] = v[1];
@@ -164,7 +147,7 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
             }
         } else if (r.contains("LUT_1D_SIZE")) {
             int n = 0;
-            if (!keywordInt(r, "LUT_1D_SIZE ", n))
+            if (!KeywordLine(r, "LUT_1D_SIZE ").wholeInt(n))
                 return failAt(r, QStringLiteral("LUT_1D_SIZE has no number"));
             if (n < 1)
                 return failAt(r, QStringLiteral("LUT_1D_SIZE %1 is below 1").arg(n));
@@ -172,7 +155,7 @@ bool Read_LUTFile::Read_Cube(QString path, bool headerOnly)
                 return false;
         } else if (r.contains("LUT_1D_INPUT_RANGE")) {
             float v[2] = {0.0f, 0.0f};
-            if (keywordFloats(r, "LUT_1D_INPUT_RANGE ", v, 2) >= 1) {
+            if (KeywordLine(r, "LUT_1D_INPUT_RANGE ").floats(v, 2) >= 1) {
                 for (int ch = 0; ch < 3; ++ch) {
                     domainMin1D[ch] = v[0];
                     domainMax1D[ch] = v[1];

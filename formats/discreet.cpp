@@ -22,6 +22,7 @@
 #include <string>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -91,19 +92,6 @@ void stripSpace(const LineReader &r, std::string &out)
     out = kept.toStdString();
 }
 
-// The two integers of a size line once every "LUT:" is removed; the count converted, like
-// "%d %d", but 64 bits wide so that a huge entry count is seen as huge.
-int sizeNumbers(const LineReader &r, qint64 out[2])
-{
-    QByteArray rest = r.line();
-    rest.replace("LUT:", "");
-    NumScan::Cursor c{rest.constData(), rest.constData() + rest.size()};
-    int done = 0;
-    while (done < 2 && NumScan::readLong(c, out[done]))
-        ++done;
-    return done;
-}
-
 }
 
 bool Read_LUTFile::Read_1dLut_Discreet(QString path, bool headerOnly)
@@ -129,7 +117,8 @@ bool Read_LUTFile::Read_1dLut_Discreet(QString path, bool headerOnly)
                 continue;
             }
             qint64 n[2] = {0, 0};
-            const int got = sizeNumbers(r, n);
+            // 64 bits wide, so that a huge entry count is seen as huge.
+            const int got = KeywordLine(r, "LUT:").longs(n, 2);
             if (got < 1)
                 return failAt(r, QStringLiteral("LUT: line has no channel count"));
             if (n[0] != 3)
@@ -189,7 +178,7 @@ bool Write_LUTFile::Write_1dLut_Discreet(QString path, Read_LUTFile &lut)
     TextWriter out;
     if (!openOutput(out, path))
         return false;
-    const int n = entries1D(lut);
+    const int n = lut.allocated1DSize();
     out.put("# Discreet LUT file");
     out.endLine();
     out.put("#      Channels: 3");

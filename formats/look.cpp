@@ -28,6 +28,7 @@
 #include <cstring>
 
 #include "lut/linereader.h"
+#include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
@@ -199,9 +200,9 @@ bool LookParser::readSize(Kind kind)
     const QString text = xml_.readElementText(QXmlStreamReader::SkipChildElements);
     if (xml_.hasError())
         return xmlFail();
-    bool ok = false;
-    const int n = QString(text).remove(QLatin1Char('"')).trimmed().toInt(&ok);
-    if (!ok)
+    const QByteArray digits = QString(text).remove(QLatin1Char('"')).trimmed().toUtf8();
+    int n = 0;
+    if (!NumScan::wholeInt(digits.constData(), digits.size(), n))
         return lut_.failAt(line, QStringLiteral("%1 size \"%2\" is not a whole number").arg(elementName(kind), text.trimmed()));
     declared_[kind].sizeLine = line;
     declared_[kind].filled = false;

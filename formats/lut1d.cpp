@@ -76,7 +76,7 @@ bool Write_LUTFile::Write_1dLut(QString path, Read_LUTFile &lut)
     out.put("Index\tRed\tGreen\tBlue");
     out.endLine();
     applyDefaultOrder(Formats::lut1DFormat.writeOrder);
-    const int n = entries1D(lut);
+    const int n = lut.allocated1DSize();
     for (int i = 0; i < n; ++i) {
         out.putInt(i);
         out.put('\t');

@@ -16,11 +16,11 @@
 
 #include <QDebug>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -42,31 +42,12 @@ namespace {
 // Shortest sample line: "0 0 0 0" and a line end.
 constexpr int minSampleLineBytes = 8;
 
-// The line with every `keyword` and then all white space removed ("in 35937" gives "35937").
-QByteArray squeezed(const LineReader &r, const char *keyword)
-{
-    QByteArray rest = r.line();
-    rest.replace(keyword, "");
-    QByteArray out;
-    out.reserve(rest.size());
-    for (char ch : rest) {
-        if (!TextFields::isSpace(ch))
-            out.append(ch);
-    }
-    return out;
-}
-
+// The number left when the keyword and all white space are removed ("in 35 937" gives 35937).
 bool keywordLong(const LineReader &r, const char *keyword, qint64 &value)
 {
-    const QByteArray rest = squeezed(r, keyword);
+    const QByteArray rest = KeywordLine(r, keyword).squeezed();
     NumScan::Cursor c{rest.constData(), rest.constData() + rest.size()};
     return NumScan::readLong(c, value);
-}
-
-void resetUpperEnd(Read_LUTFile &lut)
-{
-    for (float &v : lut.domainMax3D)
-        v = 1.0f;
 }
 
 }
@@ -79,7 +60,7 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
     applyDefaultOrder(Formats::mgaFormat.readOrder);
 
     const auto failed = [this](int line, const QString &why) {
-        resetUpperEnd(*this);
+        resetUpperEnds();
         return failAt(line, why);
     };
 
@@ -89,7 +70,7 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
         if (r.isEmpty() || r.first() == '#')
             continue;
         if (r.startsWith("channel")) {
-            const QByteArray kind = squeezed(r, "channel");
+            const QByteArray kind = KeywordLine(r, "channel").squeezed();
             if (kind != "3d")
                 return failed(r.lineNumber(), QStringLiteral("channel \"%1\" is not 3d").arg(QString::fromUtf8(kind)));
         } else if (r.startsWith("format")) {
@@ -129,7 +110,7 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
     if (lut3DSize < 1)
         return failed(0, QStringLiteral("no in line: the lattice size is unknown"));
     if (headerOnly) {
-        resetUpperEnd(*this);
+        resetUpperEnds();
         return true;
     }
     if (!values)
@@ -139,7 +120,7 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
     if (!LutLimits::textCanHoldLattice(r.textBytes(), n, minSampleLineBytes))
         return failed(sizeLine, QStringLiteral("%1 nodes cannot fit in a file of %2 bytes").arg(nodes).arg(r.textBytes()));
     if (!setSize3D(n, false, sizeLine)) {
-        resetUpperEnd(*this);
+        resetUpperEnds();
         return false;
     }
 
@@ -162,7 +143,7 @@ bool Read_LUTFile::Read_Mga(QString path, bool headerOnly)
     };
     float sample[3];
     const bool ok = SampleLines::fillLattice(*this, r, next, domainMin3D, domainMax3D, sample);
-    resetUpperEnd(*this);
+    resetUpperEnds();
     return ok;
 }
 
@@ -197,8 +178,7 @@ bool Write_LUTFile::Write_Mga(QString path, Read_LUTFile &lut)
     out.endLine();
 
     applyDefaultOrder(Formats::mgaFormat.writeOrder);
-    // Never walk past the table actually allocated, whatever lut3DSize claims.
-    const int n = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
+    const int n = lut.allocated3DSize();
     qint64 number = 0;
     for (int outer = 0; outer < n; ++outer)
         for (int middle = 0; middle < n; ++middle)

@@ -74,16 +74,20 @@ const Format *detect(const QString &path, QString *why)
 
 const Format *detect(const std::vector<const Format *> &candidates, const QString &path, QString *why)
 {
-    if (candidates.empty()) {
-        *why = QStringLiteral("cannot tell the format from the name");
+    std::vector<const Format *> order;
+    for (const Format *f : candidates)
+        if (f->read)
+            order.push_back(f);
+    if (order.empty()) {
+        *why = candidates.empty() ? QStringLiteral("cannot tell the format from the name")
+                                  : QStringLiteral("%1 files cannot be read").arg(labelOf(*candidates.front()));
         return nullptr;
     }
-    if (candidates.size() == 1)
-        return candidates.front();
+    if (order.size() == 1)
+        return order.front();
 
     // A file's name may say which of the formats it is in ("grade_hald.png").
     const QString fileName = QFileInfo(path).completeBaseName().toLower();
-    std::vector<const Format *> order = candidates;
     std::stable_partition(order.begin(), order.end(),
                           [&](const Format *f) { return fileName.contains(QLatin1String(f->name)); });
 

@@ -113,7 +113,7 @@ std::vector<const Format *> byExtension(const QString &extension);
 // The format of an input file: by its extension, asking the claim of each candidate when the
 // extension is shared. nullptr with `why` when it cannot be told.
 const Format *detect(const QString &path, QString *why);
-// The same among `candidates`: a single candidate is taken as it is; of several, those whose
+// The same among the readable `candidates`: a single one is taken as it is; of several, those whose
 // name the file's name contains ("look_hald.png") are asked first, then the others in
 // registry order, and a candidate without a claim is taken when none claims the file.
 const Format *detect(const std::vector<const Format *> &candidates, const QString &path, QString *why);

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -41,10 +42,9 @@ bool readSizedLattice(Read_LUTFile &lut, const QString &path, bool headerOnly, c
     if (!sizeFound)
         return lut.fail(QStringLiteral("no %1 line").arg(QLatin1String(keyword)));
     const int sizeLine = r.lineNumber();
-    QByteArray rest = r.line();
-    rest.replace(keyword, "");
     // Read wide, so that a number beyond int is refused as too large rather than wrapped.
-    NumScan::Cursor c{rest.constData(), rest.constData() + rest.size()};
+    const KeywordLine sizeText(r, keyword);
+    NumScan::Cursor c = sizeText.cursor();
     qint64 size = 0;
     if (!NumScan::readLong(c, size))
         return lut.failAt(sizeLine, QStringLiteral("%1 has no number").arg(QLatin1String(keyword)));

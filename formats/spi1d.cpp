@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -35,17 +36,9 @@ extern const Format spi1DFormat = {
 
 namespace {
 
-// The line with every `keyword` removed, as a cursor over `rest`.
-NumScan::Cursor afterKeyword(const LineReader &r, const char *keyword, QByteArray &rest)
-{
-    rest = r.line();
-    rest.replace(keyword, "");
-    return NumScan::Cursor{rest.constData(), rest.constData() + rest.size()};
-}
-
 struct UpperEndReset {
-    float *max;
-    ~UpperEndReset() { max[0] = max[1] = max[2] = 1.0f; }
+    Read_LUTFile &lut;
+    ~UpperEndReset() { lut.resetUpperEnds(); }
 };
 
 }
@@ -60,7 +53,7 @@ bool Read_LUTFile::Read_Spi1D(QString path, bool headerOnly)
     applyDefaultOrder(Formats::spi1DFormat.readOrder);
     // The samples are normalised by the "From" range: afterwards the table spans 0 to 1,
     // whichever way the read ends. The lower end stays as the file gave it.
-    UpperEndReset reset{domainMax1D};
+    UpperEndReset reset{*this};
 
     // Header. A keyword without a number ends it, as "{" does; the reason is kept for the
     // case that what was read by then is not enough.
@@ -68,12 +61,12 @@ bool Read_LUTFile::Read_Spi1D(QString path, bool headerOnly)
     int componentsLine = 0;
     int endLine = 0;
     QString endWhy;
-    QByteArray rest;
     while (r.nextNonEmpty()) {
         if (r.startsWith("Version")) {
             qDebug() << r.text();
         } else if (r.startsWith("From")) {
-            NumScan::Cursor c = afterKeyword(r, "From", rest);
+            const KeywordLine line(r, "From");
+            NumScan::Cursor c = line.cursor();
             float lo = 0.0f;
             float hi = 0.0f;
             if (!NumScan::readFloat(c, lo)) {
@@ -91,7 +84,8 @@ bool Read_LUTFile::Read_Spi1D(QString path, bool headerOnly)
                 domainMax1D[ch] = hi;
             }
         } else if (r.startsWith("Length")) {
-            NumScan::Cursor c = afterKeyword(r, "Length", rest);
+            const KeywordLine line(r, "Length");
+            NumScan::Cursor c = line.cursor();
             qint64 n = 0;
             if (!NumScan::readLong(c, n)) {
                 endLine = r.lineNumber();
@@ -101,7 +95,8 @@ bool Read_LUTFile::Read_Spi1D(QString path, bool headerOnly)
             if (!setSize1D(n, headerOnly, r.lineNumber()))
                 return false;
         } else if (r.startsWith("Components")) {
-            NumScan::Cursor c = afterKeyword(r, "Components", rest);
+            const KeywordLine line(r, "Components");
+            NumScan::Cursor c = line.cursor();
             if (!NumScan::readLong(c, components)) {
                 endLine = r.lineNumber();
                 endWhy = QStringLiteral("Components has no number");
@@ -153,7 +148,7 @@ bool Write_LUTFile::Write_Spi1D(QString path, Read_LUTFile &lut)
     TextWriter out;
     if (!openOutput(out, path))
         return false;
-    const int n = entries1D(lut);
+    const int n = lut.allocated1DSize();
     out.put("Version 1");
     out.endLine();
     // Floats are written for the range 0 to 1; a scale below 1 would make a range of no

@@ -15,8 +15,6 @@
 
 #include <QDebug>
 
-#include <algorithm>
-
 #include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
@@ -114,8 +112,7 @@ bool Read_LUTFile::Read_Spi3D(QString path, bool headerOnly)
         }
         White3D(int(index[0]), int(index[1]), int(index[2]), f[0], f[1], f[2], domainMin3D, domainMax3D);
     }
-    for (float &m : domainMax3D)
-        m = 1.0f;
+    resetUpperEnds();
     if (!named)
         return failAt(r, QStringLiteral("no node lines after the lattice size"));
     return true;
@@ -140,8 +137,7 @@ bool Write_LUTFile::Write_Spi3D(QString path, Read_LUTFile &lut)
         scale = 1;
     applyDefaultOrder(Formats::spi3DFormat.writeOrder);
 
-    // Never walk past the table actually allocated, whatever lut3DSize claims.
-    const int n = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
+    const int n = lut.allocated3DSize();
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             for (int k = 0; k < n; ++k) {

@@ -146,8 +146,7 @@ bool readTiles(Read_LUTFile &lut, const Formats::Format &format, RgbImage &image
     for (int ch = 0; ch < 3; ++ch)
         lut.domainMax3D[ch] = 255.0f;
     storeTiles(lut, image, n, across);
-    for (int ch = 0; ch < 3; ++ch)
-        lut.domainMax3D[ch] = 1.0f;
+    lut.resetUpperEnds();
     return true;
 }
 

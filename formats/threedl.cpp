@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
@@ -68,14 +69,6 @@ bool isSkipped(const LineReader &r)
     return r.isEmpty() || r.first() == '#' || r.equals("3DMESH");
 }
 
-// The line with every "keyword " removed.
-QByteArray withoutKeyword(const LineReader &r, const char *keywordBlank)
-{
-    QByteArray rest = r.line();
-    rest.replace(keywordBlank, "");
-    return rest;
-}
-
 // Full-scale value of integer samples whose largest is `largest`: the smallest 2^m - 1 for
 // m = 2 to 16 not below its integer part, or 65535 beyond. Fractions (all samples at most 1)
 // are already normalised and keep the range 1: the rule would give 3 and shrink them.
@@ -92,18 +85,11 @@ float inferredRange(double largest)
     return 65535.0f;
 }
 
-void resetUpperEnd(Read_LUTFile &lut)
-{
-    for (float &v : lut.domainMax3D)
-        v = 1.0f;
-}
-
 // "Mesh a b": 2^a + 1 points per axis, samples 0 to 2^b - 1.
 bool readMeshLine(Read_LUTFile &lut, const LineReader &r)
 {
-    const QByteArray rest = withoutKeyword(r, "Mesh ");
     int v[2] = {0, 0};
-    const int got = NumScan::scanInts(rest.constData(), rest.size(), v, 2);
+    const int got = KeywordLine(r, "Mesh ").ints(v, 2);
     if (got < 1)
         return lut.failAt(r, QStringLiteral("Mesh line has no numbers"));
     if (got < 2)
@@ -165,7 +151,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
     int sizeLine = 0;
 
     const auto failed = [this](int line, const QString &why) {
-        resetUpperEnd(*this);
+        resetUpperEnds();
         return failAt(line, why);
     };
 
@@ -180,15 +166,14 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
             }
             if (r.startsWith("Mesh")) {
                 if (!readMeshLine(*this, r)) {
-                    resetUpperEnd(*this);
+                    resetUpperEnds();
                     return false;
                 }
                 sizeLine = r.lineNumber();
                 continue;
             }
             if (r.startsWith("gamma")) {
-                const QByteArray rest = withoutKeyword(r, "gamma ");
-                if (NumScan::scanDoubles(rest.constData(), rest.size(), &gamma, 1) < 1)
+                if (KeywordLine(r, "gamma ").doubles(&gamma, 1) < 1)
                     return failed(r.lineNumber(), QStringLiteral("gamma line has no number"));
                 continue;
             }
@@ -233,7 +218,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
     if (lut3DSize < 1)
         return failed(0, QStringLiteral("no Mesh line and no mesh-point line: the lattice size is unknown"));
     if (headerOnly) {
-        resetUpperEnd(*this);
+        resetUpperEnds();
         return true;
     }
     if (domainMax3D[0] < 1.1f && largest > 0.1) {
@@ -248,7 +233,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
     if (sampleLines + 1 < nodes || sampleLines == 0)
         return failed(lastLine, QStringLiteral("the lattice ends after %1 of %2 samples").arg(sampleLines).arg(nodes));
     if (!setSize3D(n, false, sizeLine)) {
-        resetUpperEnd(*this);
+        resetUpperEnds();
         return false;
     }
 
@@ -259,7 +244,7 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
             for (int inner = 0; inner < n && left > 0; ++inner, --left, v += 3)
                 White3D(outer, middle, inner, v[0], v[1], v[2], domainMin3D, domainMax3D);
 
-    resetUpperEnd(*this);
+    resetUpperEnds();
     return true;
 }
 

@@ -15,10 +15,10 @@
 // The writers print "From 0.0 1.0" and the "Length" line; .tms1d samples in the shortest
 // general form, .tms3d samples in fixed notation.
 
-#include <algorithm>
 #include <cmath>
 
 #include "formats/formatentry.h"
+#include "lut/keywordline.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
@@ -38,14 +38,6 @@ extern const Format tms3DFormat = {
 
 namespace {
 
-// Text of the line with every occurrence of `keywordBlank` removed.
-QByteArray without(const LineReader &r, const char *keywordBlank)
-{
-    QByteArray rest = r.line();
-    rest.replace(keywordBlank, "");
-    return rest;
-}
-
 // The "From" and "Length" header, shared by both formats. On success `size` holds the
 // Length value, read 64 bits wide and not yet checked against the limits, and min/max the
 // From range.
@@ -53,9 +45,8 @@ bool readHeader(Read_LUTFile &lut, LineReader &r, float *min, float *max, qint64
 {
     while (r.nextNonEmpty()) {
         if (r.startsWith("From")) {
-            const QByteArray rest = without(r, "From ");
             float v[2] = {0.0f, max[0]};
-            if (NumScan::scanFloats(rest.constData(), rest.size(), v, 2) < 1)
+            if (KeywordLine(r, "From ").floats(v, 2) < 1)
                 continue;
             // The store divides by the width: an empty, inverted or unbounded range would
             // turn every sample into an infinity or a wrong sign.
@@ -68,8 +59,7 @@ bool readHeader(Read_LUTFile &lut, LineReader &r, float *min, float *max, qint64
                 max[ch] = v[1];
             }
         } else if (r.startsWith("Length")) {
-            const QByteArray rest = without(r, "Length ");
-            if (NumScan::scanLongs(rest.constData(), rest.size(), &size, 1) < 1)
+            if (KeywordLine(r, "Length ").longs(&size, 1) < 1)
                 return lut.failAt(r, QStringLiteral("Length has no number"));
             return true;
         }
@@ -105,8 +95,7 @@ bool Read_LUTFile::Read_TMS1D(QString path, bool headerOnly)
             firstExtraLine = r.lineNumber();
         ++count;
     }
-    for (float &m : domainMax1D)
-        m = 1.0f;
+    resetUpperEnds();
     if (count > lut1DSize)
         return failAt(firstExtraLine, QStringLiteral("more than Length %1 sample lines (%2)").arg(lut1DSize).arg(count));
     if (count < lut1DSize)
@@ -141,8 +130,7 @@ bool Read_LUTFile::Read_TMS3D(QString path, bool headerOnly)
                     stored = true;
                 }
             }
-    for (float &m : domainMax3D)
-        m = 1.0f;
+    resetUpperEnds();
     // A short file is a table; a file without a single sample is not.
     if (!stored)
         return failAt(r, QStringLiteral("no sample lines after Length"));
@@ -169,8 +157,7 @@ bool Write_LUTFile::Write_TMS1D(QString path, Read_LUTFile &lut)
         return false;
     putHeader(out, lut.lut1DSize);
     applyDefaultOrder(Formats::tms1DFormat.writeOrder);
-    // Never walk past the table actually allocated, whatever lut1DSize claims.
-    const int n = lut.lut1D ? std::min(lut.lut1DSize, lut.lut1D.size()) : 0;
+    const int n = lut.allocated1DSize();
     for (int e = 0; e < n; ++e) {
         White1D(lut.lut1D, out, e, 1, " ");
         out.endLine();

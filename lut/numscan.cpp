@@ -619,6 +619,19 @@ int scanLongs(const char *text, int len, qint64 *out, int count)
     return scanMany<qint64, parseLong>(text, len, out, count, nullptr);
 }
 
+bool wholeInt(const char *text, int len, int &value)
+{
+    Cursor c{text, text + (len > 0 ? len : 0)};
+    qint64 v = 0;
+    if (!readLong(c, v))
+        return false;
+    skipSpace(c);
+    if (!atEnd(c) || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        return false;
+    value = int(v);
+    return true;
+}
+
 int scanIntCommaInt(const char *text, int len, int *out)
 {
     Cursor c{text, text + (len > 0 ? len : 0)};

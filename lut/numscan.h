@@ -41,6 +41,11 @@ int scanLongs(const char *text, int len, qint64 *out, int count);   // "%ld %ld 
 int scanFloats(const char *text, int len, float *out, int count, const char **stop);
 int scanInts(const char *text, int len, int *out, int count, const char **stop);
 
+// The whole text as one decimal integer, as QString::toInt reads it: white space around it
+// and a sign are allowed, anything else (a fraction, a second number, hexadecimal) and a value
+// beyond int make it false, with `value` untouched.
+bool wholeInt(const char *text, int len, int &value);
+
 // sscanf(text, "%d,\t%d ", &out[0], &out[1]): an integer, a comma right after it, any white
 // space, an integer. Returns 2, 1, 0, or -1 for a text that is empty or only white space.
 int scanIntCommaInt(const char *text, int len, int *out);

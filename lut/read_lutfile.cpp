@@ -2,6 +2,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 #include "lut/linereader.h"
 #include "lut/lutlimits.h"
 
@@ -132,6 +134,16 @@ void Read_LUTFile::resetUpperEnds()
 {
     for (int ch = 0; ch < 3; ++ch)
         domainMax3D[ch] = domainMax1D[ch] = 1.0f;
+}
+
+int Read_LUTFile::allocated3DSize() const
+{
+    return lut3D ? std::max(0, std::min(lut3DSize, lut3D.size())) : 0;
+}
+
+int Read_LUTFile::allocated1DSize() const
+{
+    return lut1D ? std::max(0, std::min(lut1DSize, lut1D.size())) : 0;
 }
 
 void Read_LUTFile::applyDefaultOrder(const LutOrders &own)

@@ -93,6 +93,11 @@ public:
     bool setSize1D(qint64 size, bool headerOnly, int line = 0);
     // The samples are normalised: put the upper ends of both domains back to 1.
     void resetUpperEnds();
+    // Points per axis of the lattice and entries of the 1D table that are actually allocated:
+    // never more than lut3DSize / lut1DSize claim, 0 without a table. Loops over the tables
+    // take their bounds from these.
+    int allocated3DSize() const;
+    int allocated1DSize() const;
     // Apply the format's own orders when the caller asked for them.
     void applyDefaultOrder(const LutOrders &own);
     // Open a text file through the shared line reader, recording the reason on failure.

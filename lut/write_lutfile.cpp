@@ -2,8 +2,6 @@
 
 #include <QTextStream>
 
-#include <algorithm>
-
 #include "lut/numformat.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
@@ -154,17 +152,11 @@ bool Write_LUTFile::finish(TextWriter &out)
 
 void Write_LUTFile::writeLattice(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator)
 {
-    // Never walk past the table actually allocated, whatever lut3DSize claims.
-    const int n = lut.lut3D ? std::min(lut.lut3DSize, lut.lut3D.size()) : 0;
+    const int n = lut.allocated3DSize();
     for (int outer = 0; outer < n; ++outer)
         for (int middle = 0; middle < n; ++middle)
             for (int inner = 0; inner < n; ++inner) {
                 White3D(lut.lut3D, out, outer, middle, inner, scale, separator);
                 out.endLine();
             }
-}
-
-int Write_LUTFile::entries1D(const Read_LUTFile &lut)
-{
-    return lut.lut1D ? std::max(0, std::min(lut.lut1DSize, lut.lut1D.size())) : 0;
 }

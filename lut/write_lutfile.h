@@ -60,8 +60,6 @@ public:
     bool finish(TextWriter &out);
     // Every node of the lattice, one line each, counters outermost first, through White3D.
     void writeLattice(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator);
-    // Entries of the model's 1D table that can be written: never more than were allocated.
-    static int entries1D(const Read_LUTFile &lut);
 };
 
 #endif

@@ -113,13 +113,6 @@ inline QString differences1D(const Read_LUTFile &lut, const std::vector<std::arr
     return QString();
 }
 
-// The writing dispatch refuses `formatId` for this model and leaves no file at `path`.
-inline bool writeRefused(Read_LUTFile &lut, const QString &path, int formatId)
-{
-    Write_LUTFile writer;
-    return !writer.WriteFile(side(formatId, path), lut) && !QFile::exists(path);
-}
-
 // A read that succeeded, took the given orders, and left the tables on the nominal range
 // (3D domain 0 to 1, upper ends of both domains 1).
 inline void compareCleanRead(const Read_LUTFile &lut, bool dataRGB, bool tableRGB)
@@ -255,13 +248,6 @@ inline void addOrderRows()
     QTest::newRow("BGR, red fastest") << false << false << false;
 }
 
-// One node as the float emitter prints it (values 0 to 1, six decimals), R G B or B G R.
-inline QByteArray nodeText(const float *node, bool rgb, const char *separator)
-{
-    return QByteArray::number(node[rgb ? 0 : 2], 'f', 6) + separator + QByteArray::number(node[1], 'f', 6) + separator
-        + QByteArray::number(node[rgb ? 2 : 0], 'f', 6);
-}
-
 inline bool sameLattice(const Read_LUTFile &a, const Read_LUTFile &b)
 {
     return a.lut3DSize == b.lut3DSize && a.lut3D && b.lut3D
@@ -315,48 +301,6 @@ inline QString tableDifferences1D(const Read_LUTFile &got, const Read_LUTFile &w
                 return QStringLiteral("entry %1 channel %2: %3, expected %4").arg(e).arg(c).arg(double(v)).arg(double(w));
         }
     return QString();
-}
-
-// Rows of writer and reader order settings for round-trip tests: the format's own orders on
-// both sides, then every combination of explicit flags on both sides.
-inline void addRoundTripOrderRows()
-{
-    QTest::addColumn<bool>("writeDefault");
-    QTest::addColumn<bool>("writeData");
-    QTest::addColumn<bool>("writeTable");
-    QTest::addColumn<bool>("readDefault");
-    QTest::addColumn<bool>("readData");
-    QTest::addColumn<bool>("readTable");
-    QTest::newRow("own orders") << true << false << false << true << false << false;
-    for (int w = 0; w < 4; ++w)
-        for (int r = 0; r < 4; ++r)
-            QTest::addRow("write %s %s, read %s %s", w & 2 ? "RGB" : "BGR", w & 1 ? "red-slowest" : "red-fastest",
-                          r & 2 ? "RGB" : "BGR", r & 1 ? "red-slowest" : "red-fastest")
-                << false << bool(w & 2) << bool(w & 1) << false << bool(r & 2) << bool(r & 1);
-}
-
-// Check a round trip through a format, the order settings fetched from addRoundTripOrderRows(): a
-// random lattice written with the writer's settings must read back with the reader's,
-// transposed when the two lattice orders differ and reversed when the channel orders do.
-// ownDataRGB / ownTableRGB are the format's own orders (the same for its reader and writer).
-inline void checkRoundTrip3D(const QString &path, int formatId, bool ownDataRGB, bool ownTableRGB)
-{
-    QFETCH(bool, writeDefault);
-    QFETCH(bool, writeData);
-    QFETCH(bool, writeTable);
-    QFETCH(bool, readDefault);
-    QFETCH(bool, readData);
-    QFETCH(bool, readTable);
-    Read_LUTFile original;
-    fillRandomLattice(original, 5, 1);
-    Write_LUTFile w;
-    QVERIFY2(w.WriteFile(side(formatId, path, writeDefault, writeData, writeTable), original), qPrintable(w.errorString));
-    Read_LUTFile back;
-    QVERIFY2(back.ReadFile(side(formatId, path, readDefault, readData, readTable), false), qPrintable(back.errorString));
-    const bool wd = writeDefault ? ownDataRGB : writeData, wt = writeDefault ? ownTableRGB : writeTable;
-    const bool rd = readDefault ? ownDataRGB : readData, rt = readDefault ? ownTableRGB : readTable;
-    const QString diff = latticeDifferences(back, original, wt != rt, wd != rd);
-    QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
 // A 2-point lattice whose node (r, g, b) holds (r, g / 2, b / 4).

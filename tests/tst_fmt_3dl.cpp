@@ -85,7 +85,6 @@ private slots:
     void damaged_data();
     void damaged();
     void realFiles();
-    void noWriter();
 
 private:
     QString file(const QString &name, const QByteArray &text) { return TestUtil::writeTemp(dir, name, text); }
@@ -363,17 +362,6 @@ void TestFmt3dl::realFiles()
         QVERIFY(readLut(h, corpus + "/error_truncated_file.3dl", id3dl, true).ok);
         QCOMPARE(h.lut3DSize, 17);
     }
-}
-
-void TestFmt3dl::noWriter()
-{
-    Read_LUTFile m;
-    QVERIFY(readLut(m, file("src.3dl", goodSample), id3dl).ok);
-    const QString out = dir.filePath("out.3dl");
-    QString error;
-    QVERIFY(!TestUtil::writeLut(m, out, id3dl, true, true, true, 1, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestFmt3dl)

@@ -235,13 +235,6 @@ private slots:
         for (int parts = 2; parts <= 3; ++parts)
             TestUtil::compareReadInParts(TestUtil::side(cspId, path), parts);
     }
-
-    void notWritable()
-    {
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(cspId, put(csp3D())), false));
-        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.csp")), cspId));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestFmtCsp)

@@ -211,21 +211,11 @@ private slots:
         QCOMPARE(TestUtil::readFile(path), expected);
     }
 
-    void writerWithoutTable()
-    {
-        Read_LUTFile lut;
-        const QString path = dir.filePath(QStringLiteral("empty.csv"));
-        Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(csvId, path), lut));
-        QCOMPARE(TestUtil::readFile(path), QByteArray());
-    }
-
     // Integers read back exactly; floats are cut at the point, so only values of 1 survive.
     void roundTrip_data()
     {
         QTest::addColumn<qint64>("scale");
         QTest::addColumn<bool>("asFloats");
-        QTest::newRow("10-bit") << qint64(1023) << false;
         QTest::newRow("12-bit") << qint64(4095) << false;
         QTest::newRow("floats") << qint64(1) << true;
     }

@@ -119,16 +119,6 @@ private slots:
         QCOMPARE(lut.lut3D[1][1][0][1], 1.0f);
     }
 
-    void headerOnly()
-    {
-        Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(cubId, put(QByteArray(good).replace("# Cube\n", ""))), true), qPrintable(lut.errorString));
-        QCOMPARE(lut.lut3DSize, 2);
-        QCOMPARE(lut.lut1DSize, 2);
-        QVERIFY(lut.lut3D == nullptr);
-        QVERIFY(lut.lut1D == nullptr);
-    }
-
     // Damaged variants of the good sample, each with the reason it must give.
     void damaged_data()
     {
@@ -171,13 +161,6 @@ private slots:
         QCOMPARE(lut.errorString, reason);
         for (int ch = 0; ch < 3; ++ch)
             QCOMPARE(lut.domainMax1D[ch], 1.0f);
-    }
-
-    void notWritable()
-    {
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(cubId, put(good)), false));
-        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.cub")), cubId));
     }
 };
 

@@ -41,13 +41,9 @@ private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
     void identity_data();
     void identity();
-    void roundTrip_data();
-    void roundTrip();
     void writerText();
-    void writerUnwritablePath();
     void clampAndShortLines();
     void skippedLines();
-    void headerOnly();
     void lastNodeRule_data();
     void lastNodeRule();
     void damaged_data();
@@ -88,35 +84,6 @@ void TestFmtDavLut::identity()
             }
 }
 
-void TestFmtDavLut::roundTrip_data()
-{
-    identity_data();
-}
-
-void TestFmtDavLut::roundTrip()
-{
-    QFETCH(bool, defaultOrder);
-    QFETCH(bool, dataRGB);
-    QFETCH(bool, tableRGB);
-    Read_LUTFile src;
-    TestUtil::fillRandomLattice(src, 6, 3);
-    const QString path = dir.filePath("rt.davlut");
-    QString error;
-    QVERIFY2(writeLut(src, path, idDavLut, defaultOrder, dataRGB, tableRGB, 1, &error), qPrintable(error));
-
-    // The second sample line is the node after [0][0][0] in the file's lattice order.
-    const bool rgb = defaultOrder || dataRGB;
-    const bool blueFastest = defaultOrder || tableRGB;
-    const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
-    QCOMPARE(lines.size(), 3 + 216 + 1);
-    QCOMPARE(lines[4], TestUtil::nodeText(blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0], rgb, " "));
-
-    Read_LUTFile back;
-    const auto r = readLut(back, path, idDavLut, false, defaultOrder, dataRGB, tableRGB);
-    QVERIFY2(r.ok, qPrintable(r.error));
-    QVERIFY(TestUtil::sameLattice(back, src));
-}
-
 void TestFmtDavLut::writerText()
 {
     Read_LUTFile m;
@@ -147,15 +114,6 @@ void TestFmtDavLut::writerText()
     Read_LUTFile empty;
     QVERIFY(writeLut(empty, path, idDavLut, true, true, true));
     QCOMPARE(TestUtil::readFile(path), QByteArray("# Authors: tamsori\n\n3DLUTSIZE 0\n"));
-}
-
-void TestFmtDavLut::writerUnwritablePath()
-{
-    Read_LUTFile m;
-    QVERIFY(m.setSize3D(2, false));
-    QString error;
-    QVERIFY(!writeLut(m, dir.filePath("no/such/folder/x.davlut"), idDavLut, true, true, true, 1, &error));
-    QVERIFY(error.contains("x.davlut"));
 }
 
 void TestFmtDavLut::clampAndShortLines()
@@ -196,15 +154,6 @@ void TestFmtDavLut::skippedLines()
     QVERIFY(readLut(crlf, file("crlf.davlut", "\xEF\xBB\xBF" + QByteArray(goodSample).replace("\n", "\r\n")), idDavLut).ok);
     QCOMPARE(crlf.lut3D[1][0][1][2], 1.0f);
     QCOMPARE(crlf.lut3D[1][0][1][1], 0.0f);
-}
-
-void TestFmtDavLut::headerOnly()
-{
-    Read_LUTFile m;
-    const auto r = readLut(m, file("ho.davlut", "# x\n3DLUTSIZE 33\n"), idDavLut, true);
-    QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(m.lut3DSize, 33);
-    QVERIFY(!m.lut3D);
 }
 
 void TestFmtDavLut::lastNodeRule_data()

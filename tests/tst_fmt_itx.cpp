@@ -74,14 +74,6 @@ private slots:
         QCOMPARE(lut.domainMax3D[2], 1.0f);
     }
 
-    void headerOnly()
-    {
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(itxId, write("LUT_3D_SIZE 33\n"), true), true));
-        QCOMPARE(lut.lut3DSize, 33);
-        QVERIFY(!lut.lut3D);
-    }
-
     void damaged_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -158,22 +150,6 @@ private slots:
             "1.000000 0.500000 0.250000",
         };
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
-    }
-
-    void roundTrip_data() { TestUtil::addRoundTripOrderRows(); }
-    void roundTrip() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.itx")), itxId, true, false); }
-
-    void unwritablePath()
-    {
-        Read_LUTFile lut;
-        TestUtil::fillRandomLattice(lut, 2, 1);
-        Write_LUTFile w;
-        QVERIFY(!w.WriteFile(TestUtil::side(itxId, dir.filePath(QStringLiteral("no/such/dir/x.itx"))), lut));
-        QVERIFY(!w.errorString.isEmpty());
-        Read_LUTFile r;
-        QVERIFY(!r.ReadFile(TestUtil::side(itxId, dir.filePath(QStringLiteral("missing.itx"))), false));
-        QVERIFY(!r.errorString.isEmpty());
-        QCOMPARE(r.lut3DSize, 0);
     }
 };
 

@@ -240,18 +240,6 @@ private slots:
         TestUtil::compareLattice(lut, 2, identityValue);
     }
 
-    void headerOnly()
-    {
-        // Damaged data is not even looked at.
-        const QByteArray doc = "<look><LUT><size>17</size><data>zz</data></LUT><LUT1D><size>\"5\"</size></LUT1D></look>";
-        Read_LUTFile lut;
-        QVERIFY2(lut.ReadFile(TestUtil::side(lookId, put(doc)), true), qPrintable(lut.errorString));
-        QCOMPARE(lut.lut3DSize, 17);
-        QCOMPARE(lut.lut1DSize, 5);
-        QVERIFY(lut.lut3D == nullptr);
-        QVERIFY(lut.lut1D == nullptr);
-    }
-
     // Damaged variants of a good 2-point sample, each with the reason it must give.
     void damaged_data()
     {
@@ -309,20 +297,6 @@ private slots:
                 QCOMPARE(lut.lut3D.data()[i], 0.0f);
         for (int ch = 0; ch < 3; ++ch)
             QCOMPARE(lut.domainMax3D[ch], 1.0f);
-    }
-
-    void missingFile()
-    {
-        Read_LUTFile lut;
-        QVERIFY(!lut.ReadFile(TestUtil::side(lookId, dir.filePath(QStringLiteral("absent.look"))), false));
-        QVERIFY(lut.errorString.startsWith(QStringLiteral("cannot open")));
-    }
-
-    void notWritable()
-    {
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(lookId, put(lookDoc("2", identityDigits(2)))), false));
-        QVERIFY(TestUtil::writeRefused(lut, dir.filePath(QStringLiteral("out.look")), lookId));
     }
 };
 

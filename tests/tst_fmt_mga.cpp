@@ -56,16 +56,12 @@ class TestFmtMga : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
-    void roundTrip_data();
-    void roundTrip();
     void roundTripIntegerScale_data();
     void roundTripIntegerScale();
     void writerText();
-    void writerUnwritablePath();
     void outRanges();
     void inRounding();
     void skippedLines();
-    void headerOnly();
     void lastNodeRule_data();
     void lastNodeRule();
     void damaged_data();
@@ -76,35 +72,6 @@ private:
     QString file(const QString &name, const QByteArray &text) { return TestUtil::writeTemp(dir, name, text); }
     QTemporaryDir dir;
 };
-
-void TestFmtMga::roundTrip_data()
-{
-    TestUtil::addOrderRows();
-}
-
-void TestFmtMga::roundTrip()
-{
-    QFETCH(bool, defaultOrder);
-    QFETCH(bool, dataRGB);
-    QFETCH(bool, tableRGB);
-    Read_LUTFile src;
-    TestUtil::fillRandomLattice(src, 5, 11);
-    const QString path = dir.filePath("rt.mga");
-    QString error;
-    QVERIFY2(writeLut(src, path, idMga, defaultOrder, dataRGB, tableRGB, 1, &error), qPrintable(error));
-
-    // The second sample line is the node after [0][0][0] in the file's lattice order.
-    const bool rgb = defaultOrder || dataRGB;
-    const bool blueFastest = defaultOrder || tableRGB;
-    const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
-    QCOMPARE(lines.size(), 14 + 125 + 1);
-    QCOMPARE(lines[15], "1\t" + TestUtil::nodeText(blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0], rgb, "\t"));
-
-    Read_LUTFile back;
-    const auto r = readLut(back, path, idMga, false, defaultOrder, dataRGB, tableRGB);
-    QVERIFY2(r.ok, qPrintable(r.error));
-    QVERIFY(TestUtil::sameLattice(back, src));
-}
 
 void TestFmtMga::roundTripIntegerScale_data()
 {
@@ -172,15 +139,6 @@ void TestFmtMga::writerText()
     QVERIFY(TestUtil::readFile(path).endsWith("in 0\nout\t1\n\nformat lut\n\nvalues\tred\tgreen\tblue\n"));
 }
 
-void TestFmtMga::writerUnwritablePath()
-{
-    Read_LUTFile m;
-    QVERIFY(m.setSize3D(2, false));
-    QString error;
-    QVERIFY(!writeLut(m, dir.filePath("no/such/folder/x.mga"), idMga, true, true, true, 1, &error));
-    QVERIFY(error.contains("x.mga"));
-}
-
 void TestFmtMga::outRanges()
 {
     // "out 4096": 0 to 4095; samples above are clamped.
@@ -238,16 +196,6 @@ void TestFmtMga::skippedLines()
     QCOMPARE(m.lut3D[0][0][1][2], 20.0f / 254.0f);
     QCOMPARE(m.lut3D[0][1][0][0], 0.0f);
     QCOMPARE(m.lut3D[1][1][1][2], 0.5f);
-}
-
-void TestFmtMga::headerOnly()
-{
-    Read_LUTFile m;
-    const auto r = readLut(m, file("ho.mga", header(35937, 4096)), idMga, true);
-    QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(m.lut3DSize, 33);
-    QVERIFY(!m.lut3D);
-    QCOMPARE(m.domainMax3D[0], 1.0f);
 }
 
 void TestFmtMga::lastNodeRule_data()

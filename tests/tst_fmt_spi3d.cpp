@@ -79,14 +79,6 @@ private slots:
         TestUtil::expectNode(lut, 7, 0, 255, 0.0f, 0.0f, 0.0f);
     }
 
-    void headerOnly()
-    {
-        Read_LUTFile lut;
-        QVERIFY(lut.ReadFile(TestUtil::side(spi3dId, write("SPILUT 1.0\n3 3\n33 33 33\nnot read\n"), true), true));
-        QCOMPARE(lut.lut3DSize, 33);
-        QVERIFY(!lut.lut3D);
-    }
-
     void damaged_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -172,9 +164,6 @@ private slots:
         };
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
-
-    void roundTrip_data() { TestUtil::addRoundTripOrderRows(); }
-    void roundTrip() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.spi3d")), spi3dId, true, true); }
 };
 
 QTEST_GUILESS_MAIN(TestFmtSpi3d)

@@ -271,35 +271,6 @@ private slots:
         };
         QCOMPARE(TestUtil::lines(TestUtil::readFile(path)), expected);
     }
-
-    // ---- round trips
-
-    void roundTrip1D_data() { TestUtil::addRoundTripOrderRows(); }
-
-    void roundTrip1D()
-    {
-        QFETCH(bool, writeDefault);
-        QFETCH(bool, writeData);
-        QFETCH(bool, readDefault);
-        QFETCH(bool, readData);
-        QFETCH(bool, readTable);
-        Read_LUTFile original;
-        TestUtil::fill1D(original, 1000);
-        const QString path = dir.filePath(QStringLiteral("trip.tms1d"));
-        Write_LUTFile w;
-        QVERIFY(w.WriteFile(TestUtil::side(tms1dId, path, writeDefault, writeData, false), original));
-        Read_LUTFile back;
-        QVERIFY2(back.ReadFile(TestUtil::side(tms1dId, path, readDefault, readData, readTable), false),
-                 qPrintable(back.errorString));
-        // The writer reverses the channels for BGR; the reader when its two flags differ.
-        const bool writerReverses = !(writeDefault || writeData);
-        const bool readerReverses = !readDefault && readData != readTable;
-        const QString diff = TestUtil::tableDifferences1D(back, original, writerReverses != readerReverses);
-        QVERIFY2(diff.isEmpty(), qPrintable(diff));
-    }
-
-    void roundTrip3D_data() { TestUtil::addRoundTripOrderRows(); }
-    void roundTrip3D() { TestUtil::checkRoundTrip3D(dir.filePath(QStringLiteral("trip.tms3d")), tms3dId, true, true); }
 };
 
 QTEST_GUILESS_MAIN(TestFmtTms)

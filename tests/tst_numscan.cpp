@@ -522,6 +522,8 @@ private slots:
     void conversionCounts();
     void intCommaInt_data();
     void intCommaInt();
+    void wholeInt_data();
+    void wholeInt();
     void matchesSscanf();
     void staysWithinText();
     void commaDecimalLocale();
@@ -681,6 +683,26 @@ void TestNumScan::oneConversion()
     }
     QVERIFY2(sameValue(got, value), qPrintable(QString::number(got, 'g', 17)));
     QCOMPARE(int(c.p - text.constData()), stop);
+}
+
+// A whole text as one integer reads as QString::toInt reads it.
+void TestNumScan::wholeInt_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    for (const char *t : {"33", " 33", "33 ", "\t+33\t", "-5", "033", "2147483647", "-2147483648", "2147483648",
+                          "99999999999999999999", "0x21", "33.0", "1e2", "3 3", "+ 3", "", "  ", "33 #", "\xd9\xa3"})
+        QTest::newRow(t) << QByteArray(t);
+    QTest::newRow("NUL ends the text") << QByteArray("12\0x", 4);
+}
+
+void TestNumScan::wholeInt()
+{
+    QFETCH(QByteArray, text);
+    bool expected = false;
+    const int want = QByteArray(text).toInt(&expected);
+    int got = -777;
+    QCOMPARE(NumScan::wholeInt(text.constData(), text.size(), got), expected);
+    QCOMPARE(got, expected ? want : -777);
 }
 
 void TestNumScan::conversionCounts_data()
