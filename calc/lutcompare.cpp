@@ -14,16 +14,6 @@ namespace LutCompare {
 
 namespace {
 
-bool has3D(const Read_LUTFile &lut)
-{
-    return lut.lut3DSize > 0 && lut.lut3D;
-}
-
-bool has1D(const Read_LUTFile &lut)
-{
-    return lut.lut1DSize > 0 && lut.lut1D;
-}
-
 // Input colours of one kind: every combination of the three axes' positions (a lattice, the
 // blue position changing fastest), or the i-th positions of the three axes together (the
 // entries of a 1D table).
@@ -61,7 +51,7 @@ std::vector<float> positions(float lo, float hi, int n)
 
 void domainOf(const Read_LUTFile &lut, const float *&min, const float *&max)
 {
-    const bool lattice = has3D(lut);
+    const bool lattice = lut.has3D();
     min = lattice ? lut.domainMin3D : lut.domainMin1D;
     max = lattice ? lut.domainMax3D : lut.domainMax1D;
 }
@@ -71,7 +61,7 @@ PointSet nodesOf(const Read_LUTFile &lut)
     PointSet s;
     const float *min, *max;
     domainOf(lut, min, max);
-    s.lattice = has3D(lut);
+    s.lattice = lut.has3D();
     const int n = s.lattice ? lut.lut3DSize : lut.lut1DSize;
     for (int c = 0; c < 3; ++c)
         s.axis[c] = positions(min[c], max[c], n);
@@ -261,7 +251,7 @@ int defaultLatticeSize(const Read_LUTFile &a, const Read_LUTFile &b)
 {
     int n = 33;
     for (const Read_LUTFile *lut : {&a, &b})
-        if (has3D(*lut))
+        if (lut->has3D())
             n = std::max(n, int(lut->lut3DSize));
     return n;
 }
@@ -270,7 +260,7 @@ Result compare(const Read_LUTFile &a, const Read_LUTFile &b, int latticeSize)
 {
     Result r;
     r.latticeSize = latticeSize;
-    if ((!has3D(a) && !has1D(a)) || (!has3D(b) && !has1D(b))) {
+    if ((!a.has3D() && !a.has1D()) || (!b.has3D() && !b.has1D())) {
         r.error = QStringLiteral("holds no LUT data");
         return r;
     }
@@ -300,11 +290,11 @@ double inCodes(float difference, int bits)
 
 void apply(const Read_LUTFile &lut, const float *in, float *out, std::size_t count)
 {
-    if (has3D(lut)) {
+    if (lut.has3D()) {
         LutCalc::Lut3D_TetrahedralMany(in, out, count, lut);
         return;
     }
-    if (!has1D(lut)) {
+    if (!lut.has1D()) {
         std::fill(out, out + count * 3, 0.0f);
         return;
     }

@@ -14,17 +14,6 @@ namespace LutIO {
 
 namespace {
 
-// A 3D (1D) table that is there to be read, not only announced by a size.
-bool has3D(const Read_LUTFile &lut)
-{
-    return lut.lut3DSize > 0 && lut.lut3D;
-}
-
-bool has1D(const Read_LUTFile &lut)
-{
-    return lut.lut1DSize > 0 && lut.lut1D;
-}
-
 bool unitDomain(const float *min, const float *max)
 {
     for (int ch = 0; ch < 3; ++ch)
@@ -160,7 +149,7 @@ bool read(const QString &path, const CliFormats::Choice &forced, const Orders &o
                                           : QStringLiteral("cannot be read as %1").arg(Formats::labelOf(*found));
         return false;
     }
-    if (!has3D(lut) && !has1D(lut)) {
+    if (!lut.has3D() && !lut.has1D()) {
         *why = QStringLiteral("holds no LUT data");
         return false;
     }
@@ -169,9 +158,9 @@ bool read(const QString &path, const CliFormats::Choice &forced, const Orders &o
 
 Read_LUTFile *as3D(Read_LUTFile &in, int size, std::unique_ptr<Read_LUTFile> &made, QString *why)
 {
-    if (has3D(in))
+    if (in.has3D())
         return &in;
-    if (!has1D(in)) {
+    if (!in.has1D()) {
         *why = QStringLiteral("holds no LUT data");
         return nullptr;
     }
@@ -183,11 +172,11 @@ Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Sh
                        std::unique_ptr<Read_LUTFile> &made, QString *why, const Formats::Options &options)
 {
     if (target.is3D) {
-        int n = shape.size3D > 0 ? shape.size3D : has3D(in) ? in.lut3DSize : 33;
+        int n = shape.size3D > 0 ? shape.size3D : in.has3D() ? in.lut3DSize : 33;
         QString sizes;
         if (target.latticeSize)
             n = target.latticeSize(n, false, options, &sizes);
-        if (!has3D(in))
+        if (!in.has3D())
             return as3D(in, n, made, why);
         if (n == in.lut3DSize && unitDomain(in.domainMin3D, in.domainMax3D))
             return &in;
@@ -199,7 +188,7 @@ Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Sh
     }
 
     const int fixed = target.fixed1DLength;
-    if (has1D(in)) {
+    if (in.has1D()) {
         const int n = fixed > 0 ? fixed : shape.length1D > 0 ? shape.length1D : in.lut1DSize;
         if (n == in.lut1DSize && unitDomain(in.domainMin1D, in.domainMax1D))
             return &in;
@@ -209,7 +198,7 @@ Read_LUTFile *shapeFor(const Formats::Format &target, Read_LUTFile &in, const Sh
         LutCalc::Lut1D_Out(in, *out);
         return keep(std::move(out), made);
     }
-    if (!has3D(in)) {
+    if (!in.has3D()) {
         *why = QStringLiteral("holds no LUT data");
         return nullptr;
     }

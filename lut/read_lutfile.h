@@ -98,6 +98,9 @@ public:
     // take their bounds from these.
     int allocated3DSize() const;
     int allocated1DSize() const;
+    // A table that is there to be read, not only announced by a size.
+    bool has3D() const { return allocated3DSize() > 0; }
+    bool has1D() const { return allocated1DSize() > 0; }
     // Apply the format's own orders when the caller asked for them.
     void applyDefaultOrder(const LutOrders &own);
     // Open a text file through the shared line reader, recording the reason on failure.

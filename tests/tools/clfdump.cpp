@@ -37,7 +37,7 @@ bool readAny(Read_LUTFile &lut, const QString &path, int bakeSize)
     }
     LUTFILE_ST side;
     side.path = path;
-    side.formatId = 0;
+    side.formatId = qint32(Formats::Id::Cube);
     return lut.ReadFile(side, false);
 }
 
