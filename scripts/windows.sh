@@ -6,6 +6,7 @@
 #   scripts/windows.sh            everything
 #   scripts/windows.sh --qt-only  only make sure the cached Qt exists
 #   scripts/windows.sh --no-package  build and run the tests, without the zip and its checks
+#   scripts/windows.sh --no-tests    build, pack and check the zip, without the test programs
 # LUTWRIGHT_CACHE moves the cache (default ~/.cache/lutwright).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -260,7 +261,7 @@ build_qt
 [ "${1:-}" = "--qt-only" ] && exit 0
 wine_env
 build_programs
-run_tests
+[ "${1:-}" = "--no-tests" ] || run_tests
 if [ "${1:-}" = "--no-package" ]; then
   say "Done in $(( $(date +%s) - start )) s"
   exit 0

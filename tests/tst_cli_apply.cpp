@@ -192,7 +192,7 @@ void TestCliApply::failures()
 
     CliTest::Run r = run({"apply", lut, notImage, "-o", dir.filePath("o.png")});
     QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.startsWith(notImage + QLatin1String(": cannot read the image")), qPrintable(r.err));
+    QVERIFY2(r.err.startsWith(QDir::toNativeSeparators(notImage) + QLatin1String(": cannot read the image")), qPrintable(r.err));
     r = run({"apply", badLut, image, "-o", dir.filePath("o.png")});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, badLut + QLatin1String(": line 1: LUT_3D_SIZE 0 is below 1\n"));

@@ -203,7 +203,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.csv"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(csvId, path, false, dataRGB, false, scale), lut));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
 
     void writerWithoutTable()
@@ -212,7 +212,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("empty.csv"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(csvId, path), lut));
-        QCOMPARE(TestUtil::readFile(path), QByteArray());
+        QCOMPARE(TestUtil::readText(path), QByteArray());
     }
 
     // Integers read back exactly; floats are cut at the point, so only values of 1 survive.

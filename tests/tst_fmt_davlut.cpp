@@ -106,7 +106,7 @@ void TestFmtDavLut::roundTrip()
     // The second sample line is the node after [0][0][0] in the file's lattice order.
     const bool rgb = defaultOrder || dataRGB;
     const bool blueFastest = defaultOrder || tableRGB;
-    const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
+    const QList<QByteArray> lines = TestUtil::readText(path).split('\n');
     QCOMPARE(lines.size(), 3 + 216 + 1);
     QCOMPARE(lines[4], TestUtil::nodeText(blueFastest ? src.lut3D[0][0][1] : src.lut3D[1][0][0], rgb, " "));
 
@@ -141,11 +141,11 @@ void TestFmtDavLut::writerText()
     const QString path = dir.filePath("id.davlut");
     for (qint64 scale : {qint64(1), qint64(255), qint64(65535)}) {
         QVERIFY(writeLut(m, path, idDavLut, true, false, false, scale));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
     Read_LUTFile empty;
     QVERIFY(writeLut(empty, path, idDavLut, true, true, true));
-    QCOMPARE(TestUtil::readFile(path), QByteArray("# Authors: tamsori\n\n3DLUTSIZE 0\n"));
+    QCOMPARE(TestUtil::readText(path), QByteArray("# Authors: tamsori\n\n3DLUTSIZE 0\n"));
 }
 
 void TestFmtDavLut::writerUnwritablePath()

@@ -210,7 +210,7 @@ private slots:
                                   "#   Ouput Scale: " + QByteArray::number(scale) + "\n"
                                   "#\n#Exported from tamsori\n#\n\n"
                                   "LUT: 3 4\n";
-        QCOMPARE(TestUtil::readFile(path), header + values);
+        QCOMPARE(TestUtil::readText(path), header + values);
     }
 
     void writerWithoutTable()
@@ -220,7 +220,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("empty.lut"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(discreetId, path), lut));
-        QCOMPARE(TestUtil::readFile(path), QByteArray("# Discreet LUT file\n#      Channels: 3\n# Input Samples: 0\n"
+        QCOMPARE(TestUtil::readText(path), QByteArray("# Discreet LUT file\n#      Channels: 3\n# Input Samples: 0\n"
                                                       "#   Ouput Scale: 1\n#\n#Exported from tamsori\n#\n\nLUT: 3 0\n"));
     }
 

@@ -194,7 +194,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.lut"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(lut1dId, path, false, dataRGB, true, scale), lut));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
 
     void writerWithoutTable()
@@ -203,7 +203,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("empty.lut"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(lut1dId, path), lut));
-        QCOMPARE(TestUtil::readFile(path), QByteArray("Index\tRed\tGreen\tBlue\n"));
+        QCOMPARE(TestUtil::readText(path), QByteArray("Index\tRed\tGreen\tBlue\n"));
     }
 
     // Written with scale 255 a table comes back within one code; written as floats every

@@ -281,7 +281,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.spi1d"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(spi1dId, path, defaultOrder, dataRGB, false, scale), lut));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
 
     void writerWithoutTable()
@@ -290,7 +290,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("empty.spi1d"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(spi1dId, path), lut));
-        QCOMPARE(TestUtil::readFile(path), QByteArray("Version 1\nFrom 0.0 1\nLength 0\nComponents 3\n{\n}\n"));
+        QCOMPARE(TestUtil::readText(path), QByteArray("Version 1\nFrom 0.0 1\nLength 0\nComponents 3\n{\n}\n"));
     }
 
     // Integers come back within one code of the scale, floats to six digits; read with the
