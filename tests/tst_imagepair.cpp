@@ -640,10 +640,13 @@ void TestImagePair::fromImages()
     QVERIFY(QDir().mkpath(tmp));
     const QByteArray oldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", tmp.toLocal8Bit());
+    const QByteArray oldTmpWin = qgetenv("TMP");   // what Windows asks
+    qputenv("TMP", tmp.toLocal8Bit());
     const QStringList before = QDir::current().entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     const ImagePairResult result = LutCalc::JPG_to_lut3d(source, target);
     const QStringList after = QDir::current().entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     qputenv("TMPDIR", oldTmp);
+    qputenv("TMP", oldTmpWin);
     QVERIFY2(result.ok, qPrintable(result.errorString));
     QCOMPARE(before, after);
     QCOMPARE(result.sampleCount, quint64(32 + 31 * 2));
