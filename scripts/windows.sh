@@ -139,11 +139,12 @@ dependencies() {
 build_programs() {
   say "Building Lutwright for Windows in build-windows"
   export CCACHE_BASEDIR="$root"
+  mkdir -p build-windows
   cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/scripts/mingw-toolchain.cmake" -DLUTWRIGHT_QT_PREFIX="$qt" \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DLUTWRIGHT_BENCH=OFF > build-windows.log 2>&1 ||
-    { tail -30 build-windows.log; exit 1; }
-  cmake --build build-windows -j"$jobs" >> build-windows.log 2>&1 || { grep -B2 -A8 'error' build-windows.log | head -60; exit 1; }
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DLUTWRIGHT_BENCH=OFF > build-windows/build.log 2>&1 ||
+    { tail -30 build-windows/build.log; exit 1; }
+  cmake --build build-windows -j"$jobs" >> build-windows/build.log 2>&1 || { grep -B2 -A8 'error' build-windows/build.log | head -60; exit 1; }
 }
 
 # The test programs (the command-line ones run the Windows lutwright-cli) under Wine, headless.
