@@ -653,7 +653,7 @@ void TestImagePair::fromImages()
     QVERIFY2(result.dumpPath.startsWith(tmp + QLatin1Char('/')), qPrintable(result.dumpPath));
     QVERIFY(result.reportPath.startsWith(tmp + QLatin1Char('/')));
 
-    const QList<QByteArray> dump = TestUtil::readFile(result.dumpPath).split('\n');
+    const QList<QByteArray> dump = TestUtil::readText(result.dumpPath).split('\n');
     QCOMPARE(dump.size(), int(result.sampleCount) + 1);
     QCOMPARE(dump[0], QByteArray("0 0 0 0.000000 0.000000 0.000000"));
     QVERIFY(dump.contains("128 128 128 0.250980 0.250980 0.250980"));
