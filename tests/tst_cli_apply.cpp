@@ -199,7 +199,7 @@ void TestCliApply::failures()
     const QString nowhere = dir.filePath("missing/o.png");
     r = run({"apply", lut, image, "-o", nowhere});
     QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.startsWith(nowhere + QLatin1String(": cannot open")), qPrintable(r.err));
+    QVERIFY2(r.err.startsWith(QDir::toNativeSeparators(nowhere) + QLatin1String(": cannot open")), qPrintable(r.err));
     QCOMPARE(CliTest::filesIn(dir.path()), (QStringList{"bad.cube", "id.cube", "in.png", "text.png"}));
 }
 

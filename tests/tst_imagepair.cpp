@@ -666,7 +666,7 @@ void TestImagePair::fromImages()
         QVERIFY(result.estimates[i].exact);   // 32 and 64 are on the ramp too
         QCOMPARE(result.estimates[i].exactColour[1], float((result.estimates[i].target[1] / 2) / 255.0));
     }
-    const QByteArray report = TestUtil::readFile(result.reportPath);
+    const QByteArray report = TestUtil::readText(result.reportPath);
     QVERIFY(report.startsWith("target 128 128 128\nexact match 128 128 128: "));
     QVERIFY(report.contains("target 32 32 32\n"));
     QVERIFY(report.contains("target 64 64 64\n"));
