@@ -44,8 +44,9 @@ inline Run runProgram(const QString &program, const QStringList &args,
         return r;
     }
     r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    // Console text ends its lines with CR LF on Windows; the expectations use "\n".
+    r.out = QString::fromUtf8(p.readAllStandardOutput()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    r.err = QString::fromUtf8(p.readAllStandardError()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return r;
 }
 

@@ -20,6 +20,7 @@
 
 #include "formats/registry.h"
 #include "lut/lutfile_st.h"
+#include "lut/platform.h"
 #include "lut/read_lutfile.h"
 #include "lut/samplelines.h"
 #include "lut/write_lutfile.h"
@@ -40,6 +41,13 @@ inline QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
     return f.readAll();
+}
+
+// A file a writer made, with the platform's line ends (CR LF on Windows) read as "\n", so that
+// expected texts are written once for every system.
+inline QByteArray readText(const QString &path)
+{
+    return readFile(path).replace(QByteArray(Platform::lineEnd), QByteArray("\n"));
 }
 
 // One side of a conversion, as the window or a caller of the dispatch fills it.

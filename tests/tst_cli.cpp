@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <QImage>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
@@ -460,7 +461,7 @@ void TestCli::cubeOutputLayout()
     QCOMPARE(data.size(), 8);
     for (int i = 0; i < firstLines.size(); ++i)
         QCOMPARE(data.at(i).split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char(' ')), firstLines.at(i));
-    QVERIFY(TestUtil::readFile(out).startsWith("TITLE \nLUT_3D_SIZE 2\n"));
+    QVERIFY(TestUtil::readText(out).startsWith("TITLE \nLUT_3D_SIZE 2\n"));
 }
 
 // --size resamples; without it the size is kept and the numbers are written as read.
@@ -577,7 +578,7 @@ void TestCli::lutFilesToldApartByContent()
     QVERIFY(libWrite(plain, 7, curve, 255));
     const CliTest::Run r = run({"info", discreet, plain});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const int second = r.out.indexOf(plain);
+    const int second = r.out.indexOf(QDir::toNativeSeparators(plain));
     QVERIFY(second > 0);
     QVERIFY(r.out.left(second).contains(QLatin1String(".lut 1D Discreet (id 6)")));
     QVERIFY(r.out.mid(second).contains(QLatin1String(".lut 1D (id 7)")));
@@ -614,7 +615,7 @@ void TestCli::imageGeometry()
     // reader runs.
     if (result.startsWith(QLatin1String("neither"))) {
         QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith(path + QLatin1String(": a ")) && r.err.contains(result), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QDir::toNativeSeparators(path) + QLatin1String(": a ")) && r.err.contains(result), qPrintable(r.err));
         return;
     }
     QCOMPARE(r.code, 0);
@@ -625,6 +626,8 @@ void TestCli::imageGeometry()
 // is found beside the program or, installed, in its library folder.
 void TestCli::imageCodeLoadedOnlyForImages()
 {
+    if (QStandardPaths::findExecutable(QStringLiteral("ldd")).isEmpty())
+        QSKIP("no ldd to list the program's libraries");
     QProcess ldd;
     ldd.start(QStringLiteral("ldd"), {QStringLiteral(LUTWRIGHT_CLI)});
     QVERIFY(ldd.waitForFinished(30000));
@@ -680,8 +683,8 @@ void TestCli::batchWithBrokenFile()
     QCOMPARE(r.code, 1);
     QStringList errLines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     errLines.sort();
-    QCOMPARE(errLines, (QStringList{broken + ": line 2: LUT_3D_SIZE has no number", folder + ": is a folder, not a file",
-                                    missing + ": no such file"}));
+    QCOMPARE(errLines, (QStringList{QDir::toNativeSeparators(broken) + ": line 2: LUT_3D_SIZE has no number",
+                                    QDir::toNativeSeparators(folder) + ": is a folder, not a file", QDir::toNativeSeparators(missing) + ": no such file"}));
     QVERIFY(r.out.isEmpty());
     QStringList expected;
     for (int i = 0; i < 5; ++i)
@@ -702,7 +705,7 @@ void TestCli::outputsNeverReplaceInputs()
     // Into the input's own folder in its own format: the output would be the input.
     CliTest::Run r = run({"convert", a, "-d", dir.path(), "--size", "5"});
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.err, a + QLatin1String(": the output would replace the input; name it with -o to do that\n"));
+    QCOMPARE(r.err, QDir::toNativeSeparators(a) + QLatin1String(": the output would replace the input; name it with -o to do that\n"));
     QCOMPARE(TestUtil::readFile(a), before);
 
     // Another input of the batch would be replaced, or two inputs make the same output.
@@ -818,8 +821,8 @@ void TestCli::infoOnGoodAndBadFiles()
     QCOMPARE(r.code, 1);
     QStringList errLines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(errLines.size(), 2);
-    QVERIFY2(errLines.at(0).startsWith(bad + QLatin1String(": line ")), qPrintable(r.err));
-    QCOMPARE(errLines.at(1), unknown + QLatin1String(": cannot tell the format from the name; give it with --in-format"));
+    QVERIFY2(errLines.at(0).startsWith(QDir::toNativeSeparators(bad) + QLatin1String(": line ")), qPrintable(r.err));
+    QCOMPARE(errLines.at(1), QDir::toNativeSeparators(unknown) + QLatin1String(": cannot tell the format from the name; give it with --in-format"));
     const QString expectedGood = good + QLatin1String("\n"
         "  format      .cube (id 0)\n"
         "  dimension   3D\n"
@@ -960,7 +963,7 @@ void TestCli::mergeAppliesFirstThenSecond()
     // A file that cannot be read names itself.
     const CliTest::Run r = run({"merge", swap, dir.filePath("nothing.cube"), "-o", dir.filePath("x.cube")});
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.err, dir.filePath("nothing.cube") + QLatin1String(": no such file\n"));
+    QCOMPARE(r.err, QDir::toNativeSeparators(dir.filePath("nothing.cube")) + QLatin1String(": no such file\n"));
     QVERIFY(!QFileInfo::exists(dir.filePath("x.cube")));
 }
 

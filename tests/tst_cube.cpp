@@ -153,7 +153,7 @@ void TestCube::roundTrip()
 
     const QString out = dir.filePath("rt-out.cube");
     QVERIFY(writeCube(m, out, dataRGB, tableRGB));
-    QCOMPARE(TestUtil::readFile(out), "TITLE \nLUT_3D_SIZE 5\n" + body);
+    QCOMPARE(TestUtil::readText(out), "TITLE \nLUT_3D_SIZE 5\n" + body);
 }
 
 void TestCube::writerDefaultsBgrRedFastest()
@@ -169,7 +169,7 @@ void TestCube::writerDefaultsBgrRedFastest()
             }
     const QString out = dir.filePath("bgr.cube");
     QVERIFY(writeCube(m, out, false, false));
-    const QList<QByteArray> lines = TestUtil::readFile(out).split('\n');
+    const QList<QByteArray> lines = TestUtil::readText(out).split('\n');
     QCOMPARE(lines.size(), 2 + 8 + 1);
     QCOMPARE(lines[2], QByteArray("0.000000 0.000000 0.000000"));
     QCOMPARE(lines[3], QByteArray("0.000000 0.000000 0.500000"));   // red index runs fastest, B G R
@@ -189,7 +189,7 @@ void TestCube::writerIntegerScale()
     m.lut3D[0][0][0][0] = -0.25f;
     const QString out = dir.filePath("int.cube");
     QVERIFY(writeCube(m, out, true, true, 1023));
-    const QList<QByteArray> lines = TestUtil::readFile(out).split('\n');
+    const QList<QByteArray> lines = TestUtil::readText(out).split('\n');
     QCOMPARE(lines[2], QByteArray("-255 0 0 "));
     QCOMPARE(lines[9], QByteArray("511 255 1023 "));
 }
@@ -199,7 +199,7 @@ void TestCube::writerEmptyModel()
     Read_LUTFile m;
     const QString out = dir.filePath("empty.cube");
     QVERIFY(writeCube(m, out, true, false));
-    QCOMPARE(TestUtil::readFile(out), QByteArray("TITLE \nLUT_3D_SIZE 0\n"));
+    QCOMPARE(TestUtil::readText(out), QByteArray("TITLE \nLUT_3D_SIZE 0\n"));
 }
 
 void TestCube::writerUnwritablePath()

@@ -208,7 +208,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.csv"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(csvId, path, false, dataRGB, false, scale), lut));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
 
     // Integers read back exactly; floats are cut at the point, so only values of 1 survive.

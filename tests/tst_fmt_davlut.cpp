@@ -109,11 +109,11 @@ void TestFmtDavLut::writerText()
     const QString path = dir.filePath("id.davlut");
     for (qint64 scale : {qint64(1), qint64(255), qint64(65535)}) {
         QVERIFY(writeLut(m, path, idDavLut, true, false, false, scale));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
     Read_LUTFile empty;
     QVERIFY(writeLut(empty, path, idDavLut, true, true, true));
-    QCOMPARE(TestUtil::readFile(path), QByteArray("# Authors: tamsori\n\n3DLUTSIZE 0\n"));
+    QCOMPARE(TestUtil::readText(path), QByteArray("# Authors: tamsori\n\n3DLUTSIZE 0\n"));
 }
 
 void TestFmtDavLut::clampAndShortLines()

@@ -197,7 +197,7 @@ private slots:
                                   "#   Ouput Scale: " + QByteArray::number(scale) + "\n"
                                   "#\n#Exported from tamsori\n#\n\n"
                                   "LUT: 3 4\n";
-        QCOMPARE(TestUtil::readFile(path), header + values);
+        QCOMPARE(TestUtil::readText(path), header + values);
     }
 
     // Integer files come back within one code; float files as they were only when the largest

@@ -195,7 +195,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.lut"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(lut1dId, path, false, dataRGB, true, scale), lut));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
 
     // Written with scale 255 a table comes back within one code; written as floats every

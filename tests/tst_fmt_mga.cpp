@@ -89,7 +89,7 @@ void TestFmtMga::roundTripIntegerScale()
     TestUtil::fillRandomLattice(src, 4, 5);
     const QString path = dir.filePath("int.mga");
     QVERIFY(writeLut(src, path, idMga, true, false, false, scale));
-    const QList<QByteArray> lines = TestUtil::readFile(path).split('\n');
+    const QList<QByteArray> lines = TestUtil::readText(path).split('\n');
     QCOMPARE(lines[9], "out " + QByteArray::number(scale + 1));
     QVERIFY(lines[14].endsWith('\t'));
 
@@ -116,7 +116,7 @@ void TestFmtMga::writerText()
     const QString path = dir.filePath("id.mga");
     // The caller's flags give way to the format's own order.
     QVERIFY(writeLut(m, path, idMga, true, false, false));
-    QCOMPARE(TestUtil::readFile(path),
+    QCOMPARE(TestUtil::readText(path),
              QByteArray("#HEADER\n#type: 3D cube file\n#format: 1.00\n#created:\n#owner: tamsori\n#END\n\n"
                         "channel\t3d\nin 8\nout\t1\n\nformat lut\n\nvalues\tred\tgreen\tblue\n"
                         "0\t0.000000\t0.000000\t0.000000\n"
@@ -132,11 +132,11 @@ void TestFmtMga::writerText()
     // only the header.
     for (qint64 scale : {qint64(0), qint64(-7)}) {
         QVERIFY(writeLut(m, path, idMga, true, true, true, scale));
-        QCOMPARE(TestUtil::readFile(path).split('\n')[9], QByteArray("out\t1"));
+        QCOMPARE(TestUtil::readText(path).split('\n')[9], QByteArray("out\t1"));
     }
     Read_LUTFile empty;
     QVERIFY(writeLut(empty, path, idMga, true, true, true));
-    QVERIFY(TestUtil::readFile(path).endsWith("in 0\nout\t1\n\nformat lut\n\nvalues\tred\tgreen\tblue\n"));
+    QVERIFY(TestUtil::readText(path).endsWith("in 0\nout\t1\n\nformat lut\n\nvalues\tred\tgreen\tblue\n"));
 }
 
 void TestFmtMga::outRanges()

@@ -282,7 +282,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.spi1d"));
         Write_LUTFile w;
         QVERIFY(w.WriteFile(TestUtil::side(spi1dId, path, defaultOrder, dataRGB, false, scale), lut));
-        QCOMPARE(TestUtil::readFile(path), expected);
+        QCOMPARE(TestUtil::readText(path), expected);
     }
 
     // Integers of value x scale come back within one code: "From 0.0 scale" divides them back.

@@ -640,17 +640,20 @@ void TestImagePair::fromImages()
     QVERIFY(QDir().mkpath(tmp));
     const QByteArray oldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", tmp.toLocal8Bit());
+    const QByteArray oldTmpWin = qgetenv("TMP");   // what Windows asks
+    qputenv("TMP", tmp.toLocal8Bit());
     const QStringList before = QDir::current().entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     const ImagePairResult result = LutCalc::JPG_to_lut3d(source, target);
     const QStringList after = QDir::current().entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     qputenv("TMPDIR", oldTmp);
+    qputenv("TMP", oldTmpWin);
     QVERIFY2(result.ok, qPrintable(result.errorString));
     QCOMPARE(before, after);
     QCOMPARE(result.sampleCount, quint64(32 + 31 * 2));
     QVERIFY2(result.dumpPath.startsWith(tmp + QLatin1Char('/')), qPrintable(result.dumpPath));
     QVERIFY(result.reportPath.startsWith(tmp + QLatin1Char('/')));
 
-    const QList<QByteArray> dump = TestUtil::readFile(result.dumpPath).split('\n');
+    const QList<QByteArray> dump = TestUtil::readText(result.dumpPath).split('\n');
     QCOMPARE(dump.size(), int(result.sampleCount) + 1);
     QCOMPARE(dump[0], QByteArray("0 0 0 0.000000 0.000000 0.000000"));
     QVERIFY(dump.contains("128 128 128 0.250980 0.250980 0.250980"));
@@ -663,7 +666,7 @@ void TestImagePair::fromImages()
         QVERIFY(result.estimates[i].exact);   // 32 and 64 are on the ramp too
         QCOMPARE(result.estimates[i].exactColour[1], float((result.estimates[i].target[1] / 2) / 255.0));
     }
-    const QByteArray report = TestUtil::readFile(result.reportPath);
+    const QByteArray report = TestUtil::readText(result.reportPath);
     QVERIFY(report.startsWith("target 128 128 128\nexact match 128 128 128: "));
     QVERIFY(report.contains("target 32 32 32\n"));
     QVERIFY(report.contains("target 64 64 64\n"));

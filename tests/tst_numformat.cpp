@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "lut/platform.h"
 #include "lut/numformat.h"
 #include "lut/numscan.h"
 #include "lut/textwriter.h"
@@ -307,7 +308,7 @@ void tst_NumFormat::writerMatchesStream()
         ts.setRealNumberNotation(QTextStream::SmartNotation);
     }
     ts.flush();
-    const QList<QByteArray> got = writer.buffer().split('\n');
+    const QList<QByteArray> got = writer.buffer().replace(QByteArray(Platform::lineEnd), "\n").split('\n');
     const QList<QByteArray> want = expected.toLatin1().split('\n');
     QCOMPARE(got.size(), want.size());
     for (int i = 0; i < got.size(); ++i)
