@@ -147,21 +147,43 @@ build_programs() {
   cmake --build build-windows -j"$jobs" >> build-windows/build.log 2>&1 || { grep -B2 -A8 'error' build-windows/build.log | head -60; exit 1; }
 }
 
-# The test programs (the command-line ones run the Windows lutwright-cli) under Wine, headless.
+# A virtual X screen of the given size, in $display (process $xvfb), once it takes clients:
+# Wine that starts before it is up has no display for the rest of its session.
+start_xvfb() {
+  display=":$((90 + RANDOM % 100))"
+  Xvfb "$display" -screen 0 "$1" -nolisten tcp > /dev/null 2>&1 &
+  xvfb=$!
+  local i
+  for i in $(seq 1 100); do
+    DISPLAY="$display" xdpyinfo > /dev/null 2>&1 && return
+    sleep 0.1
+  done
+  echo "Xvfb did not start on $display"
+  exit 1
+}
+
+stop_wine_and_xvfb() {
+  "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
+  kill "$xvfb" 2> /dev/null || true
+  wait "$xvfb" 2> /dev/null || true
+}
+
+# The test programs (the command-line ones run the Windows lutwright-cli) under Wine. Wine hands
+# no QT_ variable to Windows programs, so the window's tests use the Windows platform, on a
+# virtual X screen; the other tests draw nothing.
 run_tests() {
   say "Running the tests under Wine"
-  local path
+  local path display xvfb rc=0
   path="$(winpath "$qt/bin");$(winpath "$runtime_dir");$(winpath "/usr/$triplet/lib")"
-  # A virtual X screen too, for the tests that need the Windows platform's real windows.
-  local display=":$((90 + RANDOM % 100))" xvfb
-  Xvfb "$display" -screen 0 1400x900x24 -nolisten tcp > /dev/null 2>&1 &
-  xvfb=$!
-  local rc=0
-  (cd build-windows && DISPLAY="$display" WINEPATH="$path" QT_PLUGIN_PATH="$(winpath "$qt/plugins")" \
-     ctest --output-on-failure -j"$jobs" --timeout 600) > build-windows/wine-tests.log 2>&1 || rc=$?
-  kill "$xvfb" 2> /dev/null || true
+  start_xvfb 1400x900x24
+  # A Wine session begun without the display (winepath above) would keep its desktop without one.
   "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
-  grep -E 'tests passed|Failed|Not Run' build-windows/wine-tests.log || true
+  (cd build-windows && DISPLAY="$display" WINEPATH="$path" ctest -V -j"$jobs" --timeout 600) \
+    > build-windows/wine-tests.log 2>&1 || rc=$?
+  stop_wine_and_xvfb
+  grep -E 'tests passed|\*\*\*Failed|Not Run|Timeout' build-windows/wine-tests.log || true
+  echo "$(grep -cE '^[0-9]+: ok ' build-windows/wine-tests.log) test cases passed under Wine," \
+       "$(grep -cE '^[0-9]+: not ok ' build-windows/wine-tests.log) failed (log: build-windows/wine-tests.log)"
   return "$rc"
 }
 
@@ -240,10 +262,8 @@ check_package() {
 # Start the window in a Wine desktop on a virtual X screen (Wine draws the title bar there) and
 # keep a picture of it.
 screenshot() {
-  local dir="$1" display=":$((90 + RANDOM % 100))" xvfb app
-  Xvfb "$display" -screen 0 1180x640x24 -nolisten tcp > /dev/null 2>&1 &
-  xvfb=$!
-  sleep 2
+  local dir="$1" display xvfb app
+  start_xvfb 1180x640x24
   (unset WINEPATH QT_PLUGIN_PATH; cd "$dir" && DISPLAY="$display" "$wine" explorer /desktop=Lutwright,1100x560 lutwright.exe > /dev/null 2>&1) &
   app=$!
   local i id=""
@@ -259,8 +279,7 @@ screenshot() {
   DISPLAY="$display" import -window "$id" docs/window-windows.png
   DISPLAY="$display" "$wine" wineboot --end-session > /dev/null 2>&1 || true
   kill "$app" 2> /dev/null || true
-  "$(dirname "$wine")/wineserver" -k 2> /dev/null || wineserver -k 2> /dev/null || true
-  kill "$xvfb" 2> /dev/null || true
+  stop_wine_and_xvfb
   wait 2> /dev/null || true
   echo "window: docs/window-windows.png"
 }

@@ -16,8 +16,6 @@
 #include <random>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "formats/registry.h"
 #include "lut/lutfile_st.h"
 #include "lut/platform.h"
@@ -393,15 +391,23 @@ inline QList<QByteArray> lines(const QByteArray &text)
 
 // A named pipe made at `path` into which `command` (a shell command; "$1" and on are `args`)
 // writes, started now: the writer waits for a reader, and an endless writer ends with SIGPIPE
-// once the reader closes the pipe. Null when the pipe cannot be made.
+// once the reader closes the pipe. Null when the pipe cannot be made (Windows has no mkfifo).
 inline std::unique_ptr<QProcess> feedPipe(const QString &path, const QString &command, const QStringList &args = {})
 {
-    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+    if (QProcess::execute(QStringLiteral("mkfifo"), {path}) != 0)
         return nullptr;
     auto writer = std::make_unique<QProcess>();
     writer->start(QStringLiteral("sh"), QStringList{QStringLiteral("-c"), QStringLiteral("exec >\"$0\"; ") + command, path} + args);
     return writer;
 }
+
+// Named pipes, /dev/zero and the shell's resource limits are Unix means: the cases that need
+// them are skipped on Windows.
+#ifdef Q_OS_WIN
+#define SKIP_ON_WINDOWS(why) QSKIP(why)
+#else
+#define SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif
 
 // An input that never ends: `source` itself (a device such as /dev/zero), or for "pipe" a named
 // pipe `name` in `dir` that `writer` feeds "0.5 0.5 0.5" lines, the body of any lattice,

@@ -473,6 +473,7 @@ void TestTexture::namedPipe()
     QFETCH(QString, feed);
     QFETCH(bool, headerOnly);
     QFETCH(QString, reason);
+    SKIP_ON_WINDOWS("no named pipes");
     QTemporaryDir dir;
     const QString image = save(dir, identityImage(Texture, 64), "png", QStringLiteral("identity"));
     const QString path = dir.filePath(QStringLiteral("pipe.png"));

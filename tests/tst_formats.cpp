@@ -313,7 +313,7 @@ void TestFormats::modelWithoutTable()
     const QString path = fileFor(dir, f, QStringLiteral("empty"));
     QString why;
     QVERIFY2(Formats::write(f, TestUtil::side(f.id, path), lut, &why), qPrintable(why));
-    QCOMPARE(TestUtil::readFile(path), text);
+    QCOMPARE(TestUtil::readText(path), text);
 }
 
 // The numeric dispatch has no writer for these ids, whatever the registry holds for them.

@@ -476,8 +476,11 @@ void TestMainWindow::checkCaptions(bool chinese)
     QCOMPARE(w->languageLabel->text(), QStringLiteral("语言/Language:"));
 
     // Every caption can be read whole in its label.
-    for (QLabel *label : w->labels)
-        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
+    for (QLabel *label : w->labels) {
+        const int advance = label->fontMetrics().horizontalAdvance(label->text());
+        QVERIFY2(advance <= label->width(), qPrintable(QStringLiteral("%1: %2 px in a label of %3 px, font %4")
+                                                      .arg(label->text()).arg(advance).arg(label->width()).arg(label->font().toString())));
+    }
 }
 
 void TestMainWindow::captions_data()

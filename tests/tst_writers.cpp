@@ -3,6 +3,7 @@
 // ones. Then what is particular to the writers of .3dl, .csp and Hald images.
 
 #include <QImage>
+#include <QImageWriter>
 
 #include "testutil.h"
 #include "formats/writers.h"
@@ -152,12 +153,14 @@ void TestWriters::roundTrip()
     opts.bits = v.bits;
     opts.headerless = v.headerless;
     const QString path = dir_.filePath(format + QLatin1Char('-') + QLatin1String(v.file));
+    if (QByteArray(v.start).startsWith("II*") && !QImageWriter::supportedImageFormats().contains("tiff"))
+        QSKIP("no TIFF plugin");
 
     Read_LUTFile source;
     fillGraded(source, v.size);
     QString why;
     QVERIFY2(Formats::write(f, side(int(f.id), path, true, true, false), source, &why, opts), qPrintable(why));
-    QVERIFY(readFile(path).startsWith(v.start));
+    QVERIFY(readText(path).startsWith(v.start));
     if (!v.keepsRange)
         clampLattice(source);
     Read_LUTFile back;
@@ -182,7 +185,7 @@ void TestWriters::csp1D()
     const QString path = dir_.filePath("table.csp");
     Write_LUTFile writer;
     QVERIFY2(Formats::Write_Csp(writer, path, source, Formats::Options()), qPrintable(writer.errorString));
-    QVERIFY(readFile(path).startsWith("CSPLUTV100\n1D\n"));
+    QVERIFY(readText(path).startsWith("CSPLUTV100\n1D\n"));
     Read_LUTFile back;
     QVERIFY2(readBy(back, path, 9), qPrintable(back.errorString));
     QCOMPARE(differences1D(back, {{0.0f, 0.25f, 0.0f}, {0.5f, 0.125f, 1.0f}, {1.0f, 0.0625f, 0.75f}}, 1.0f, 1e-6f),
