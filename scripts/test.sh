@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Set up, build everything and run the whole test suite: once in the Release build, and once
 # more under AddressSanitizer and UndefinedBehaviorSanitizer. `--quick` skips the second run.
-# `--windows`: where a Qt for Windows has been built (scripts/windows.sh), the Windows build and
-# its tests under Wine run too; Qt itself is never built here.
+# Where scripts/windows.sh has built a Qt for Windows, the Windows build and its tests under Wine
+# run too (`--no-windows` skips them); Qt itself is never built here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,11 +13,11 @@ cmake --build build -j"$jobs"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
 
 quick=false
-windows=false
+windows=true
 for arg in "$@"; do
   case "$arg" in
     --quick) quick=true ;;
-    --windows) windows=true ;;
+    --no-windows) windows=false ;;
   esac
 done
 
@@ -28,10 +28,9 @@ if ! $quick; then
      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
 fi
 
-# Not every test passes under Wine yet, so the Windows step runs only when asked for.
 cache="${LUTWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lutwright}"
 if ! $windows; then
-  echo "Windows build skipped: not asked for (--windows runs it where scripts/windows.sh has built Qt for Windows)."
+  echo "Windows build skipped: --no-windows given."
 elif compgen -G "$cache/qt-*-mingw-shared/.complete" > /dev/null; then
   scripts/windows.sh --no-package
 else
