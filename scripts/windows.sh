@@ -220,7 +220,7 @@ check_package() {
   unzip -q "$zip_file" -d "$t"
   local dir="$t/$(basename "$zip_file" .zip)"
   local cli=("$wine" "$dir/lutwright-cli.exe")
-  (unset WINEPATH QT_PLUGIN_PATH; cd "$t" && "${cli[@]}" --version) | tr -d '\r' | grep -q . || { echo "lutwright-cli.exe --version printed nothing"; exit 1; }
+  (unset WINEPATH; cd "$t" && "${cli[@]}" --version) | tr -d '\r' | grep -q . || { echo "lutwright-cli.exe --version printed nothing"; exit 1; }
 
   # The same conversions by the Linux build, for reference.
   local linux=build/cli/lutwright-cli
@@ -233,25 +233,34 @@ check_package() {
   awk 'BEGIN { print "TITLE \"graded\""; print "LUT_3D_SIZE 9"
     for (b = 0; b < 9; b++) for (g = 0; g < 9; g++) for (r = 0; r < 9; r++)
       printf "%.6f %.6f %.6f\n", (r / 8) ^ 1.3, 0.02 + 0.9 * g / 8 + 0.003 * r, (b / 8) ^ 0.7 }' > "$input"
-  local id ext failed=0 count=0 out
+  local id ext failed=0 count=0 images=0 out
   while read -r id ext; do
     out="out-$id$ext"
     "$linux" convert "$input" -o "$t/linux-$out" --to "$id" > /dev/null
-    (unset WINEPATH QT_PLUGIN_PATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null)
-    if [ ! -s "$t/$out" ] || grep -qv $'\r$' "$t/$out"; then
-      echo "$out: missing, or not every line ends in CR LF"; failed=1
+    (unset WINEPATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null)
+    if [ ! -s "$t/$out" ]; then
+      echo "$out: not written"; failed=1
+    elif [[ "$ext" =~ ^\.(png|bmp|tif|tiff|jpg|jpeg)$ ]]; then
+      # Images: the same pixels (the two builds' zlib may compress differently).
+      if [ "$(identify -format '%wx%h %#' "$t/$out")" != "$(identify -format '%wx%h %#' "$t/linux-$out")" ]; then
+        echo "$out: other pixels than the Linux build's"; failed=1
+      fi
+      images=$((images + 1))
+    elif grep -qv $'\r$' "$t/$out"; then
+      echo "$out: not every line ends in CR LF"; failed=1
     elif ! cmp -s <(tr -d '\r' < "$t/$out") "$t/linux-$out"; then
       echo "$out differs from the Linux build's output once CR LF becomes LF"; failed=1
     fi
     count=$((count + 1))
-  done < <("$linux" formats | awk '/^[0-9]+ / && /(yes|no) +yes / { print $1, $2 }')
+  done < <("$linux" formats | awk 'NR > 1 && /(yes|no) +yes / { print $1, $2 }')
   [ "$count" -gt 0 ] || { echo "no writable format listed"; exit 1; }
   [ "$failed" -eq 0 ] || exit 1
-  echo "$count writable formats: CR LF line ends, same bytes as the Linux build once CR LF becomes LF"
+  echo "$count writable formats: $((count - images)) text formats with CR LF line ends and the Linux build's bytes" \
+       "once CR LF becomes LF, $images image formats with the Linux build's pixels"
 
   # A LUT on a PNG.
   convert -size 64x48 gradient:red-blue "$t/photo.png"
-  (unset WINEPATH QT_PLUGIN_PATH; cd "$t" && "${cli[@]}" apply "$(winpath "$input")" photo.png -o graded.png > /dev/null)
+  (unset WINEPATH; cd "$t" && "${cli[@]}" apply "$(winpath "$input")" photo.png -o graded.png > /dev/null)
   [ "$(identify -format '%wx%h' "$t/graded.png")" = 64x48 ] || { echo "apply made no 64x48 PNG"; exit 1; }
   echo "apply on a PNG: $(identify -format '%m %wx%h' "$t/graded.png")"
 
@@ -264,7 +273,7 @@ check_package() {
 screenshot() {
   local dir="$1" display xvfb app
   start_xvfb 1180x640x24
-  (unset WINEPATH QT_PLUGIN_PATH; cd "$dir" && DISPLAY="$display" "$wine" explorer /desktop=Lutwright,1100x560 lutwright.exe > /dev/null 2>&1) &
+  (unset WINEPATH; cd "$dir" && DISPLAY="$display" "$wine" explorer /desktop=Lutwright,1100x560 lutwright.exe > /dev/null 2>&1) &
   app=$!
   local i id=""
   for i in $(seq 1 90); do

@@ -175,6 +175,7 @@ private slots:
     void missingFile_data();
     void missingFile();
     void convertSameSizeUnchanged();
+    void convertNativeNonAsciiPaths();
     void convertResampled();
     void convertChosenOrders();
     void convertInputReadAsBGR();
@@ -702,6 +703,22 @@ void TestMainWindow::convertSameSizeUnchanged()
     QCOMPARE(w->outputPath, out);
 }
 
+// A user's paths: a chosen input with a non-ASCII name, and an output typed in the system's own
+// form (backslashes and a drive letter on Windows) into a non-ASCII folder.
+void TestMainWindow::convertNativeNonAsciiPaths()
+{
+    const QString in = path(QStringLiteral("色彩 ñ.cube"));
+    QVERIFY(TestUtil::writeFile(in, sampleCube(33)));
+    QVERIFY(dir.mkpath(QStringLiteral("saída")));
+    const QString out = QDir::toNativeSeparators(path(QStringLiteral("saída/grâde 33.cube")));
+    chooseInput({in});
+    QCOMPARE(w->inNameEdit->text(), QStringLiteral("/色彩 ñ.cube"));
+    QCOMPARE(w->in3DSizeEdit->text(), QStringLiteral("33"));
+    w->outPathEdit->insert(out);   // pasted: key clicks carry ASCII only
+    selectIndex(w->outSizeCombox, 1);
+    QCOMPARE(convertExpectingSuccess(out, 33), sampleLines(33, false, false));
+}
+
 void TestMainWindow::convertResampled()
 {
     const QString out = path("resampled17.cube");
@@ -771,7 +788,7 @@ void TestMainWindow::convertToTypedPath()
     selectIndex(w->languageCombox, 1);
     chooseInput({path("lut17.cube")});
     w->outPathEdit->setFocus();
-    QTest::keyClicks(w->outPathEdit, out);
+    w->outPathEdit->insert(out);   // pasted: key clicks carry ASCII only
 
     QCOMPARE(convertExpectingSuccess(out, 17), sampleLines(17, false, false));
     QCOMPARE(w->outputPath, out);
