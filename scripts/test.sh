@@ -34,5 +34,5 @@ if ! $windows; then
 elif compgen -G "$cache/qt-*-mingw-shared/.complete" > /dev/null; then
   scripts/windows.sh --no-package
 else
-  echo "Windows build skipped: no Qt for Windows in $cache (scripts/windows.sh builds it once, about 40 minutes)."
+  echo "Windows build skipped: no Qt for Windows in $cache (scripts/windows.sh builds it once, about 20 minutes)."
 fi
