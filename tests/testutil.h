@@ -48,6 +48,12 @@ inline QByteArray readText(const QString &path)
     return readFile(path).replace(QByteArray(Platform::lineEnd), QByteArray("\n"));
 }
 
+// A Common LUT Format file of the corpus made by other tools.
+inline QString clfCorpusFile(const char *name)
+{
+    return QStringLiteral(LUTWRIGHT_CORPUS "/clf/") + QLatin1String(name);
+}
+
 // One side of a conversion, as the window or a caller of the dispatch fills it.
 inline LUTFILE_ST side(int formatId, const QString &path, bool defaultOrder = true, bool dataOrderRGB = true,
                        bool tableOrderRGB = true, qint64 scale = 1)

@@ -10,15 +10,6 @@
 #include "formats/clf.h"
 #include "formats/registry.h"
 
-namespace {
-
-QString corpus(const char *name)
-{
-    return QStringLiteral(LUTWRIGHT_CORPUS "/clf/") + QLatin1String(name);
-}
-
-}
-
 class TestCliClf : public QObject
 {
     Q_OBJECT
@@ -34,15 +25,15 @@ void TestCliClf::info_data()
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<bool>("baked");
     QTest::newRow("a chain, default lattice")
-        << QStringList{corpus("multiple_ops.clf")}
+        << QStringList{TestUtil::clfCorpusFile("multiple_ops.clf")}
         << QStringList{"3D size     33", "Description Test with lots of different process nodes",
                        "baked       9 process nodes evaluated on a 33-point lattice"}
         << true;
     QTest::newRow("a chain on the lattice asked for")
-        << QStringList{"--size", "9", corpus("range.clf")}
+        << QStringList{"--size", "9", TestUtil::clfCorpusFile("range.clf")}
         << QStringList{"3D size     9", "InputDescriptor RGB", "baked       1 process node evaluated on a 9-point lattice"} << true;
     QTest::newRow("one LUT3D, as it is")
-        << QStringList{corpus("lut3d_17x17x17_10i_12i.clf")} << QStringList{"3D size     17", "Description Basic 3d-LUT example."}
+        << QStringList{TestUtil::clfCorpusFile("lut3d_17x17x17_10i_12i.clf")} << QStringList{"3D size     17", "Description Basic 3d-LUT example."}
         << false;
 }
 
@@ -73,7 +64,7 @@ void TestCliClf::chainToCubeAndBack()
 {
     QTemporaryDir dir;
     const QString cube = dir.filePath(QStringLiteral("y.cube")), clf = dir.filePath(QStringLiteral("z.clf"));
-    CliTest::Run r = CliTest::run({"convert", corpus("multiple_ops.clf"), "-o", cube, "--size", "17"});
+    CliTest::Run r = CliTest::run({"convert", TestUtil::clfCorpusFile("multiple_ops.clf"), "-o", cube, "--size", "17"});
     QVERIFY2(r.code == 0, qPrintable(r.all()));
     r = CliTest::run({"convert", cube, "-o", clf});
     QVERIFY2(r.code == 0, qPrintable(r.all()));
@@ -82,7 +73,7 @@ void TestCliClf::chainToCubeAndBack()
     QVERIFY(fromCube.ReadFile(TestUtil::side(int(Formats::Id::Cube), cube), false));
     Clf::Document doc;
     QString why;
-    QVERIFY2(Clf::parseFile(corpus("multiple_ops.clf"), false, doc, &why), qPrintable(why));
+    QVERIFY2(Clf::parseFile(TestUtil::clfCorpusFile("multiple_ops.clf"), false, doc, &why), qPrintable(why));
     QCOMPARE(fromCube.lut3DSize, 17);
     for (int r = 0; r < 17; ++r)
         for (int g = 0; g < 17; ++g)

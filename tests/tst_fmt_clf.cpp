@@ -145,11 +145,6 @@ QByteArray halfDomainTable()
     return "<LUT1D inBitDepth=\"16f\" outBitDepth=\"16f\" halfDomain=\"true\"><Array dim=\"65536 1\">" + values + "</Array></LUT1D>";
 }
 
-QString corpusPath(const char *name)
-{
-    return QStringLiteral(LUTWRIGHT_CORPUS "/clf/") + QLatin1String(name);
-}
-
 }
 
 class TestFmtClf : public QObject
@@ -307,7 +302,7 @@ void TestFmtClf::corpus_data()
         {"tabulation_support.clf", 3, 0, ""},
     };
     for (const auto &f : files)
-        QTest::newRow(f.file) << corpusPath(f.file) << f.size3D << f.size1D << QString::fromUtf8(f.metadata);
+        QTest::newRow(f.file) << TestUtil::clfCorpusFile(f.file) << f.size3D << f.size1D << QString::fromUtf8(f.metadata);
 }
 
 // Every file reads; what lands in the model equals the chain evaluated directly at each of
@@ -352,11 +347,11 @@ void TestFmtClf::headerOnly_data()
     QTest::addColumn<int>("bakeSize");
     QTest::addColumn<int>("size3D");
     QTest::addColumn<int>("size1D");
-    QTest::newRow("one LUT3D") << corpusPath("lut3d_17x17x17_10i_12i.clf") << 0 << 17 << 0;
-    QTest::newRow("one LUT1D") << corpusPath("lut1d_example.clf") << 0 << 0 << 65;
-    QTest::newRow("chain, default lattice") << corpusPath("log_all_styles.clf") << 0 << 33 << 0;
-    QTest::newRow("chain with a small LUT3D keeps the default") << corpusPath("multiple_ops.clf") << 0 << 33 << 0;
-    QTest::newRow("chain, lattice asked for") << corpusPath("multiple_ops.clf") << 9 << 9 << 0;
+    QTest::newRow("one LUT3D") << TestUtil::clfCorpusFile("lut3d_17x17x17_10i_12i.clf") << 0 << 17 << 0;
+    QTest::newRow("one LUT1D") << TestUtil::clfCorpusFile("lut1d_example.clf") << 0 << 0 << 65;
+    QTest::newRow("chain, default lattice") << TestUtil::clfCorpusFile("log_all_styles.clf") << 0 << 33 << 0;
+    QTest::newRow("chain with a small LUT3D keeps the default") << TestUtil::clfCorpusFile("multiple_ops.clf") << 0 << 33 << 0;
+    QTest::newRow("chain, lattice asked for") << TestUtil::clfCorpusFile("multiple_ops.clf") << 9 << 9 << 0;
 }
 
 void TestFmtClf::headerOnly()
