@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calc/lutcalc.h"
+#include "calc/transform.h"
 #include "lut/read_lutfile.h"
 
 namespace LutCompare {
@@ -49,31 +50,28 @@ std::vector<float> positions(float lo, float hi, int n)
     return p;
 }
 
-void domainOf(const Read_LUTFile &lut, const float *&min, const float *&max)
-{
-    const bool lattice = lut.has3D();
-    min = lattice ? lut.domainMin3D : lut.domainMin1D;
-    max = lattice ? lut.domainMax3D : lut.domainMax1D;
-}
-
-PointSet nodesOf(const Read_LUTFile &lut)
+PointSet nodesOf(const LutTransform &t)
 {
     PointSet s;
-    const float *min, *max;
-    domainOf(lut, min, max);
-    s.lattice = lut.has3D();
-    const int n = s.lattice ? lut.lut3DSize : lut.lut1DSize;
+    if (t.isEmpty() || !t.steps().front().tables)
+        return s;
+    const LutTransform::Step &first = t.steps().front();
+    const Read_LUTFile &lut = *first.tables;
+    s.lattice = !first.shaper;
+    const float *min = s.lattice ? lut.domainMin3D : lut.domainMin1D;
+    const float *max = s.lattice ? lut.domainMax3D : lut.domainMax1D;
+    const int n = s.lattice ? lut.allocated3DSize() : lut.allocated1DSize();
     for (int c = 0; c < 3; ++c)
         s.axis[c] = positions(min[c], max[c], n);
     return s;
 }
 
 // The n-point lattice over the smallest box that holds both LUTs' domains.
-PointSet latticeOver(const Read_LUTFile &a, const Read_LUTFile &b, int n)
+PointSet latticeOver(const LutTransform &a, const LutTransform &b, int n)
 {
-    const float *minA, *maxA, *minB, *maxB;
-    domainOf(a, minA, maxA);
-    domainOf(b, minB, maxB);
+    float minA[3], maxA[3], minB[3], maxB[3];
+    a.domain(minA, maxA);
+    b.domain(minB, maxB);
     PointSet s;
     for (int c = 0; c < 3; ++c)
         s.axis[c] = positions(std::min(minA[c], minB[c]), std::max(maxA[c], maxB[c]), n);
@@ -165,7 +163,7 @@ inline float difference(float a, float b)
 class Accumulator
 {
 public:
-    Accumulator(const Read_LUTFile &a, const Read_LUTFile &b, std::size_t colours)
+    Accumulator(const LutTransform &a, const LutTransform &b, std::size_t colours)
         : a_(a), b_(b)
     {
         for (auto &d : diffs_)
@@ -211,8 +209,8 @@ private:
         const std::size_t n = in_.size() / 3;
         outA_.resize(in_.size());
         outB_.resize(in_.size());
-        apply(a_, in_.data(), outA_.data(), n);
-        apply(b_, in_.data(), outB_.data(), n);
+        a_.apply(in_.data(), outA_.data(), n);
+        b_.apply(in_.data(), outB_.data(), n);
         for (std::size_t i = 0; i < n; ++i)
             for (int c = 0; c < 3; ++c) {
                 const float d = difference(outA_[i * 3 + std::size_t(c)], outB_[i * 3 + std::size_t(c)]);
@@ -232,8 +230,8 @@ private:
         std::copy_n(&outB_[i * 3], 3, ch.b);
     }
 
-    const Read_LUTFile &a_;
-    const Read_LUTFile &b_;
+    const LutTransform &a_;
+    const LutTransform &b_;
     std::vector<float> in_, outA_, outB_;
     std::vector<float> diffs_[3];
     double sums_[3] = {0, 0, 0};
@@ -256,11 +254,27 @@ int defaultLatticeSize(const Read_LUTFile &a, const Read_LUTFile &b)
     return n;
 }
 
+int defaultLatticeSize(const LutTransform &a, const LutTransform &b)
+{
+    return std::max({33, a.latticeSize(), b.latticeSize()});
+}
+
 Result compare(const Read_LUTFile &a, const Read_LUTFile &b, int latticeSize)
+{
+    if ((!a.has3D() && !a.has1D()) || (!b.has3D() && !b.has1D())) {
+        Result r;
+        r.latticeSize = latticeSize;
+        r.error = QStringLiteral("holds no LUT data");
+        return r;
+    }
+    return compare(LutTransform::latticeViewOf(a), LutTransform::latticeViewOf(b), latticeSize);
+}
+
+Result compare(const LutTransform &a, const LutTransform &b, int latticeSize)
 {
     Result r;
     r.latticeSize = latticeSize;
-    if ((!a.has3D() && !a.has1D()) || (!b.has3D() && !b.has1D())) {
+    if (a.isEmpty() || b.isEmpty()) {
         r.error = QStringLiteral("holds no LUT data");
         return r;
     }

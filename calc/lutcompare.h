@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+class LutTransform;
 class Read_LUTFile;
 
 // How far two LUTs are apart. Both are looked up at the same input colours: the nodes of an
@@ -36,10 +37,16 @@ struct Result {
 // The lattice the comparison uses when the caller names none: as fine as the finer lattice of
 // the two, and at least 33 points.
 int defaultLatticeSize(const Read_LUTFile &a, const Read_LUTFile &b);
+int defaultLatticeSize(const LutTransform &a, const LutTransform &b);
 
 // Compare `a` and `b` at the nodes of a `latticeSize`-point lattice (2 or more) and at their
 // own nodes. A difference where one LUT gives NaN and the other does not counts as infinite.
 Result compare(const Read_LUTFile &a, const Read_LUTFile &b, int latticeSize);
+// The same for what two files do: each looked up through its whole transform, over the box
+// that holds both input domains. A transform's own nodes are those of its first table (a
+// shaper's entries taken along all three channels at once, or the lattice's nodes); one that
+// starts with another step has none.
+Result compare(const LutTransform &a, const LutTransform &b, int latticeSize);
 
 // A difference of the nominal range 0..1 in code values of a `bits`-bit signal.
 double inCodes(float difference, int bits);

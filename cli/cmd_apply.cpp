@@ -3,7 +3,7 @@
 #include "cli/console.h"
 #include "cli/imageapply.h"
 #include "cli/settings.h"
-#include "lut/read_lutfile.h"
+#include "calc/transform.h"
 
 int Commands::apply(const QStringList &arguments)
 {
@@ -25,7 +25,7 @@ int Commands::apply(const QStringList &arguments)
         return Console::usageError(
             QStringLiteral("cannot tell the image format of '%1' (use .png, .tif, .jpg or .bmp)").arg(Console::shown(out)));
 
-    Read_LUTFile lut;
+    LutTransform lut;
     QString why;
     if (!LutIO::read(lutPath, s.inFormat, s.inOrders, lut, nullptr, &why)) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(lutPath), why));

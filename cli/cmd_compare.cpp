@@ -1,6 +1,7 @@
 // compare A B: how far two LUTs are apart, for people and for scripts that gate on it.
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 #include "calc/lutcompare.h"
@@ -12,14 +13,14 @@
 #include "formats/registry.h"
 #include "lut/numformat.h"
 #include "lut/numscan.h"
-#include "lut/read_lutfile.h"
+#include "calc/transform.h"
 
 namespace {
 
 struct Side {
     QString path;
     const Formats::Format *format = nullptr;
-    Read_LUTFile lut;
+    LutTransform lut;
 };
 
 const char *const channelNames[3] = {"R", "G", "B"};
@@ -53,20 +54,35 @@ bool parseTolerance(const QString &text, double &value)
 
 QString sideLine(const char *name, const Side &s)
 {
-    QString line = QStringLiteral("%1  %2: %3, %4")
-                       .arg(QLatin1String(name), Console::shown(s.path), Formats::labelOf(*s.format),
-                            LutSummary::table(s.lut));
-    if (s.lut.lut3DSize > 0 && s.lut.lut1DSize > 0)
-        line += QStringLiteral(" (its 1D table is not compared)");
-    return line + QLatin1Char('\n');
+    return QStringLiteral("%1  %2: %3, %4\n")
+        .arg(QLatin1String(name), Console::shown(s.path), Formats::labelOf(*s.format), LutSummary::table(s.lut));
+}
+
+// The box both inputs' domains span: "0 to 1", or per channel.
+QString boxText(const LutTransform &a, const LutTransform &b)
+{
+    float minA[3], maxA[3], minB[3], maxB[3], lo[3], hi[3];
+    a.domain(minA, maxA);
+    b.domain(minB, maxB);
+    for (int c = 0; c < 3; ++c) {
+        lo[c] = std::min(minA[c], minB[c]);
+        hi[c] = std::max(maxA[c], maxB[c]);
+    }
+    if (lo[0] == lo[1] && lo[1] == lo[2] && hi[0] == hi[1] && hi[1] == hi[2])
+        return QStringLiteral("%1 to %2").arg(general(lo[0]), general(hi[0]));
+    QStringList parts;
+    for (int c = 0; c < 3; ++c)
+        parts << QStringLiteral("%1 %2 to %3").arg(QLatin1String(channelNames[c]), general(lo[c]), general(hi[c]));
+    return parts.join(QStringLiteral(", "));
 }
 
 QString asText(const Side &a, const Side &b, const LutCompare::Result &r, double tolerance, bool within)
 {
     QString text = sideLine("A", a) + sideLine("B", b);
-    text += QStringLiteral("Compared at %1 colours: the nodes of a %2-point lattice and of both files.\n\n")
+    text += QStringLiteral("Compared at %1 colours: the nodes of a %2-point lattice over %3 and of both files.\n\n")
                 .arg(r.colours)
-                .arg(r.latticeSize);
+                .arg(r.latticeSize)
+                .arg(boxText(a.lut, b.lut));
     for (int c = 0; c < 3; ++c) {
         const LutCompare::Channel &ch = r.channel[c];
         text += QStringLiteral("%1  largest %2 (%3 in 10-bit codes, %4 in 12-bit), mean %5, 99th percentile %6\n")

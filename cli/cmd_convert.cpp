@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "cli/batch.h"
-#include "cli/cliformats.h"
+#include "engine/cliformats.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/settings.h"
-#include "lut/read_lutfile.h"
+#include "calc/transform.h"
 
 namespace {
 
@@ -29,25 +29,30 @@ QString identity(const QString &path)
 bool convertOne(const QString &in, const QString &out, const Formats::Format &outFormat, const Settings &s,
                 QString *why)
 {
-    Read_LUTFile lut;
-    Formats::Options readOptions;
-    readOptions.bakeSize = s.shape.size3D;   // a CLF chain is evaluated right onto the lattice asked for
-    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why, readOptions))
+    LutTransform lut;
+    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why))
         return false;
-    std::unique_ptr<Read_LUTFile> made;
     Formats::Options options = s.options();
-    Read_LUTFile *shaped = LutIO::shapeFor(outFormat, lut, s.shape, made, why, options);
-    if (!shaped)
+    LutIO::Shaped shaped;
+    if (!LutIO::shape(outFormat, lut, s.shape, options, shaped, why))
         return false;
-    if (shaped != &lut) {
-        // Only the new table is written: the input's go first, so that the two are never
-        // held together with the output's buffer.
-        lut.lut3D.release();
-        lut.lut1D.release();
+    // Only what is written is kept: the source's tables go before the output is written.
+    lut = LutTransform();
+    if (shaped.loss.any()) {
+        if (s.strict) {
+            *why = QStringLiteral("not written (--strict): %1").arg(shaped.loss.text());
+            return false;
+        }
+        Console::err(QStringLiteral("%1: warning: %2\n").arg(Console::shown(out), shaped.loss.text()));
     }
     options.sourceName = QFileInfo(in).fileName();
-    return LutIO::write(outFormat, LutIO::outputSide(out, outFormat, s.outOrders, s.scaleFor(outFormat)), *shaped, why,
-                        options);
+    QString warning;
+    if (!LutIO::write(outFormat, LutIO::outputSide(out, outFormat, s.outOrders, s.scaleFor(outFormat)), shaped, why,
+                      options, &warning))
+        return false;
+    if (!warning.isEmpty())
+        Console::err(QStringLiteral("%1: warning: %2\n").arg(Console::shown(out), warning));
+    return true;
 }
 
 }

@@ -3,12 +3,13 @@
 #include <cmath>
 #include <limits>
 
-#include "cli/cliformats.h"
+#include "engine/cliformats.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/jsonwriter.h"
 #include "cli/settings.h"
 #include "formats/registry.h"
+#include "calc/transform.h"
 #include "lut/read_lutfile.h"
 
 namespace {
@@ -69,24 +70,51 @@ struct Table {
     Ranges ranges;
 };
 
-std::vector<Table> tablesOf(const Read_LUTFile &lut)
+// The tables of a transform in the order they apply: a shaper ("1D") before its lattice ("3D").
+std::vector<Table> tablesOf(const LutTransform &t)
 {
     std::vector<Table> tables;
-    if (lut.lut3DSize > 0 && lut.lut3D)
-        tables.push_back({"3D", lut.lut3DSize, lut.domainMin3D, lut.domainMax3D,
-                          channelRanges(lut.lut3D.data(), lut.lut3D.floatCount() / 3)});
-    if (lut.lut1DSize > 0 && lut.lut1D)
-        tables.push_back({"1D", lut.lut1DSize, lut.domainMin1D, lut.domainMax1D,
-                          channelRanges(lut.lut1D.data(), std::size_t(lut.allocated1DSize()))});
+    static const float unitMin[3] = {0, 0, 0}, unitMax[3] = {1, 1, 1};
+    for (const LutTransform::Step &s : t.steps()) {
+        if (const auto *l = dynamic_cast<const Ops::Lut3D *>(s.node.get()))
+            tables.push_back({"3D", l->size, unitMin, unitMax, channelRanges(l->values.data(), l->values.size() / 3)});
+        else if (const auto *l = dynamic_cast<const Ops::Lut1D *>(s.node.get()))
+            tables.push_back({"1D", l->size, unitMin, unitMax, channelRanges(l->values.data(), l->values.size() / 3)});
+        if (!s.tables)
+            continue;
+        const Read_LUTFile &lut = *s.tables;
+        if (s.shaper)
+            tables.push_back({"1D", lut.allocated1DSize(), lut.domainMin1D, lut.domainMax1D,
+                              channelRanges(lut.lut1D.data(), std::size_t(lut.allocated1DSize()))});
+        if (s.lattice)
+            tables.push_back({"3D", lut.allocated3DSize(), lut.domainMin3D, lut.domainMax3D,
+                              channelRanges(lut.lut3D.data(), lut.lut3D.floatCount() / 3)});
+    }
     return tables;
 }
 
-QString dimensionText(const std::vector<Table> &tables)
+// "3D", "1D", "1D and 3D" (a shaper, then a lattice), or "chain" for anything with other steps.
+QString dimensionText(const LutTransform &t, const std::vector<Table> &tables)
 {
-    return tables.size() == 2 ? QStringLiteral("3D and 1D") : QString::fromLatin1(tables.front().name);
+    const bool oneTable = t.steps().size() == 1 && tables.size() == 1;
+    if (!t.tables() && !oneTable)
+        return QStringLiteral("chain");
+    return tables.size() == 2 ? QStringLiteral("1D and 3D") : QString::fromLatin1(tables.front().name);
 }
 
-QString describe(const QString &path, const Formats::Format &format, const Read_LUTFile &lut)
+QStringList stepNames(const LutTransform &t)
+{
+    QStringList names;
+    for (const LutTransform::Step &s : t.steps()) {
+        if (s.node)
+            names << QString::fromLatin1(s.node->kind());
+        else
+            names << (s.shaper && s.lattice ? QStringLiteral("1D and 3D") : s.shaper ? QStringLiteral("1D") : QStringLiteral("3D"));
+    }
+    return names;
+}
+
+QString describe(const QString &path, const Formats::Format &format, const LutTransform &lut, const LUTFILE_ST &side)
 {
     const std::vector<Table> tables = tablesOf(lut);
     QString text = Console::shown(path) + QLatin1Char('\n');
@@ -94,25 +122,28 @@ QString describe(const QString &path, const Formats::Format &format, const Read_
         text += QStringLiteral("  %1%2\n").arg(key, -12).arg(value);
     };
     line(QStringLiteral("format"), QStringLiteral("%1 (%2)").arg(Formats::labelOf(format), CliFormats::idText(format)));
-    line(QStringLiteral("dimension"), dimensionText(tables));
+    line(QStringLiteral("dimension"), dimensionText(lut, tables));
+    if (dimensionText(lut, tables) == QLatin1String("chain"))
+        line(QStringLiteral("steps"), stepNames(lut).join(QStringLiteral(", ")));
     line(QStringLiteral("orders"), QStringLiteral("data %1, table %2 (%3 index fastest)")
-                                       .arg(lut.dataOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
-                                            lut.tableOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
-                                            lut.tableOrderRGB ? QLatin1String("blue") : QLatin1String("red")));
+                                       .arg(side.dataOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
+                                            side.tableOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
+                                            side.tableOrderRGB ? QLatin1String("blue") : QLatin1String("red")));
     for (const Table &t : tables) {
         const QString name = QLatin1String(t.name);
         line(name + QStringLiteral(" size"), QString::number(t.size));
         line(name + QStringLiteral(" domain"), QStringLiteral("%1 to %2").arg(triple(t.domainMin), triple(t.domainMax)));
         line(name + QStringLiteral(" range"), rangesText(t.ranges));
     }
-    // What the file says of itself (CLF), "baked" when a chain was evaluated onto the lattice.
+    // What the file says of itself (a CLF's descriptions, a .cube's TITLE).
     for (const auto &entry : lut.metadata)
         text += QStringLiteral("  %1 %2\n").arg(entry.first, -11).arg(entry.second);
     return text;
 }
 
 // The same as describe(), for scripts.
-void describeJson(JsonWriter &json, const QString &path, const Formats::Format &format, const Read_LUTFile &lut)
+void describeJson(JsonWriter &json, const QString &path, const Formats::Format &format, const LutTransform &lut,
+                  const LUTFILE_ST &side)
 {
     const std::vector<Table> tables = tablesOf(lut);
     json.beginObject();
@@ -121,9 +152,17 @@ void describeJson(JsonWriter &json, const QString &path, const Formats::Format &
     json.string("formatName", QString::fromLatin1(format.name));
     if (format.id != Formats::Id::None)
         json.integer("formatId", int(format.id));
-    json.string("dimension", dimensionText(tables));
-    json.string("dataOrder", lut.dataOrderRGB ? QStringLiteral("rgb") : QStringLiteral("bgr"));
-    json.string("tableOrder", lut.tableOrderRGB ? QStringLiteral("rgb") : QStringLiteral("bgr"));
+    json.string("dimension", dimensionText(lut, tables));
+    json.string("dataOrder", side.dataOrderRGB ? QStringLiteral("rgb") : QStringLiteral("bgr"));
+    json.string("tableOrder", side.tableOrderRGB ? QStringLiteral("rgb") : QStringLiteral("bgr"));
+    float min[3], max[3];
+    lut.domain(min, max);
+    json.numbers("domainMin", min, 3);
+    json.numbers("domainMax", max, 3);
+    json.beginArray("steps");
+    for (const QString &name : stepNames(lut))
+        json.string(nullptr, name);
+    json.endArray();
     for (const Table &t : tables) {
         json.beginObject(t.name);
         json.integer("size", t.size);
@@ -170,12 +209,10 @@ int Commands::info(const QStringList &arguments)
     int failed = 0;
     bool first = true;
     for (const QString &path : args.positional) {
-        Read_LUTFile lut;
+        LutTransform lut;
         const Formats::Format *format = nullptr;
         QString why;
-        Formats::Options options;
-        options.bakeSize = s.shape.size3D;
-        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why, options)) {
+        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {
             Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
             json.beginObject();
             json.string("path", Console::shown(path));
@@ -184,10 +221,11 @@ int Commands::info(const QStringList &arguments)
             ++failed;
             continue;
         }
+        const LUTFILE_ST side = LutIO::inputSide(path, *format, s.inOrders);
         if (asJson)
-            describeJson(json, path, *format, lut);
+            describeJson(json, path, *format, lut, side);
         else
-            Console::out((first ? QString() : QStringLiteral("\n")) + describe(path, *format, lut));
+            Console::out((first ? QString() : QStringLiteral("\n")) + describe(path, *format, lut, side));
         first = false;
     }
     json.endArray();

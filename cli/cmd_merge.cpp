@@ -1,21 +1,17 @@
 // merge FIRST SECOND -o OUT: the LUT that applies FIRST and then SECOND.
 #include <algorithm>
-#include <memory>
 
-#include "calc/lutcalc.h"
+#include "calc/transform.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/settings.h"
-#include "lut/read_lutfile.h"
 
 namespace {
 
-bool readAs3D(const QString &path, const Settings &s, Read_LUTFile &lut, std::unique_ptr<Read_LUTFile> &made,
-              Read_LUTFile **lattice)
+bool readOne(const QString &path, const Settings &s, LutTransform &lut)
 {
     QString why;
-    if (LutIO::read(path, s.inFormat, s.inOrders, lut, nullptr, &why)
-        && (*lattice = LutIO::as3D(lut, s.shape.size3D, made, &why)))
+    if (LutIO::read(path, s.inFormat, s.inOrders, lut, nullptr, &why))
         return true;
     Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
     return false;
@@ -48,33 +44,39 @@ int Commands::merge(const QStringList &arguments)
     if (!check.shapeFits(*outFormat, &error))
         return Console::usageError(error);
 
-    Read_LUTFile first, second;
-    std::unique_ptr<Read_LUTFile> firstMade, secondMade;
-    Read_LUTFile *a = nullptr, *b = nullptr;
-    if (!readAs3D(args.positional.at(0), s, first, firstMade, &a)
-        || !readAs3D(args.positional.at(1), s, second, secondMade, &b))
+    LutTransform merged, second;
+    if (!readOne(args.positional.at(0), s, merged) || !readOne(args.positional.at(1), s, second))
         return Console::SomeFailed;
-
-    // Without --size the merged lattice is as fine as the finer of the two.
-    Read_LUTFile merged;
-    const int n = s.shape.size3D > 0 ? s.shape.size3D : std::max(a->lut3DSize, b->lut3DSize);
-    if (!merged.setSize3D(std::max(n, 2), false)) {
-        Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), merged.errorString));
-        return Console::SomeFailed;
-    }
-    LutCalc::Lut3D_Merge(*a, *b, merged);
+    // FIRST then SECOND, over FIRST's domain; without --size the lattice is as fine as the
+    // finer of the two (33 for two 1D tables).
+    const int n = s.shape.size3D > 0 ? s.shape.size3D : std::max({merged.latticeSize(), second.latticeSize(), 0});
+    merged.append(second);
+    merged.metadata.clear();
 
     LutIO::Shape shape;
+    shape.size3D = n > 0 ? n : 33;
     shape.length1D = s.shape.length1D;
-    std::unique_ptr<Read_LUTFile> made;
     QString why;
     const Formats::Options options = s.options();
-    Read_LUTFile *shaped = LutIO::shapeFor(*outFormat, merged, shape, made, &why, options);
-    if (!shaped
-        || !LutIO::write(*outFormat, LutIO::outputSide(out, *outFormat, s.outOrders, s.scaleFor(*outFormat)), *shaped,
-                         &why, options)) {
+    LutIO::Shaped shaped;
+    if (!LutIO::shape(*outFormat, merged, shape, options, shaped, &why, true)) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), why));
         return Console::SomeFailed;
     }
+    if (shaped.loss.any()) {
+        if (s.strict) {
+            Console::err(QStringLiteral("%1: not written (--strict): %2\n").arg(Console::shown(out), shaped.loss.text()));
+            return Console::SomeFailed;
+        }
+        Console::err(QStringLiteral("%1: warning: %2\n").arg(Console::shown(out), shaped.loss.text()));
+    }
+    QString warning;
+    if (!LutIO::write(*outFormat, LutIO::outputSide(out, *outFormat, s.outOrders, s.scaleFor(*outFormat)), shaped, &why,
+                      options, &warning)) {
+        Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(out), why));
+        return Console::SomeFailed;
+    }
+    if (!warning.isEmpty())
+        Console::err(QStringLiteral("%1: warning: %2\n").arg(Console::shown(out), warning));
     return Console::Ok;
 }

@@ -10,12 +10,12 @@
 #include "cli/settings.h"
 #include "formats/registry.h"
 #include "formats/imagefiles.h"
-#include "lut/read_lutfile.h"
+#include "calc/transform.h"
 
 namespace {
 
 struct Grading {
-    const Read_LUTFile *lut;
+    const LutTransform *lut;
     int threads;
 };
 
@@ -27,7 +27,7 @@ void gradePixels(ImageFiles::Pixels &pixels, const void *context)
 
 void mapColours(const float *in, float *out, std::size_t count, const void *context)
 {
-    LutCompare::apply(*static_cast<const Grading *>(context)->lut, in, out, count);
+    static_cast<const Grading *>(context)->lut->apply(in, out, count);
 }
 
 // Below this nothing in the picture is legible.
@@ -74,7 +74,7 @@ int Commands::preview(const QStringList &arguments)
                                        .arg(minWidth).arg(minHeight).arg(maxSide).arg(sizeText));
 
     const QString path = args.positional.at(0);
-    Read_LUTFile lut;
+    LutTransform lut;
     const Formats::Format *format = nullptr;
     QString why;
     if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {

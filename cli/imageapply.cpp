@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calc/lutcalc.h"
+#include "calc/transform.h"
 #include "cli/workers.h"
 #include "lut/read_lutfile.h"
 
@@ -75,7 +76,7 @@ struct Pixels16 {
 };
 
 template <typename Px>
-void apply3D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
+void applyAll(ImageFiles::Pixels &image, const LutTransform &lut, int threads)
 {
     const int width = image.width;
     std::vector<float> toFloat(std::size_t(Px::full) + 1);
@@ -91,7 +92,7 @@ void apply3D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
             for (int k = 0; k < 3; ++k)
                 rgb[std::size_t(x) * 3 + std::size_t(k)] = toFloat[c[k]];
         }
-        LutCalc::Lut3D_TetrahedralMany(rgb.data(), rgb.data(), std::size_t(width), lut);
+        lut.apply(rgb.data(), rgb.data(), std::size_t(width));
         for (int x = 0; x < width; ++x) {
             for (int k = 0; k < 3; ++k)
                 c[k] = toCode(rgb[std::size_t(x) * 3 + std::size_t(k)], Px::full);
@@ -100,7 +101,7 @@ void apply3D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
     });
 }
 
-// Without a lattice every channel goes through its own curve: one lookup table per channel
+// A 1D table alone takes every channel through its own curve: one lookup table per channel
 // with an entry for every code.
 template <typename Px>
 void apply1D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
@@ -130,17 +131,17 @@ void apply1D(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
 }
 
 template <typename Px>
-void applyTo(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
+void applyTo(ImageFiles::Pixels &image, const LutTransform &lut, int threads)
 {
-    if (lut.lut3DSize > 0 && lut.lut3D)
-        apply3D<Px>(image, lut, threads);
-    else if (lut.lut1DSize > 0 && lut.lut1D)
-        apply1D<Px>(image, lut, threads);
+    if (lut.hasShaper() && !lut.hasLattice())
+        apply1D<Px>(image, *lut.tables(), threads);
+    else if (!lut.isEmpty())
+        applyAll<Px>(image, lut, threads);
 }
 
 }
 
-void apply(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads)
+void apply(ImageFiles::Pixels &image, const LutTransform &lut, int threads)
 {
     switch (image.layout) {
     case ImageFiles::Layout::Rgba64:

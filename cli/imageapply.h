@@ -3,16 +3,15 @@
 
 #include "formats/imagefiles.h"
 
-class Read_LUTFile;
+class LutTransform;
 
 // A LUT applied to an image, so that a user can see what it does.
 namespace ImageApply {
 
-// Every pixel's colour through the LUT's 3D table by tetrahedral interpolation (through its
-// 1D table, linearly per channel, when it has no lattice), on `threads` threads; alpha is
-// left alone. Values are rounded to the nearest code of the image's depth. Takes the layouts
+// Every pixel's colour through what the LUT does (a lattice by tetrahedral interpolation, a
+// 1D table linearly per channel), on `threads` threads; alpha is left alone. Values are rounded to the nearest code of the image's depth. Takes the layouts
 // ImageFiles' decodeDeep gives.
-void apply(ImageFiles::Pixels &image, const Read_LUTFile &lut, int threads);
+void apply(ImageFiles::Pixels &image, const LutTransform &lut, int threads);
 
 }
 

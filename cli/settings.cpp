@@ -22,6 +22,7 @@ void Settings::addOutputOptions(std::vector<OptionSpec> &specs)
     specs.push_back({"scale", 0, true});
     specs.push_back({"bits", 0, true});
     specs.push_back({"headerless", 0, false});
+    specs.push_back({"strict", 0, false});
     specs.push_back({"out-data", 0, true});
     specs.push_back({"out-table", 0, true});
 }
@@ -93,6 +94,7 @@ bool Settings::read(Args &args, QString *error)
     shape.length1D = int(length);
     bits = int(depth);
     headerless = args.has("headerless");
+    strict = args.has("strict");
     threads = int(std::max<qint64>(1, jobs));
     if (args.has("scale") && scale == 0)
         scale = 1;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "cli/args.h"
-#include "cli/cliformats.h"
-#include "cli/lutio.h"
+#include "engine/cliformats.h"
+#include "engine/lutio.h"
 
 // The options several subcommands share, checked once.
 struct Settings {
@@ -19,6 +19,7 @@ struct Settings {
     qint64 scale = 0;           // 0 when not given: the format's own default
     int bits = 0;               // --bits; 0 when not given: the format's own depth
     bool headerless = false;    // --headerless: the .3dl form without its Mesh lines
+    bool strict = false;        // --strict: a conversion that loses anything fails instead
     int threads = 1;
 
     // Option specs of these settings, to be added to a subcommand's own.

@@ -15,7 +15,7 @@
 //   </ProcessList>
 //
 // Nodes: Matrix, LUT1D (halfDomain, rawHalfs), LUT3D, Range, ASC_CDL, Log, Exponent, with the
-// bit-depth scaling of clf_nodes.h; CLF 2 documents (compCLFversion 2 or none, a third Matrix
+// bit-depth scaling of calc/ops.h; CLF 2 documents (compCLFversion 2 or none, a third Matrix
 // dim) read the same way. An unknown node, child element or style is refused by name. A
 // document of one LUT3D is read as that lattice and one LUT1D (not halfDomain) as that 1D
 // table (behind a Matrix that only scales and offsets: that table over the domain it maps);
@@ -38,6 +38,7 @@
 
 #include <algorithm>
 
+#include "formats/faithful.h"
 #include "formats/registry.h"
 #include "lut/lutlimits.h"
 #include "lut/numformat.h"
@@ -45,9 +46,19 @@
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
+namespace {
+bool clfRead(const QString &path, const LUTFILE_ST &side, const Formats::Options &, LutTransform &out, QString *why);
+bool clfHolds(const LutTransform &t, const Formats::Options &);
+bool clfWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t, const Formats::Options &options);
+}
+
 namespace Formats {
-extern const Format clfFormat = {"clf", Id::None, ".clf Common LUT Format", "clf", true, Read_Clf, Write_Clf, false,
-                                 {true, true}, {true, true}};
+// Read faithfully, a CLF is its chain: LUT1D and tetrahedral LUT3D nodes become tables (a
+// Range or scale-and-offset Matrix just before one becomes its domain, a LUT1D just before a
+// LUT3D its shaper), every other node stays as it is. Written, every step is stated as a node.
+const Faithful clfFaithful = {nullptr, clfRead, clfWrite, clfHolds, true, {true, true}};
+extern const Format clfFormat = withFaithful({"clf", Id::None, ".clf Common LUT Format", "clf", true, Read_Clf,
+                                              Write_Clf, false, {true, true}, {true, true}}, &clfFaithful);
 }
 
 namespace {
@@ -301,4 +312,250 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
     }
     out.putLines("</ProcessList>\n");
     return writer.finish(out);
+}
+
+namespace {
+
+bool plainTable(const Clf::Node *node)
+{
+    if (const auto *t = dynamic_cast<const Clf::Lut1D *>(node))
+        return !t->halfDomain;
+    if (const auto *l = dynamic_cast<const Clf::Lut3D *>(node))
+        return l->tetrahedral;
+    return false;
+}
+
+// A Range onto 0 to 1 in float depths before a table: that table's domain.
+bool rangeDomain(const Clf::Node &node, float *min, float *max)
+{
+    const auto *r = dynamic_cast<const Clf::Range *>(&node);
+    if (!r || !r->hasMin || !r->hasMax || r->inScale != 1.0f || r->outScale != 1.0f || r->minOut != 0.0f
+        || r->maxOut != 1.0f || !(r->maxIn > r->minIn))
+        return false;
+    std::fill(min, min + 3, r->minIn);
+    std::fill(max, max + 3, r->maxIn);
+    return true;
+}
+
+bool clfRead(const QString &path, const LUTFILE_ST &side, const Formats::Options &, LutTransform &out, QString *why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    Clf::Document doc;
+    if (!Clf::parse(file, false, doc, why))
+        return false;
+    std::vector<std::unique_ptr<Clf::Node>> nodes = doc.chain.take();
+    out = LutTransform();
+    out.metadata = doc.metadata;
+    // The model being built, while it may still take a lattice after its shaper.
+    std::shared_ptr<Read_LUTFile> open;
+    auto close = [&] {
+        if (open)
+            out.addTables(open);
+        open.reset();
+    };
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        float min[3] = {0, 0, 0}, max[3] = {1, 1, 1};
+        const bool domain = i + 1 < nodes.size() && plainTable(nodes[i + 1].get())
+            && (rangeDomain(*nodes[i], min, max) || domainOf(*nodes[i], min, max));
+        if (domain)
+            ++i;
+        const Clf::Node *node = nodes[i].get();
+        if (!plainTable(node)) {
+            close();
+            out.addNode(std::shared_ptr<const Clf::Node>(nodes[i].release()));
+            continue;
+        }
+        const auto *lattice = dynamic_cast<const Clf::Lut3D *>(node);
+        if (!lattice || !open || open->has3D())
+            close();
+        if (!open) {
+            open = std::make_shared<Read_LUTFile>();
+            open->dataOrderRGB = side.dataOrderRGB;
+            open->tableOrderRGB = side.tableOrderRGB;
+        }
+        std::copy(min, min + 3, lattice ? open->domainMin3D : open->domainMin1D);
+        std::copy(max, max + 3, lattice ? open->domainMax3D : open->domainMax1D);
+        const bool ok = lattice ? takeLattice(*open, *lattice, false)
+                                : takeTable(*open, static_cast<const Clf::Lut1D &>(*node), false);
+        if (!ok) {
+            *why = open->errorString;
+            return false;
+        }
+        if (lattice)
+            close();
+    }
+    close();
+    if (out.isEmpty()) {
+        *why = QStringLiteral("holds no process node");
+        return false;
+    }
+    return true;
+}
+
+bool writableNode(const Clf::Node &node)
+{
+    return dynamic_cast<const Clf::Matrix *>(&node) || dynamic_cast<const Clf::Range *>(&node)
+        || dynamic_cast<const Clf::AscCdl *>(&node);
+}
+
+bool clfHolds(const LutTransform &t, const Formats::Options &)
+{
+    for (const LutTransform::Step &s : t.steps())
+        if (s.node && !writableNode(*s.node))
+            return false;
+    return !t.isEmpty();
+}
+
+const char *depthName(float scale)
+{
+    if (scale == 255.0f)
+        return "8i";
+    if (scale == 1023.0f)
+        return "10i";
+    if (scale == 4095.0f)
+        return "12i";
+    if (scale == 65535.0f)
+        return "16i";
+    return "32f";
+}
+
+QString shortest(float v)
+{
+    char buf[32];
+    return QString::fromLatin1(buf, int(NumFormat::shortest(buf, v) - buf));
+}
+
+QString numbers(const float *v, int count)
+{
+    QStringList parts;
+    for (int i = 0; i < count; ++i)
+        parts << shortest(v[i]);
+    return parts.join(QLatin1Char(' '));
+}
+
+// The domain of a table: a Range when it is one for all channels, else a scale-and-offset Matrix.
+void putTableDomain(TextWriter &out, const float *min, const float *max, int &count)
+{
+    if (Formats::unitDomain(min, max))
+        return;
+    ++count;
+    if (min[0] == min[1] && min[1] == min[2] && max[0] == max[1] && max[1] == max[2]) {
+        out.putLines(QStringLiteral("    <Range id=\"n%1\" name=\"input domain\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+                                    "        <minInValue>%2</minInValue>\n        <maxInValue>%3</maxInValue>\n"
+                                    "        <minOutValue>0</minOutValue>\n        <maxOutValue>1</maxOutValue>\n"
+                                    "    </Range>\n").arg(count).arg(shortest(min[0]), shortest(max[0])));
+        return;
+    }
+    DomainMatrix m;
+    QString unused;
+    domainMatrix(min, max, m, &unused);
+    m.needed = true;
+    putDomain(out, m);
+}
+
+void putTables(TextWriter &out, Write_LUTFile &writer, const LutTransform::Step &s, int &count)
+{
+    const Read_LUTFile &lut = *s.tables;
+    float v[3];
+    if (s.shaper) {
+        putTableDomain(out, lut.domainMin1D, lut.domainMax1D, count);
+        const int n = lut.allocated1DSize();
+        out.putLines(QStringLiteral("    <LUT1D id=\"n%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+                                    "        <Array dim=\"%2 3\">\n").arg(++count).arg(n));
+        const bool straight = writer.dataOrderRGB == writer.tableOrderRGB;
+        for (int i = 0; i < n; ++i) {
+            v[0] = lut.lut1D[i][straight ? 0 : 2];
+            v[1] = lut.lut1D[i][1];
+            v[2] = lut.lut1D[i][straight ? 2 : 0];
+            putNumbers(out, v, 3);
+        }
+        out.putLines("        </Array>\n    </LUT1D>\n");
+    }
+    if (s.lattice) {
+        putTableDomain(out, lut.domainMin3D, lut.domainMax3D, count);
+        const int n = lut.allocated3DSize();
+        out.putLines(QStringLiteral("    <LUT3D id=\"n%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+                                    "        <Array dim=\"%2 %2 %2 3\">\n").arg(++count).arg(n));
+        for (int r = 0; r < n; ++r)
+            for (int g = 0; g < n; ++g)
+                for (int b = 0; b < n; ++b) {
+                    const float *node = writer.tableOrderRGB ? lut.lut3D.node(r, g, b) : lut.lut3D.node(b, g, r);
+                    v[0] = node[writer.dataOrderRGB ? 0 : 2];
+                    v[1] = node[1];
+                    v[2] = node[writer.dataOrderRGB ? 2 : 0];
+                    putNumbers(out, v, 3);
+                }
+        out.putLines("        </Array>\n    </LUT3D>\n");
+    }
+}
+
+void putNode(TextWriter &out, const Clf::Node &node, int &count)
+{
+    const int id = ++count;
+    if (const auto *m = dynamic_cast<const Clf::Matrix *>(&node)) {
+        out.putLines(QStringLiteral("    <Matrix id=\"n%1\" inBitDepth=\"%2\" outBitDepth=\"%3\">\n        <Array dim=\"3 4\">\n")
+                         .arg(id).arg(QLatin1String(depthName(m->inScale)), QLatin1String(depthName(m->outScale))));
+        for (const auto &row : m->m)
+            putNumbers(out, row, 4);
+        out.putLines("        </Array>\n    </Matrix>\n");
+    } else if (const auto *r = dynamic_cast<const Clf::Range *>(&node)) {
+        QString body;
+        if (r->hasMin)
+            body += QStringLiteral("        <minInValue>%1</minInValue>\n").arg(shortest(r->minIn));
+        if (r->hasMax)
+            body += QStringLiteral("        <maxInValue>%1</maxInValue>\n").arg(shortest(r->maxIn));
+        if (r->hasMin)
+            body += QStringLiteral("        <minOutValue>%1</minOutValue>\n").arg(shortest(r->minOut));
+        if (r->hasMax)
+            body += QStringLiteral("        <maxOutValue>%1</maxOutValue>\n").arg(shortest(r->maxOut));
+        out.putLines(QStringLiteral("    <Range id=\"n%1\" inBitDepth=\"%2\" outBitDepth=\"%3\"%4>\n%5    </Range>\n")
+                         .arg(id)
+                         .arg(QLatin1String(depthName(r->inScale)), QLatin1String(depthName(r->outScale)),
+                              r->clamp ? QString() : QStringLiteral(" style=\"noClamp\""), body));
+    } else if (const auto *c = dynamic_cast<const Clf::AscCdl *>(&node)) {
+        static const char *const styles[] = {"Fwd", "Rev", "FwdNoClamp", "RevNoClamp"};
+        out.putLines(QStringLiteral("    <ASC_CDL id=\"n%1\" inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"%2\">\n"
+                                    "        <SOPNode>\n            <Slope>%3</Slope>\n            <Offset>%4</Offset>\n"
+                                    "            <Power>%5</Power>\n        </SOPNode>\n"
+                                    "        <SatNode>\n            <Saturation>%6</Saturation>\n        </SatNode>\n"
+                                    "    </ASC_CDL>\n")
+                         .arg(id)
+                         .arg(QLatin1String(styles[c->style]), numbers(c->slope, 3), numbers(c->offset, 3),
+                              numbers(c->power, 3), shortest(c->saturation)));
+    }
+}
+
+bool clfWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t, const Formats::Options &options)
+{
+    writer.applyDefaultOrder(Formats::clfFormat.writeOrder);
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    const QString name = QFileInfo(options.sourceName.isEmpty() ? path : options.sourceName).completeBaseName();
+    // The id follows the content: the first table's numbers, or the file's name.
+    QString id = QUuid::createUuidV5(QUuid(), name).toString(QUuid::WithoutBraces);
+    for (const LutTransform::Step &s : t.steps())
+        if (s.tables) {
+            id = s.lattice ? contentId(s.tables->lut3D.data(), s.tables->lut3D.floatCount())
+                           : contentId(s.tables->lut1D.data(), std::size_t(s.tables->allocated1DSize()) * 3);
+            break;
+        }
+    Read_LUTFile described;
+    described.metadata = t.metadata;
+    putHeader(out, id, name, described, options);
+    int count = 0;
+    for (const LutTransform::Step &s : t.steps()) {
+        if (s.tables)
+            putTables(out, writer, s, count);
+        else
+            putNode(out, *s.node, count);
+    }
+    out.putLines("</ProcessList>\n");
+    return writer.finish(out);
+}
+
 }

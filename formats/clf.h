@@ -5,7 +5,7 @@
 #include <QString>
 #include <QVector>
 
-#include "formats/clf_nodes.h"
+#include "calc/ops.h"
 
 class QIODevice;
 class Read_LUTFile;
@@ -22,6 +22,9 @@ bool Read_Clf(Read_LUTFile &lut, const QString &path, bool headerOnly, const For
 bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Formats::Options &options);
 
 namespace Clf {
+
+// The process nodes are the calculation layer's operations.
+using namespace Ops;
 
 // Lattice size a chain is evaluated on when neither the caller nor a LUT3D of the chain gives one.
 constexpr int defaultBakeSize = 33;

@@ -1,5 +1,5 @@
 // The XML side of the Common LUT Format reader (formats/clf.cpp): the document read into a
-// chain of process nodes (formats/clf_nodes.h) with its metadata.
+// chain of process nodes (formats/calc/ops.h) with its metadata.
 //
 // The reader is Qt's stream reader, fed only after a pass over the raw bytes has bounded the
 // tags it would hold whole. Document type declarations are refused, so no entity is ever

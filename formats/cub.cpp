@@ -24,6 +24,7 @@
 
 #include <QDebug>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/keywordline.h"
 #include "lut/linereader.h"
@@ -34,11 +35,26 @@
 #include "formats/latticeout.h"
 #include "formats/writers.h"
 
+namespace {
+
+// The input table holds lattice coordinates 0 to N - 1 for inputs 0 to 1: a shaper onto the
+// lattice's own domain, 0 to 1.
+bool cubMeaning(std::shared_ptr<Read_LUTFile> raw, const Formats::Options &, LutTransform &out, QString *why)
+{
+    const int n = raw->allocated3DSize();
+    Formats::Meaning::divide(*raw, 1.0, n > 1 ? double(n - 1) : 1.0);
+    Formats::Meaning::unitDomains(*raw);
+    return Formats::Meaning::tables(raw, out, why);
+}
+
+}
+
 namespace Formats {
-extern const Format cubFormat = {
+const Faithful cubFaithful = {cubMeaning, nullptr, nullptr, nullptr, false, {true, false}};
+extern const Format cubFormat = withFaithful({
     "cub", Id::Cub, ".cub Truelight Cube", "cub", true,
     memberReader<&Read_LUTFile::Read_Cub>, Write_Cub, false,
-    {true, false}, {true, false}};
+    {true, false}, {true, false}}, &cubFaithful);
 }
 
 bool Read_LUTFile::Read_Cub(QString path, bool headerOnly)

@@ -12,6 +12,10 @@
 class Read_LUTFile;
 class Write_LUTFile;
 
+namespace Formats {
+struct Faithful;
+}
+
 // The format registry: everything the program knows about a LUT file format stands in one
 // entry, defined beside the format's reader and writer. The command line, the window, the
 // tests and the fuzzers find formats here, by name, extension or content; no other place
@@ -97,6 +101,9 @@ struct Format {
     // ("a texture (a square of 64, 512 or 4096 pixels)").
     const char *claimText = nullptr;
     SizeFn latticeSize = nullptr;      // nullptr: a lattice of any size
+    // The faithful reading and writing (formats/faithful.h); nullptr: the format is read through
+    // its numbered reading only.
+    const Faithful *faithful = nullptr;
 };
 
 // Every format, in id order first, then the formats without an id.

@@ -19,19 +19,29 @@
 
 #include <cmath>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/keywordline.h"
 #include "lut/linereader.h"
+#include "lut/numformat.h"
 #include "lut/numscan.h"
 #include "lut/read_lutfile.h"
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
+namespace {
+bool spi1DHolds(const LutTransform &t, const Formats::Options &);
+bool spi1DWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t, const Formats::Options &);
+}
+
 namespace Formats {
-extern const Format spi1DFormat = {
+// Read faithfully, "From" is the table's input domain and the values are floats as written,
+// R G B on a line; the writer states the domain in "From".
+const Faithful spi1DFaithful = {Meaning::asRead, nullptr, spi1DWrite, spi1DHolds, true, {true, true}};
+extern const Format spi1DFormat = withFaithful({
     "spi1d", Id::Spi1D, ".spi1d", "spi1d", false,
     memberReader<&Read_LUTFile::Read_Spi1D>, memberWriter<&Write_LUTFile::Write_Spi1D>, true,
-    {true, false}, {true, true}};
+    {true, false}, {true, true}}, &spi1DFaithful);
 }
 
 namespace {
@@ -172,4 +182,48 @@ bool Write_LUTFile::Write_Spi1D(QString path, Read_LUTFile &lut)
     out.put("}");
     out.endLine();
     return finish(out);
+}
+
+namespace {
+
+// A 1D table alone, over one domain for all three channels.
+bool spi1DHolds(const LutTransform &t, const Formats::Options &)
+{
+    const Read_LUTFile *m = t.tables();
+    if (!m || !t.hasShaper() || t.hasLattice())
+        return false;
+    for (int ch = 1; ch < 3; ++ch)
+        if (m->domainMin1D[ch] != m->domainMin1D[0] || m->domainMax1D[ch] != m->domainMax1D[0])
+            return false;
+    return true;
+}
+
+bool spi1DWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t, const Formats::Options &)
+{
+    const Read_LUTFile &lut = *t.tables();
+    TextWriter out;
+    if (!writer.openOutput(out, path))
+        return false;
+    char buf[32];
+    out.put("Version 1");
+    out.endLine();
+    out.put("From ");
+    out.put(buf, int(NumFormat::shortest(buf, lut.domainMin1D[0]) - buf));
+    out.put(' ');
+    out.put(buf, int(NumFormat::shortest(buf, lut.domainMax1D[0]) - buf));
+    out.endLine();
+    out.put("Length ");
+    out.putInt(lut.allocated1DSize());
+    out.endLine();
+    out.put("Components 3");
+    out.endLine();
+    out.put("{");
+    out.endLine();
+    writer.applyDefaultOrder(Formats::spi1DFormat.writeOrder);
+    writer.writeTable(out, lut, 1, " ");
+    out.put("}");
+    out.endLine();
+    return writer.finish(out);
+}
+
 }

@@ -15,6 +15,7 @@
 
 #include <QDebug>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
@@ -23,10 +24,12 @@
 #include "lut/write_lutfile.h"
 
 namespace Formats {
-extern const Format spi3DFormat = {
+// Read faithfully, the values are floats as written, unclamped; the writer prints them so.
+const Faithful spi3DFaithful = {Meaning::asRead, nullptr, nullptr, nullptr, true, {true, true}};
+extern const Format spi3DFormat = withFaithful({
     "spi3d", Id::Spi3D, ".spi3d", "spi3d", true,
     memberReader<&Read_LUTFile::Read_Spi3D>, memberWriter<&Write_LUTFile::Write_Spi3D>, true,
-    {true, true}, {true, true}};
+    {true, true}, {true, true}}, &spi3DFaithful);
 }
 
 namespace {

@@ -48,11 +48,29 @@ void Read_LUTFile::Data1DCalloc(Lut1DTable *table, int size)
     table->allocate(size);
 }
 
+namespace {
+
+// Steps 1 and 2 of the store rules, or the numbers as they are in raw stores.
+inline void storeValues(bool raw, float first, float second, float third, const float *min, const float *max,
+                        float &a, float &b, float &c)
+{
+    if (raw) {
+        a = first;
+        b = second;
+        c = third;
+        return;
+    }
+    a = clampTo(first, min[0], max[0]) / (max[0] - min[0]);
+    b = clampTo(second, min[1], max[1]) / (max[1] - min[1]);
+    c = clampTo(third, min[2], max[2]) / (max[2] - min[2]);
+}
+
+}
+
 void Read_LUTFile::White3D(int i, int j, int k, float first, float second, float third, const float *min, const float *max)
 {
-    const float a = clampTo(first, min[0], max[0]) / (max[0] - min[0]);
-    const float b = clampTo(second, min[1], max[1]) / (max[1] - min[1]);
-    const float c = clampTo(third, min[2], max[2]) / (max[2] - min[2]);
+    float a, b, c;
+    storeValues(rawStore, first, second, third, min, max, a, b, c);
     float *node = tableOrderRGB ? lut3D.node(i, j, k) : lut3D.node(k, j, i);
     if (dataOrderRGB) {
         node[0] = a;
@@ -67,11 +85,11 @@ void Read_LUTFile::White3D(int i, int j, int k, float first, float second, float
 
 void Read_LUTFile::White1D(int index, float first, float second, float third, const float *min, const float *max)
 {
-    const float a = clampTo(first, min[0], max[0]) / (max[0] - min[0]);
-    const float b = clampTo(second, min[1], max[1]) / (max[1] - min[1]);
-    const float c = clampTo(third, min[2], max[2]) / (max[2] - min[2]);
+    float a, b, c;
+    storeValues(rawStore, first, second, third, min, max, a, b, c);
     float *entry = lut1D[index];
-    if (dataOrderRGB == tableOrderRGB) {
+    // Raw stores place a 1D entry by its channel order alone.
+    if (rawStore ? dataOrderRGB : dataOrderRGB == tableOrderRGB) {
         entry[0] = a;
         entry[1] = b;
         entry[2] = c;
@@ -132,6 +150,8 @@ bool Read_LUTFile::setSize1D(qint64 size, bool headerOnly, int line)
 
 void Read_LUTFile::resetUpperEnds()
 {
+    if (rawStore)
+        return;
     for (int ch = 0; ch < 3; ++ch)
         domainMax3D[ch] = domainMax1D[ch] = 1.0f;
 }

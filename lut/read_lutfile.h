@@ -43,6 +43,12 @@ public:
     // "InputDescriptor", "baked" ...): shown by the command line's info, never used to compute.
     QVector<QPair<QString, QString>> metadata;
 
+    // Raw stores, for the faithful reading: the store rules place each sample as the file
+    // wrote it (no clamping, no division by the range) and the domains keep what the reader
+    // set in them (resetUpperEnds does nothing), so that a format's meaning can be worked out
+    // from the file's own numbers afterwards.
+    bool rawStore = false;
+
     // Why the last read failed, with the physical line number where there is one
     // ("line 3: LUT_3D_SIZE has no number"); empty after a successful read.
     QString errorString;
@@ -91,7 +97,7 @@ public:
     // from the file, 64 bits wide, so that a huge count cannot wrap into a small one).
     bool setSize3D(qint64 size, bool headerOnly, int line = 0);
     bool setSize1D(qint64 size, bool headerOnly, int line = 0);
-    // The samples are normalised: put the upper ends of both domains back to 1.
+    // The samples are normalised: put the upper ends of both domains back to 1 (not in raw stores).
     void resetUpperEnds();
     // Points per axis of the lattice and entries of the 1D table that are actually allocated:
     // never more than lut3DSize / lut1DSize claim, 0 without a table. Loops over the tables

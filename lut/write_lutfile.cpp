@@ -160,3 +160,22 @@ void Write_LUTFile::writeLattice(TextWriter &out, const Read_LUTFile &lut, qint6
                 out.endLine();
             }
 }
+
+void Write_LUTFile::writeTable(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator)
+{
+    const int n = lut.allocated1DSize();
+    out.setFixed(true);
+    for (int e = 0; e < n; ++e) {
+        float v[3];
+        channelOrder(lut.lut1D[e], dataOrderRGB, v);
+        for (int c = 0; c < 3; ++c) {
+            if (scale < 2)
+                out.putFixed(v[c], 8);
+            else
+                out.putInt(NumFormat::scaled(v[c], scale));
+            if (c < 2)
+                out.put(separator);
+        }
+        out.endLine();
+    }
+}

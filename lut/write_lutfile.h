@@ -60,6 +60,9 @@ public:
     bool finish(TextWriter &out);
     // Every node of the lattice, one line each, counters outermost first, through White3D.
     void writeLattice(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator);
+    // Every entry of the 1D table, one line each, printed as lattice lines are (fixed, six
+    // decimals), in the writer's channel order.
+    void writeTable(TextWriter &out, const Read_LUTFile &lut, qint64 scale, const char *separator);
 };
 
 #endif

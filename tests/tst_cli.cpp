@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "clitest.h"
+#include "formats/faithful.h"
 #include "formats/registry.h"
 #include "lut/write_lutfile.h"
 #include "testutil.h"
@@ -175,9 +176,17 @@ QString makeInput(const QTemporaryDir &dir, int id)
 // Empty when `out` does to colours what `in` does, within the quantisation of 8-bit formats;
 // otherwise the first difference. Off the grey axis only when both can say (a lattice made
 // 1D keeps only its grey axis); only red when `redOnly` (a single-curve output).
-QString differences(const Read_LUTFile &in, const Read_LUTFile &out, bool redOnly)
+// What a file does, as the command line reads it.
+bool faithfulRead(const QString &path, int id, LutTransform &t)
 {
-    const bool offAxis = !((in.lut3DSize > 0) && (out.lut3DSize == 0));
+    const Formats::Format &format = formatOf(id);
+    QString why;
+    return Formats::readTransform(format, TestUtil::side(int(format.id), path), Formats::Options(), t, &why);
+}
+
+QString differences(const LutTransform &in, const LutTransform &out, bool redOnly)
+{
+    const bool offAxis = !(in.latticeSize() > 0 && out.latticeSize() == 0);
     QVector<std::array<float, 3>> points;
     for (int k = 0; k <= 10; ++k)
         points.push_back({k / 10.0f, k / 10.0f, k / 10.0f});
@@ -193,8 +202,10 @@ QString differences(const Read_LUTFile &in, const Read_LUTFile &out, bool redOnl
     const float tolerance = 1.05f / 255.0f;
     for (const auto &p : points) {
         float a[3], b[3];
-        CliTest::eval(in, p.data(), a);
-        CliTest::eval(out, p.data(), b);
+        std::copy(p.begin(), p.end(), a);
+        std::copy(p.begin(), p.end(), b);
+        in.apply(a);
+        out.apply(b);
         for (int c = 0; c < (redOnly ? 1 : 3); ++c)
             if (!(std::fabs(a[c] - b[c]) <= tolerance))
                 return QStringLiteral("at (%1, %2, %3) channel %4: %5, not %6")
@@ -408,11 +419,17 @@ void TestCli::everyFormatToEveryFormat()
         }
         QVERIFY2(!r.err.contains(failureLine), qPrintable(context));
         expectedFiles << QFileInfo(out).fileName();
-        Read_LUTFile written;
-        if (!libRead(out, target, written))
+        LutTransform from, written;
+        if (!faithfulRead(out, target, written))
             continue;   // the target's reader is not in this build: nothing to compare with
-        QCOMPARE(written.lut3DSize > 0, formatOf(target).is3D);
-        const QString diff = differences(source, written, formatOf(target).id == Formats::Id::Csv);
+        QVERIFY(faithfulRead(in, id, from));
+        // A lattice stays a lattice in a 3D format; a 1D table stays one where the format
+        // holds it, and becomes a lattice where it does not.
+        if (!formatOf(target).is3D)
+            QVERIFY2(written.latticeSize() == 0, qPrintable(context));
+        else if (from.latticeSize() > 0)
+            QVERIFY2(written.latticeSize() > 0, qPrintable(context));
+        const QString diff = differences(from, written, formatOf(target).id == Formats::Id::Csv);
         QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 to %2: %3").arg(id).arg(target).arg(diff)));
     }
     QCOMPARE(r.code, allSucceed ? 0 : 1);
@@ -493,12 +510,11 @@ void TestCli::resampling()
     }
 }
 
-// No writer records a domain: a lattice over another domain is resampled onto the unit cube
-// instead of being written as if it covered it.
+// A lattice over another domain keeps it where the format states one (.cube); a format
+// without a domain (.spi3d) gets the lattice resampled onto the unit cube, with a warning.
 void TestCli::domainIsResampledOntoUnitCube()
 {
     QTemporaryDir dir;
-    // Red samples within the domain's own range, so that none is clamped on either read.
     QByteArray text = "LUT_3D_SIZE 3\nDOMAIN_MIN 0.2 0 0\n";
     for (int b = 0; b < 3; ++b)
         for (int g = 0; g < 3; ++g)
@@ -507,21 +523,27 @@ void TestCli::domainIsResampledOntoUnitCube()
                 text += floatLine(o);
             }
     const QString in = TestUtil::writeTemp(dir, "domain.cube", text);
-    Read_LUTFile source;
-    QVERIFY(libRead(in, 0, source));
-    QCOMPARE(source.domainMin3D[0], 0.2f);
+    LutTransform source;
+    QVERIFY(faithfulRead(in, 0, source));
 
-    const QString out = dir.filePath("out.cube");
-    QCOMPARE(run({"convert", in, "-o", out}).code, 0);
-    Read_LUTFile written;
-    QVERIFY(libRead(out, 0, written));
-    QCOMPARE(written.domainMin3D[0], 0.0f);
-    const QString diff = CliTest::latticeDiffers(written, 3, [&](const float *p, float *o) { LutCalc::Lut3D_Tetrahedral(p, o, source); }, 1e-6f);
+    const QString kept = dir.filePath("out.cube");
+    CliTest::Run r = run({"convert", in, "-o", kept});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+    LutTransform written;
+    QVERIFY(faithfulRead(kept, 0, written));
+    QCOMPARE(written.tables()->domainMin3D[0], 0.2f);
+    QVERIFY(TestUtil::sameLattice(*written.tables(), *source.tables()));
+
+    const QString resampled = dir.filePath("out.spi3d");
+    r = run({"convert", in, "-o", resampled});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.contains(QLatin1String("warning: its input domain R 0.2 to 1, G 0 to 1, B 0 to 1 is reduced to 0 to 1")), qPrintable(r.err));
+    Read_LUTFile spi;
+    QVERIFY(libRead(resampled, int(Formats::Id::Spi3D), spi));
+    QCOMPARE(spi.domainMin3D[0], 0.0f);
+    const QString diff = CliTest::latticeDiffers(spi, 3, [&](const float *p, float *o) { std::copy(p, p + 3, o); source.apply(o); }, 1e-6f);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
-    // Red 0 lies below the input's domain and takes its first node; red 0.5 is not the
-    // input's middle node, as it would be if the lattice were written as read.
-    QVERIFY(std::fabs(written.lut3D[0][0][0][0] - source.lut3D[0][0][0][0]) <= 1e-6f);
-    QVERIFY(std::fabs(written.lut3D[1][0][0][0] - source.lut3D[1][0][0][0]) > 0.05f);
 }
 
 void TestCli::between3DAnd1D()
@@ -542,12 +564,14 @@ void TestCli::between3DAnd1D()
     QVERIFY(libRead(cube, 0, lattice));
     const QString diff = CliTest::latticeDiffers(lattice, 24, [&](const float *p, float *o) { LutCalc::Lut1D_liner(p, o, curveRead); }, 2e-6f);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
-    // Without --size the lattice has 33 points.
-    r = run({"convert", spi1d, "-o", dir.filePath("default.cube")});
+    // Without --size a format that holds no 1D table gets a 33-point lattice, which holds
+    // the straight line exactly: nothing to warn of.
+    r = run({"convert", spi1d, "-o", dir.filePath("default.spi3d")});
     QCOMPARE(r.code, 0);
     Read_LUTFile defaultLattice;
-    QVERIFY(libRead(dir.filePath("default.cube"), 0, defaultLattice));
+    QVERIFY(libRead(dir.filePath("default.spi3d"), int(Formats::Id::Spi3D), defaultLattice));
     QCOMPARE(defaultLattice.lut3DSize, 33);
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
 
     // 3D to 1D: the grey axis, 1024 entries unless --length says otherwise.
     const QString in3D = writeCube(dir, "grade.cube", 5, graded3D);

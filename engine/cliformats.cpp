@@ -1,4 +1,4 @@
-#include "cli/cliformats.h"
+#include "engine/cliformats.h"
 
 #include <QFileInfo>
 

@@ -2,13 +2,14 @@
 // it, in single precision. Derived constants (break points, slopes of linear segments) are
 // solved once in double precision and kept as floats.
 
-#include "formats/clf_nodes.h"
+#include "calc/ops.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-namespace Clf {
+namespace Ops {
 
 namespace {
 
@@ -369,6 +370,43 @@ void Exponent::apply(float *rgb) const
     for (int ch = 0; ch < 3; ++ch)
         if (!params[std::size_t(ch)].identity)
             rgb[ch] = one(rgb[ch], params[std::size_t(ch)]);
+}
+
+void Curve::apply(float *rgb) const
+{
+    for (int ch = 0; ch < 3; ++ch) {
+        const std::vector<float> &xs = x[ch], &ys = y[ch];
+        const float v = rgb[ch];
+        if (xs.empty() || std::isnan(v))
+            continue;
+        if (!(v > xs.front())) {
+            rgb[ch] = ys.front();
+            continue;
+        }
+        if (!(v < xs.back())) {
+            rgb[ch] = ys.back();
+            continue;
+        }
+        const std::size_t hi = std::size_t(std::upper_bound(xs.begin(), xs.end(), v) - xs.begin());
+        const std::size_t lo = hi - 1;
+        const float width = xs[hi] - xs[lo];
+        const float f = width > 0.0f ? (v - xs[lo]) / width : 0.0f;
+        rgb[ch] = f * (ys[hi] - ys[lo]) + ys[lo];
+    }
+}
+
+bool Curve::evenlySpaced(int ch) const
+{
+    const std::vector<float> &xs = x[ch];
+    const std::size_t n = xs.size();
+    if (n < 2)
+        return false;
+    const double step = (double(xs.back()) - double(xs.front())) / double(n - 1);
+    const double tolerance = 1e-6 * std::max(1.0, std::max(std::fabs(double(xs.front())), std::fabs(double(xs.back()))));
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::fabs(double(xs[i]) - (double(xs.front()) + step * double(i))) > tolerance)
+            return false;
+    return step > 0.0;
 }
 
 int Chain::largestLut3D() const

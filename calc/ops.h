@@ -1,5 +1,5 @@
-#ifndef CLF_NODES_H
-#define CLF_NODES_H
+#ifndef CALC_OPS_H
+#define CALC_OPS_H
 
 #include <QString>
 
@@ -11,7 +11,7 @@
 // nodes normalised (an integer bit depth of n bits divided by 2^n - 1), in single precision;
 // each node scales its own parameters and tables by its bit depths, as the Common LUT Format
 // document defines.
-namespace Clf {
+namespace Ops {
 
 enum class BitDepth { I8, I10, I12, I16, F16, F32 };
 
@@ -142,6 +142,20 @@ private:
     float one(float x, const ExponentParams &p) const;
 };
 
+// A piecewise-linear curve per channel through the points (x[i], y[i]), x ascending: the
+// pre-LUT of a .csp file, whose input points need not be evenly spaced. Below the first point
+// and above the last the curve holds its end values.
+struct Curve : Node {
+    using Node::Node;
+    std::vector<float> x[3];
+    std::vector<float> y[3];
+    void apply(float *rgb) const override;
+    const char *kind() const override { return "Curve"; }
+    // Whether channel `ch`'s points are evenly spaced (within float rounding), so that a 1D
+    // table over [x.front(), x.back()] holds the curve exactly.
+    bool evenlySpaced(int ch) const;
+};
+
 // The nodes of a document in order, applied one after the other.
 class Chain
 {
@@ -156,6 +170,8 @@ public:
     }
     // The points per axis of the largest LUT3D, 0 when there is none.
     int largestLut3D() const;
+    // Hand the nodes over, leaving the chain empty.
+    std::vector<std::unique_ptr<Node>> take() { return std::move(nodes_); }
 
 private:
     std::vector<std::unique_ptr<Node>> nodes_;

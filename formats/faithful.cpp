@@ -1,0 +1,126 @@
+#include "formats/faithful.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "lut/read_lutfile.h"
+
+namespace Formats {
+
+bool readTransform(const Format &format, const LUTFILE_ST &side, const Options &options, LutTransform &out,
+                   QString *why)
+{
+    const Faithful *f = format.faithful;
+    LUTFILE_ST s = side;
+    if (f && s.defaultOrder) {
+        // The numbered readers would put their own orders in place; the faithful reading
+        // gives them the format's documented ones instead.
+        s.defaultOrder = false;
+        s.dataOrderRGB = f->readOrder.dataRGB;
+        s.tableOrderRGB = f->readOrder.tableRGB;
+    }
+    if (f && f->read)
+        return f->read(side.path, s, options, out, why);
+
+    auto model = std::make_shared<Read_LUTFile>();
+    model->rawStore = f && f->meaning;
+    if (!read(format, s, *model, false, options)) {
+        *why = !model->errorString.isEmpty() ? model->errorString
+                                             : QStringLiteral("cannot be read as %1").arg(labelOf(format));
+        return false;
+    }
+    if (!model->has3D() && !model->has1D()) {
+        *why = QStringLiteral("holds no LUT data");
+        return false;
+    }
+    if (!model->rawStore)
+        return Meaning::tables(model, out, why);
+    return f->meaning(model, options, out, why);
+}
+
+namespace Meaning {
+
+void divide(Read_LUTFile &model, double scale3D, double scale1D)
+{
+    if (scale3D != 1.0 && model.has3D()) {
+        float *v = model.lut3D.data();
+        const std::size_t count = model.lut3D.floatCount();
+        for (std::size_t i = 0; i < count; ++i)
+            v[i] = float(double(v[i]) / scale3D);
+    }
+    if (scale1D != 1.0 && model.has1D()) {
+        float *v = model.lut1D.data();
+        const std::size_t count = std::size_t(model.allocated1DSize()) * 3;
+        for (std::size_t i = 0; i < count; ++i)
+            v[i] = float(double(v[i]) / scale1D);
+    }
+}
+
+void unitDomains(Read_LUTFile &model)
+{
+    for (int ch = 0; ch < 3; ++ch) {
+        model.domainMin3D[ch] = model.domainMin1D[ch] = 0.0f;
+        model.domainMax3D[ch] = model.domainMax1D[ch] = 1.0f;
+    }
+}
+
+namespace {
+
+// A shaper that gives back its input over the lattice's own domain changes nothing the
+// lattice would not do itself (both hold their ends beyond it): it goes.
+void dropIdentityShaper(Read_LUTFile &m)
+{
+    if (!m.has1D() || !m.has3D())
+        return;
+    const int n = m.allocated1DSize();
+    for (int c = 0; c < 3; ++c) {
+        if (m.domainMin1D[c] != m.domainMin3D[c] || m.domainMax1D[c] != m.domainMax3D[c])
+            return;
+        const float lo = m.domainMin1D[c], hi = m.domainMax1D[c];
+        for (int i = 0; i < n; ++i) {
+            const float x = n > 1 ? lo + (hi - lo) * (float(i) / float(n - 1)) : lo;
+            if (std::fabs(m.lut1D[i][c] - x) > 1e-6f * std::max(1.0f, std::fabs(x)))
+                return;
+        }
+    }
+    m.lut1D.release();
+    m.lut1DSize = 0;
+}
+
+}
+
+bool tables(std::shared_ptr<Read_LUTFile> model, LutTransform &out, QString *why)
+{
+    dropIdentityShaper(*model);
+    if (!model->has3D() && !model->has1D()) {
+        *why = QStringLiteral("holds no LUT data");
+        return false;
+    }
+    out = LutTransform();
+    out.metadata = model->metadata;
+    out.addTables(std::move(model));
+    return true;
+}
+
+bool asRead(std::shared_ptr<Read_LUTFile> raw, const Options &, LutTransform &out, QString *why)
+{
+    return tables(std::move(raw), out, why);
+}
+
+}
+
+bool unitDomain(const float *min, const float *max)
+{
+    for (int ch = 0; ch < 3; ++ch)
+        if (min[ch] != 0.0f || max[ch] != 1.0f)
+            return false;
+    return true;
+}
+
+bool holdsUnitLattice(const LutTransform &t, const Options &)
+{
+    const Read_LUTFile *m = t.tables();
+    return m && t.hasLattice() && !t.hasShaper() && unitDomain(m->domainMin3D, m->domainMax3D);
+}
+
+}
