@@ -389,10 +389,54 @@ void Curve::apply(float *rgb) const
         }
         const std::size_t hi = std::size_t(std::upper_bound(xs.begin(), xs.end(), v) - xs.begin());
         const std::size_t lo = hi - 1;
+        if (smooth && xs.size() > 2) {
+            rgb[ch] = smoothAt(ch, lo, v);
+            continue;
+        }
         const float width = xs[hi] - xs[lo];
         const float f = width > 0.0f ? (v - xs[lo]) / width : 0.0f;
         rgb[ch] = f * (ys[hi] - ys[lo]) + ys[lo];
     }
+}
+
+// Cubic Hermite on [x[lo], x[lo + 1]] with the slopes Curve describes.
+float Curve::smoothAt(int ch, std::size_t lo, float v) const
+{
+    const std::vector<float> &xs = x[ch], &ys = y[ch];
+    const std::size_t n = xs.size();
+    const float h = xs[lo + 1] - xs[lo];
+    if (!(h > 0.0f))
+        return ys[lo];
+    auto chord = [&](std::size_t i) { return (ys[i + 1] - ys[i - 1]) / (xs[i + 1] - xs[i - 1]); };
+    auto secant = [&](std::size_t i) { return (ys[i + 1] - ys[i]) / (xs[i + 1] - xs[i]); };
+    auto slope = [&](std::size_t i) {
+        if (i == 0)
+            return 2.0f * secant(0) - chord(1);
+        if (i == n - 1)
+            return 2.0f * secant(n - 2) - chord(n - 2);
+        return chord(i);
+    };
+    const float t = (v - xs[lo]) / h;
+    const float t2 = t * t, t3 = t2 * t;
+    const float h00 = 2.0f * t3 - 3.0f * t2 + 1.0f, h10 = t3 - 2.0f * t2 + t;
+    const float h01 = 3.0f * t2 - 2.0f * t3, h11 = t3 - t2;
+    return h00 * ys[lo] + h10 * h * slope(lo) + h01 * ys[lo + 1] + h11 * h * slope(lo + 1);
+}
+
+bool Curve::straight(int ch) const
+{
+    const std::vector<float> &xs = x[ch], &ys = y[ch];
+    const std::size_t n = xs.size();
+    if (n < 3)
+        return true;
+    const double dx = double(xs.back()) - double(xs.front()), dy = double(ys.back()) - double(ys.front());
+    if (!(dx > 0.0))
+        return false;
+    const double tolerance = 1e-6 * std::max(1.0, std::max(std::fabs(double(ys.front())), std::fabs(double(ys.back()))));
+    for (std::size_t i = 1; i + 1 < n; ++i)
+        if (std::fabs(double(ys.front()) + dy * (double(xs[i]) - double(xs.front())) / dx - double(ys[i])) > tolerance)
+            return false;
+    return true;
 }
 
 bool Curve::evenlySpaced(int ch) const

@@ -142,18 +142,27 @@ private:
     float one(float x, const ExponentParams &p) const;
 };
 
-// A piecewise-linear curve per channel through the points (x[i], y[i]), x ascending: the
-// pre-LUT of a .csp file, whose input points need not be evenly spaced. Below the first point
-// and above the last the curve holds its end values.
+// A curve per channel through the points (x[i], y[i]), x ascending, whose points need not be
+// evenly spaced: linear between points, or (smooth) the cubic through them that .csp
+// pre-LUTs are read with, whose slope at a point is that of the chord between its neighbours
+// and at an end point twice the end interval's slope less the next point's (so that three
+// points on a parabola give that parabola). Below the first point and above the last the
+// curve holds its end values.
 struct Curve : Node {
     using Node::Node;
     std::vector<float> x[3];
     std::vector<float> y[3];
+    bool smooth = false;
     void apply(float *rgb) const override;
     const char *kind() const override { return "Curve"; }
     // Whether channel `ch`'s points are evenly spaced (within float rounding), so that a 1D
     // table over [x.front(), x.back()] holds the curve exactly.
     bool evenlySpaced(int ch) const;
+    // Whether channel `ch`'s points lie on one line (within float rounding), where the smooth
+    // curve is that line too.
+    bool straight(int ch) const;
+private:
+    float smoothAt(int ch, std::size_t lo, float v) const;
 };
 
 // The nodes of a document in order, applied one after the other.

@@ -428,10 +428,16 @@ bool write(const Formats::Format &format, const LUTFILE_ST &side, const Shaped &
     s.outputSize3D = lut.lut3DSize;
     if (!Formats::write(format, s, lut, why, options))
         return false;
-    if (warning && format.id == Formats::Id::ThreeDL && options.headerless
-        && !Formats::headerless3dlReadsBack(lut, options.bits))
-        *warning = QStringLiteral("its largest sample is below half the range of its samples, so without a Mesh line "
-                                  "it reads back brighter than written; leave out --headerless to keep the Mesh line");
+    if (warning && format.id == Formats::Id::ThreeDL && options.headerless) {
+        // Without a Mesh line the depth is taken from the largest sample when read back.
+        int written = 0;
+        const int back = Formats::headerless3dlReadBits(lut, options.bits, &written);
+        if (back != written)
+            *warning = QStringLiteral("without a Mesh line its largest sample makes it read back as %1, not as the "
+                                      "%2-bit codes written; leave out --headerless to keep the Mesh line")
+                           .arg(back == 0 ? QStringLiteral("floats") : QStringLiteral("%1-bit codes").arg(back))
+                           .arg(written);
+    }
     return true;
 }
 

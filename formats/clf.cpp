@@ -399,7 +399,7 @@ bool clfRead(const QString &path, const LUTFILE_ST &side, const Formats::Options
 bool writableNode(const Clf::Node &node)
 {
     return dynamic_cast<const Clf::Matrix *>(&node) || dynamic_cast<const Clf::Range *>(&node)
-        || dynamic_cast<const Clf::AscCdl *>(&node);
+        || dynamic_cast<const Clf::AscCdl *>(&node) || dynamic_cast<const Clf::Lut1D *>(&node);
 }
 
 bool clfHolds(const LutTransform &t, const Formats::Options &)
@@ -516,6 +516,17 @@ void putNode(TextWriter &out, const Clf::Node &node, int &count)
                          .arg(id)
                          .arg(QLatin1String(depthName(r->inScale)), QLatin1String(depthName(r->outScale)),
                               r->clamp ? QString() : QStringLiteral(" style=\"noClamp\""), body));
+    } else if (const auto *t = dynamic_cast<const Clf::Lut1D *>(&node)) {
+        // A table indexed by half floats takes them as they are (16f in).
+        out.putLines(QStringLiteral("    <LUT1D id=\"n%1\" inBitDepth=\"%2\" outBitDepth=\"32f\"%3>\n"
+                                    "        <Array dim=\"%4 3\">\n")
+                         .arg(id)
+                         .arg(QLatin1String(t->halfDomain ? "16f" : "32f"),
+                              t->halfDomain ? QStringLiteral(" halfDomain=\"true\"") : QString())
+                         .arg(t->size));
+        for (int i = 0; i < t->size; ++i)
+            putNumbers(out, t->values.data() + std::size_t(i) * 3, 3);
+        out.putLines("        </Array>\n    </LUT1D>\n");
     } else if (const auto *c = dynamic_cast<const Clf::AscCdl *>(&node)) {
         static const char *const styles[] = {"Fwd", "Rev", "FwdNoClamp", "RevNoClamp"};
         out.putLines(QStringLiteral("    <ASC_CDL id=\"n%1\" inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"%2\">\n"

@@ -13,9 +13,13 @@
 // ("nan") leaves the line with its index alone. Lines that do not start with a number, such
 // as a row of column titles, are skipped. The writer prints the first channel of each entry,
 // as a float or as the integer of value x scale depending on the writer's scale.
+//
+// Read faithfully, integer values are divided by that full scale, nothing clamped; a curve
+// whose values have fractions holds floats as written.
 
 #include <algorithm>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
@@ -23,12 +27,26 @@
 #include "lut/textwriter.h"
 #include "lut/write_lutfile.h"
 
+namespace {
+
+// The reader left the full scale in the domain's upper end.
+bool csvMeaning(std::shared_ptr<Read_LUTFile> raw, const Formats::Options &, LutTransform &out, QString *why)
+{
+    const bool floats = !Formats::Meaning::wholeNumbers(*raw);
+    Formats::Meaning::divide(*raw, 1.0, floats ? 1.0 : double(raw->domainMax1D[0]));
+    Formats::Meaning::unitDomains(*raw);
+    return Formats::Meaning::tables(raw, out, why);
+}
+
+}
+
 namespace Formats {
-extern const Format csvFormat = {
+const Faithful csvFaithful = {csvMeaning, nullptr, nullptr, nullptr, false, {true, true}};
+extern const Format csvFormat = withFaithful({
     "csv", Id::Csv, ".csv log", "csv", false,
     memberReader<&Read_LUTFile::Read_Csv>, memberWriter<&Write_LUTFile::Write_Csv>, true,
     {true, true}, {true, true},
-    1023};
+    1023}, &csvFaithful);
 }
 
 namespace {
@@ -160,7 +178,8 @@ bool Read_LUTFile::Read_Csv(QString path, bool headerOnly)
         qint64 index = 0;
         if (scanEntry(r, index, value) < 1)
             continue;
-        const float v = float(wholePart(value));
+        // Raw stores keep a value's fraction.
+        const float v = rawStore ? float(std::max(value, -double(maxValue))) : float(wholePart(value));
         White1D(int(index), v, v, v, domainMin1D, domainMax1D);
     }
     resetUpperEnds();

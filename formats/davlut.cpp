@@ -9,7 +9,10 @@
 //
 // A sample line with fewer than three numbers keeps the previous line's values for the
 // channels it lacks. The writer always prints floats, whatever integer scale it is given.
+//
+// Read faithfully, the values are floats as written, nothing clamped.
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "formats/sizedlattice.h"
 #include "lut/read_lutfile.h"
@@ -17,10 +20,11 @@
 #include "lut/write_lutfile.h"
 
 namespace Formats {
-extern const Format davLutFormat = {
+const Faithful davLutFaithful = {Meaning::asRead, nullptr, nullptr, nullptr, true, {true, true}};
+extern const Format davLutFormat = withFaithful({
     "davlut", Id::DavLut, ".davLut 3DLut", "davlut", true,
     memberReader<&Read_LUTFile::Read_DavLut>, memberWriter<&Write_LUTFile::Write_DavLut>, true,
-    {true, true}, {true, true}};
+    {true, true}, {true, true}}, &davLutFaithful);
 }
 
 bool Read_LUTFile::Read_DavLut(QString path, bool headerOnly)

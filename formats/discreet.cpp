@@ -15,12 +15,21 @@
 // inside a value line are dropped before the number is read ("10 23" is 1023).
 // The writer prints a comment header, "LUT: 3 n" and the values, floats or integers of
 // value x scale depending on the writer's scale.
+//
+// Read faithfully, the entry count names the input depth (256: 8 bits ... 65536: half floats,
+// the table indexed by every half's bit pattern) and the output is in codes of the depth a
+// third number gives ("LUT: 3 1024 4096": 12 bits, "65536f": half-float bit patterns), else
+// the depth the file's name ends in ("..._12to16fp.lut", "..._16fpto12.lut"), else the input
+// depth. A table of values with fractions, or none above 1, holds floats as written.
 
 #include <QDebug>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <string>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/keywordline.h"
 #include "lut/linereader.h"
@@ -46,14 +55,18 @@ int claimDiscreet(const QString &path, QString *why)
     return 0;
 }
 
+bool discreetRead(const QString &path, const LUTFILE_ST &side, const Formats::Options &options, LutTransform &out,
+                  QString *why);
+
 }
 
 namespace Formats {
-extern const Format discreetFormat = {
+const Faithful discreetFaithful = {nullptr, discreetRead, nullptr, nullptr, false, {true, true}};
+extern const Format discreetFormat = withFaithful({
     "discreet", Id::Discreet1D, ".lut 1D Discreet", "lut", false,
     memberReader<&Read_LUTFile::Read_1dLut_Discreet>, memberWriter<&Write_LUTFile::Write_1dLut_Discreet>, true,
     {true, true}, {true, true},
-    1, 0, claimDiscreet};
+    1, 0, claimDiscreet}, &discreetFaithful);
 }
 
 namespace {
@@ -127,6 +140,10 @@ bool Read_LUTFile::Read_1dLut_Discreet(QString path, bool headerOnly)
                 return failAt(r, QStringLiteral("LUT: line has no entry count"));
             if (!setSize1D(n[1], headerOnly, r.lineNumber()))
                 return false;
+            // A third field names the output depth, for the faithful meaning.
+            const QList<QByteArray> rest = KeywordLine(r, "LUT:").text().simplified().split(' ');
+            if (rawStore && rest.size() >= 3)
+                metadata.append({QStringLiteral("Output depth"), QString::fromLatin1(rest[2])});
             if (headerOnly)
                 return true;
             haveSize = true;
@@ -163,7 +180,7 @@ bool Read_LUTFile::Read_1dLut_Discreet(QString path, bool headerOnly)
     const float hi[3] = {top, top, top};
     for (int i = 0; i < lut1DSize; ++i) {
         float *e = lut1D[i];
-        if (top > 0.0f)
+        if (top > 0.0f || rawStore)
             White1D(i, e[0], e[1], e[2], domainMin1D, hi);
         else
             e[0] = e[1] = e[2] = 0.0f;
@@ -213,4 +230,98 @@ bool Write_LUTFile::Write_1dLut_Discreet(QString path, Read_LUTFile &lut)
         }
     }
     return finish(out);
+}
+
+// ---- Faithful reading
+
+namespace {
+
+// What the table's numbers are: codes 0 to `top`, half-float bit patterns, or floats.
+struct Output {
+    enum Kind { Codes, Halfs, Floats } kind = Floats;
+    double top = 1.0;
+};
+
+// A third field of the "LUT:" line: "4096" (codes 0 to 4095), "65536f" (half floats).
+bool outputOfField(const QString &field, Output &o)
+{
+    bool ok = false;
+    if (field.endsWith(QLatin1Char('f'))) {
+        o.kind = Output::Halfs;
+        return field.chopped(1).toInt(&ok) > 0 && ok;
+    }
+    const qint64 codes = field.toLongLong(&ok);
+    o = {Output::Codes, double(codes - 1)};
+    return ok && codes >= 2;
+}
+
+// The output half of a depth pair in the file's name: "_12to16fp" (half floats), "_16fpto12".
+bool outputOfName(const QString &path, Output &o)
+{
+    static const QRegularExpression pair(QStringLiteral("to(\\d+)(fp)?"), QRegularExpression::CaseInsensitiveOption);
+    bool found = false;
+    auto it = pair.globalMatch(QFileInfo(path).completeBaseName());
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const int bits = m.captured(1).toInt();
+        if (bits < 1 || bits > 32)
+            continue;
+        if (!m.captured(2).isEmpty())
+            o = {bits == 16 ? Output::Halfs : Output::Floats, 1.0};
+        else if (bits <= 16)
+            o = {Output::Codes, std::ldexp(1.0, bits) - 1.0};
+        else
+            continue;
+        found = true;
+    }
+    return found;
+}
+
+bool discreetRead(const QString &path, const LUTFILE_ST &side, const Formats::Options &options, LutTransform &out,
+                  QString *why)
+{
+    std::shared_ptr<Read_LUTFile> raw;
+    if (!Formats::readRaw(Formats::discreetFormat, side, options, raw, why))
+        return false;
+    Read_LUTFile &m = *raw;
+    const int n = m.allocated1DSize();
+    Output o;
+    bool given = false;
+    for (const auto &e : m.metadata)
+        if (e.first == QLatin1String("Output depth"))
+            given = outputOfField(e.second, o);
+    if (!given && !outputOfName(path, o)) {
+        if (Formats::Meaning::wholeNumbers(m) && Formats::Meaning::largestValue(m) > 1.0f)
+            o = {Output::Codes, double(n - 1)};
+        else
+            o = {Output::Floats, 1.0};
+    }
+
+    float *v = m.lut1D.data();
+    for (std::size_t i = 0, count = std::size_t(n) * 3; i < count; ++i) {
+        if (o.kind == Output::Halfs) {
+            if (!(v[i] >= 0.0f && v[i] <= 65535.0f && std::floor(v[i]) == v[i])) {
+                *why = QStringLiteral("value %1 of a half-float table is no half-float bit pattern").arg(double(v[i]));
+                return false;
+            }
+            v[i] = Ops::halfToFloat(quint16(v[i]));
+        } else if (o.kind == Output::Codes) {
+            v[i] = float(double(v[i]) / o.top);
+        }
+    }
+    Formats::Meaning::unitDomains(m);
+    // 65536 entries are indexed by half floats: entry k is the output for the half of bit
+    // pattern k.
+    if (n != 65536)
+        return Formats::Meaning::tables(raw, out, why);
+    auto table = std::make_shared<Ops::Lut1D>(0);
+    table->size = n;
+    table->halfDomain = true;
+    table->values.assign(v, v + std::size_t(n) * 3);
+    out = LutTransform();
+    out.metadata = m.metadata;
+    out.addNode(table);
+    return true;
+}
+
 }

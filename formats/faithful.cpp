@@ -7,6 +7,34 @@
 
 namespace Formats {
 
+namespace {
+
+// The numbered reader of `format` on a fresh model, with raw stores or without.
+bool readModel(const Format &format, const LUTFILE_ST &side, const Options &options, bool raw,
+               std::shared_ptr<Read_LUTFile> &model, QString *why)
+{
+    model = std::make_shared<Read_LUTFile>();
+    model->rawStore = raw;
+    if (!read(format, side, *model, false, options)) {
+        *why = !model->errorString.isEmpty() ? model->errorString
+                                             : QStringLiteral("cannot be read as %1").arg(labelOf(format));
+        return false;
+    }
+    if (!model->has3D() && !model->has1D()) {
+        *why = QStringLiteral("holds no LUT data");
+        return false;
+    }
+    return true;
+}
+
+}
+
+bool readRaw(const Format &format, const LUTFILE_ST &side, const Options &options,
+             std::shared_ptr<Read_LUTFile> &model, QString *why)
+{
+    return readModel(format, side, options, true, model, why);
+}
+
 bool readTransform(const Format &format, const LUTFILE_ST &side, const Options &options, LutTransform &out,
                    QString *why)
 {
@@ -22,18 +50,11 @@ bool readTransform(const Format &format, const LUTFILE_ST &side, const Options &
     if (f && f->read)
         return f->read(side.path, s, options, out, why);
 
-    auto model = std::make_shared<Read_LUTFile>();
-    model->rawStore = f && f->meaning;
-    if (!read(format, s, *model, false, options)) {
-        *why = !model->errorString.isEmpty() ? model->errorString
-                                             : QStringLiteral("cannot be read as %1").arg(labelOf(format));
+    std::shared_ptr<Read_LUTFile> model;
+    const bool raw = f && f->meaning;
+    if (!readModel(format, s, options, raw, model, why))
         return false;
-    }
-    if (!model->has3D() && !model->has1D()) {
-        *why = QStringLiteral("holds no LUT data");
-        return false;
-    }
-    if (!model->rawStore)
+    if (!raw)
         return Meaning::tables(model, out, why);
     return f->meaning(model, options, out, why);
 }
@@ -105,6 +126,112 @@ bool tables(std::shared_ptr<Read_LUTFile> model, LutTransform &out, QString *why
 bool asRead(std::shared_ptr<Read_LUTFile> raw, const Options &, LutTransform &out, QString *why)
 {
     return tables(std::move(raw), out, why);
+}
+
+namespace {
+
+// Whether the points run in a straight line from (first input, 0) to (last input, 1).
+bool linearOntoUnit(const std::vector<float> &x, const std::vector<float> &y)
+{
+    if (x.size() < 2 || y.front() != 0.0f || y.back() != 1.0f || !(x.back() > x.front()))
+        return false;
+    const double width = double(x.back()) - double(x.front());
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (std::fabs((double(x[i]) - double(x.front())) / width - double(y[i])) > 1e-6)
+            return false;
+    return true;
+}
+
+}
+
+bool withPreLut(std::shared_ptr<Read_LUTFile> model, bool smooth, LutTransform &out, QString *why)
+{
+    Read_LUTFile &m = *model;
+    unitDomains(m);
+    if (m.preLutIn[0].empty() && m.preLutIn[1].empty() && m.preLutIn[2].empty())
+        return tables(model, out, why);
+
+    bool linear = true, shaper = m.has3D() && !m.has1D();
+    auto curve = std::make_shared<Ops::Curve>(0);
+    curve->smooth = smooth;
+    for (int c = 0; c < 3; ++c) {
+        curve->x[c] = m.preLutIn[c];
+        curve->y[c] = m.preLutOut[c];
+        linear = linear && linearOntoUnit(curve->x[c], curve->y[c]);
+        shaper = shaper && curve->evenlySpaced(c) && curve->x[c].size() == curve->x[0].size()
+            && (!smooth || curve->straight(c));
+    }
+    if (linear) {
+        float *min = m.has1D() ? m.domainMin1D : m.domainMin3D;
+        float *max = m.has1D() ? m.domainMax1D : m.domainMax3D;
+        for (int c = 0; c < 3; ++c) {
+            min[c] = curve->x[c].front();
+            max[c] = curve->x[c].back();
+        }
+        return tables(model, out, why);
+    }
+    if (shaper) {
+        const int n = int(curve->x[0].size());
+        if (!m.setSize1D(n, false)) {
+            *why = m.errorString;
+            return false;
+        }
+        for (int c = 0; c < 3; ++c) {
+            m.domainMin1D[c] = curve->x[c].front();
+            m.domainMax1D[c] = curve->x[c].back();
+            for (int i = 0; i < n; ++i)
+                m.lut1D[i][c] = curve->y[c][std::size_t(i)];
+        }
+        return tables(model, out, why);
+    }
+    LutTransform t;
+    if (!tables(model, t, why))
+        return false;
+    out = LutTransform();
+    out.metadata = t.metadata;
+    out.addNode(curve);
+    out.append(t);
+    return true;
+}
+
+namespace {
+
+template <typename F>
+void forEachValue(const Read_LUTFile &m, F f)
+{
+    if (m.has3D()) {
+        const float *v = m.lut3D.data();
+        for (std::size_t i = 0, n = m.lut3D.floatCount(); i < n; ++i)
+            f(v[i]);
+    }
+    if (m.has1D()) {
+        const float *v = m.lut1D.data();
+        for (std::size_t i = 0, n = std::size_t(m.allocated1DSize()) * 3; i < n; ++i)
+            f(v[i]);
+    }
+}
+
+}
+
+bool codesOverDomain(std::shared_ptr<Read_LUTFile> raw, const Options &, LutTransform &out, QString *why)
+{
+    divide(*raw, double(raw->domainMax3D[0]), 1.0);
+    unitDomains(*raw);
+    return tables(raw, out, why);
+}
+
+bool wholeNumbers(const Read_LUTFile &model)
+{
+    bool whole = true;
+    forEachValue(model, [&](float v) { whole = whole && std::floor(v) == v; });
+    return whole;
+}
+
+float largestValue(const Read_LUTFile &model)
+{
+    float largest = 0.0f;
+    forEachValue(model, [&](float v) { largest = std::max(largest, v); });
+    return largest;
 }
 
 }

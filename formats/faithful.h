@@ -51,6 +51,12 @@ inline Format withFaithful(Format f, const Faithful *faithful)
 bool readTransform(const Format &format, const LUTFILE_ST &side, const Options &options, LutTransform &out,
                    QString *why);
 
+// The format's numbered reader run on a raw-store model, as readTransform runs it before the
+// meaning: for a faithful `read` that needs more than the model (the file's name). False with
+// the reason.
+bool readRaw(const Format &format, const LUTFILE_ST &side, const Options &options,
+             std::shared_ptr<Read_LUTFile> &model, QString *why);
+
 // Helpers for meanings.
 namespace Meaning {
 // Divide every value of the lattice by scale3D and of the 1D table by scale1D (1: unchanged).
@@ -61,6 +67,19 @@ void unitDomains(Read_LUTFile &model);
 bool tables(std::shared_ptr<Read_LUTFile> model, LutTransform &out, QString *why);
 // The meaning of a format whose numbers are floats as read over the domains the reader set.
 bool asRead(std::shared_ptr<Read_LUTFile> raw, const Options &options, LutTransform &out, QString *why);
+// The transform of the model's tables (over 0 to 1) behind the pre-LUT the reader kept
+// (preLutIn / preLutOut), a curve through its points (`smooth`: as Ops::Curve). A pre-LUT
+// that maps each channel's inputs linearly onto 0 to 1 becomes the table's domain; one of
+// evenly spaced inputs, as many in every channel and linear between them, before a lattice
+// alone becomes its shaper; any other a Curve node before the tables.
+bool withPreLut(std::shared_ptr<Read_LUTFile> model, bool smooth, LutTransform &out, QString *why);
+// The meaning of a format of integer codes whose full scale the reader left in the upper end
+// of the lattice's domain (.m3d "out", images): the codes divided by it, over 0 to 1.
+bool codesOverDomain(std::shared_ptr<Read_LUTFile> raw, const Options &options, LutTransform &out, QString *why);
+// Whether every value of the model's tables is a whole number.
+bool wholeNumbers(const Read_LUTFile &model);
+// The largest value of the model's tables (0 when all are below).
+float largestValue(const Read_LUTFile &model);
 }
 
 // Holds-functions shared by the float formats: a transform of nothing but one lattice over

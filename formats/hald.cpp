@@ -12,9 +12,11 @@
 // The identity image maps every node to its own input. Pixels are 8 or 16-bit RGB (PNG,
 // TIFF); alpha is ignored. Side 64 (level 4) and 512 (level 8) are texture sizes too, so an
 // image is read as Hald only when the format is named or the file's name holds "hald".
+// Read faithfully, 8-bit pixels are codes of 255 and 16-bit ones codes of 65535.
 
 #include <QFileInfo>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "formats/latticeout.h"
 #include "formats/rgbimage.h"
@@ -74,10 +76,11 @@ int claimHald(const QString &path, QString *why)
 }
 
 namespace Formats {
-extern const Format haldFormat = {
+const Faithful haldFaithful = {Meaning::codesOverDomain, nullptr, nullptr, nullptr, false, {true, false}};
+extern const Format haldFormat = withFaithful({
     "hald", Id::None, "Hald CLUT image", "png tif tiff", true, Read_Hald, Write_Hald, false,
     {true, false}, {true, false}, 1, 0, claimHald, false,
-    "a Hald image (named so, and a square of L^3 pixels for a level L of 2 to 16)", haldSize};
+    "a Hald image (named so, and a square of L^3 pixels for a level L of 2 to 16)", haldSize}, &haldFaithful);
 }
 
 int Formats::haldLevelForSize(int n)

@@ -12,7 +12,10 @@
 // may lack its last node (left at zero), but no more, and needs one node at least. Values
 // outside 0 to 1 are clamped.
 // The writer prints "LUT_3D_SIZE n" and the lattice, always as floats.
+//
+// Read faithfully, the values are floats as written, nothing clamped.
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "formats/sizedlattice.h"
 #include "lut/read_lutfile.h"
@@ -20,10 +23,11 @@
 #include "lut/write_lutfile.h"
 
 namespace Formats {
-extern const Format itxFormat = {
+const Faithful itxFaithful = {Meaning::asRead, nullptr, nullptr, nullptr, true, {true, false}};
+extern const Format itxFormat = withFaithful({
     "itx", Id::Itx, ".itx", "itx", true,
     memberReader<&Read_LUTFile::Read_Itx>, memberWriter<&Write_LUTFile::Write_Itx>, true,
-    {true, false}, {true, false}};
+    {true, false}, {true, false}}, &itxFaithful);
 }
 
 bool Read_LUTFile::Read_Itx(QString path, bool headerOnly)

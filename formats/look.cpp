@@ -18,7 +18,11 @@
 // Double quotes and white space in size and data are dropped; digits after the last sample
 // are ignored. Samples are clamped below at 0, and a channel whose samples exceed 1 is scaled
 // down by its largest sample. The writer gives the lattice only, one run of red per data line.
+//
+// Read faithfully, the floats are the table's values as written, over 0 to 1: nothing is
+// scaled or clamped; a 1D table is applied before the lattice.
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "formats/look.h"
 
@@ -35,11 +39,23 @@
 #include "formats/latticeout.h"
 #include "formats/writers.h"
 
+namespace {
+
+// The reader's range pass left each channel's largest sample in the domains.
+bool lookMeaning(std::shared_ptr<Read_LUTFile> raw, const Formats::Options &, LutTransform &out, QString *why)
+{
+    Formats::Meaning::unitDomains(*raw);
+    return Formats::Meaning::tables(raw, out, why);
+}
+
+}
+
 namespace Formats {
-extern const Format lookFormat = {
+const Faithful lookFaithful = {lookMeaning, nullptr, nullptr, nullptr, false, {true, false}};
+extern const Format lookFormat = withFaithful({
     "look", Id::Look, ".look", "look", true,
     memberReader<&Read_LUTFile::Read_Look>, Write_Look, false,
-    {true, false}, {true, false}};
+    {true, false}, {true, false}}, &lookFaithful);
 }
 
 namespace {

@@ -11,7 +11,12 @@
 // starting with "#" or "Index" are skipped. The writer prints the heading, then the entry
 // number, a tab, and the three values each followed by a tab, as floats or as integers of
 // value x scale depending on the writer's scale.
+//
+// Read faithfully, the values are 8-bit codes divided by 255, nothing clamped; a table of
+// values with fractions, none above 1, holds floats as written (as the writer prints them
+// given no scale).
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/linereader.h"
 #include "lut/numscan.h"
@@ -23,14 +28,23 @@ namespace {
 
 constexpr int entryCount = 256;
 
+
+bool lut1DMeaning(std::shared_ptr<Read_LUTFile> raw, const Formats::Options &, LutTransform &out, QString *why)
+{
+    const bool floats = !Formats::Meaning::wholeNumbers(*raw) && Formats::Meaning::largestValue(*raw) <= 1.0f;
+    Formats::Meaning::divide(*raw, 1.0, floats ? 1.0 : 255.0);
+    return Formats::Meaning::tables(raw, out, why);
+}
+
 }
 
 namespace Formats {
-extern const Format lut1DFormat = {
+const Faithful lut1DFaithful = {lut1DMeaning, nullptr, nullptr, nullptr, false, {true, true}};
+extern const Format lut1DFormat = withFaithful({
     "lut1d", Id::Lut1D, ".lut 1D", "lut", false,
     memberReader<&Read_LUTFile::Read_1dLut>, memberWriter<&Write_LUTFile::Write_1dLut>, true,
     {true, true}, {true, true},
-    255, entryCount};
+    255, entryCount}, &lut1DFaithful);
 }
 
 bool Read_LUTFile::Read_1dLut(QString path, bool headerOnly)

@@ -13,12 +13,17 @@
 // The running number is not used: the lines are taken in file order, and lines that do not
 // hold exactly four fields are skipped. The writer prints its own fixed header, "out 1" with
 // float samples, or "out" scale + 1 with integer samples of value * scale.
+//
+// Read faithfully, samples are the codes "out" counts, divided by the top code (out - 1), or
+// floats as written with "out 1"; nothing is clamped (pandora_3d.m3d's 306 of "out 256" stays
+// above 1).
 
 #include <QDebug>
 
 #include <cmath>
 #include <limits>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/keywordline.h"
 #include "lut/linereader.h"
@@ -31,10 +36,12 @@
 #include "lut/write_lutfile.h"
 
 namespace Formats {
-extern const Format mgaFormat = {
+// The plain writer prints floats under "out 1", unclamped.
+const Faithful mgaFaithful = {Meaning::codesOverDomain, nullptr, nullptr, nullptr, true, {true, true}};
+extern const Format mgaFormat = withFaithful({
     "mga", Id::Mga, ".mga .m3d pandora", "mga m3d", true,
     memberReader<&Read_LUTFile::Read_Mga>, memberWriter<&Write_LUTFile::Write_Mga>, true,
-    {true, true}, {true, true}};
+    {true, true}, {true, true}}, &mgaFaithful);
 }
 
 namespace {

@@ -17,11 +17,16 @@
 // flags place the same counters differently through the model's store rule. The geometry is
 // checked from the file's header, before any pixel is decoded or anything is allocated. The
 // writers lay out the same counters, as 8 or 16-bit PNG or TIFF pixels.
+//
+// The numbered readers take 8 bits of every pixel. Read faithfully, pixels are taken at the
+// file's depth: 8-bit codes of 255, 16-bit codes of 65535.
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <vector>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
@@ -83,16 +88,17 @@ const char imageExtensions[] = "png bmp tif tiff jpg jpeg";
 }
 
 namespace Formats {
-extern const Format textureFormat = {
+const Faithful imageFaithful = {Meaning::codesOverDomain, nullptr, nullptr, nullptr, false, {true, false}};
+extern const Format textureFormat = withFaithful({
     "texture", Id::Texture, "texture-base 64X64 512X512...", imageExtensions, true,
     memberReader<&Read_LUTFile::Read_Texture>, Write_Texture, false,
     {true, false}, {true, false},
-    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)", textureSize};
-extern const Format unwrappedCubeFormat = {
+    1, 0, claimTexture, false, "a texture (a square of 64, 512 or 4096 pixels)", textureSize}, &imageFaithful);
+extern const Format unwrappedCubeFormat = withFaithful({
     "iuc", Id::UnwrappedCube, "identity Unwrapped Cube 1024X16", imageExtensions, true,
     memberReader<&Read_LUTFile::Read_IUC>, Write_IUC, false,
     {true, false}, {true, false},
-    1, 0, claimUnwrappedCube, false, "an unwrapped cube (N*N pixels wide, N high)"};
+    1, 0, claimUnwrappedCube, false, "an unwrapped cube (N*N pixels wide, N high)"}, &imageFaithful);
 }
 
 namespace {
@@ -127,6 +133,49 @@ void storeTiles(Read_LUTFile &lut, const RgbImage &image, int n, int across)
     }
 }
 
+// Raw stores read the pixels at the file's own depth: 8-bit codes of 255, 16-bit ones of 65535.
+// The file is decoded again: `header` has only its size.
+bool readDeepTiles(Read_LUTFile &lut, const Formats::Format &format, const RgbImage &header, const QString &path,
+                   int n, int across, bool headerOnly)
+{
+    QString why;
+    const ImageFiles::Backend *images = ImageFiles::backend(&why);
+    ImageFiles::Pixels pixels;
+    if (!images || !images->decodeDeep(path, &pixels, &why))
+        return lut.fail(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), why));
+    if (QSize(pixels.width, pixels.height) != header.size())
+        return lut.fail(QStringLiteral("%1: the header gives %2 x %3 pixels but %4 x %5 were decoded")
+                            .arg(QFileInfo(path).fileName()).arg(header.width()).arg(header.height())
+                            .arg(pixels.width).arg(pixels.height));
+    if (!lut.setSize3D(n, headerOnly))
+        return false;
+    lut.applyDefaultOrder(format.readOrder);
+    if (headerOnly)
+        return true;
+    const bool deep = pixels.layout == ImageFiles::Layout::Rgbx64 || pixels.layout == ImageFiles::Layout::Rgba64;
+    for (float &max : lut.domainMax3D)
+        max = deep ? 65535.0f : 255.0f;
+    for (int y = 0; y < pixels.height; ++y) {
+        const uchar *line = pixels.row(y);
+        for (int x = 0; x < pixels.width; ++x) {
+            float v[3];
+            if (deep) {
+                const quint16 *p = reinterpret_cast<const quint16 *>(line) + 4 * x;
+                v[0] = p[0];
+                v[1] = p[1];
+                v[2] = p[2];
+            } else {
+                const quint32 p = reinterpret_cast<const quint32 *>(line)[x];
+                v[0] = float((p >> 16) & 0xff);
+                v[1] = float((p >> 8) & 0xff);
+                v[2] = float(p & 0xff);
+            }
+            lut.White3D((y / n) * across + x / n, y % n, x % n, v[0], v[1], v[2], lut.domainMin3D, lut.domainMax3D);
+        }
+    }
+    return true;
+}
+
 // Common tail of both readers once the geometry is accepted: nothing of the model has been
 // touched yet, and nothing is unless the pixels decode and the table can be allocated. A
 // header read decodes the pixels too, so that it accepts exactly the images a full read does
@@ -134,6 +183,10 @@ void storeTiles(Read_LUTFile &lut, const RgbImage &image, int n, int across)
 bool readTiles(Read_LUTFile &lut, const Formats::Format &format, RgbImage &image, const QString &path, int n,
                int across, bool headerOnly)
 {
+    // An image that had to be decoded to learn its size (one read from a pipe) has its 8-bit
+    // colours only.
+    if (lut.rawStore && !image.decoded())
+        return readDeepTiles(lut, format, image, path, n, across, headerOnly);
     if (!image.load(path))
         return lut.fail(image.errorString());
     if (!lut.setSize3D(n, headerOnly))

@@ -20,6 +20,13 @@
 //
 // The text is parsed once: the numbers of every sample line are collected while the header is
 // found, and the lattice is filled from them once the sample range is known.
+//
+// Read faithfully, samples are codes divided by their full scale 2^b - 1: b from the Mesh
+// line, or without one the depth the tools that write the format and OpenColorIO take from
+// the largest sample (8 bits below 512, 10 below 2048, 12 below 8192, else 16); samples with
+// fractions, or none above 1, are floats as written. Nothing is clamped. Mesh points at even
+// steps (within one code: 0 64 ... 960 1023) place the lattice nodes evenly; others are the
+// inputs of the nodes, a curve before the lattice.
 
 #include <QDebug>
 
@@ -27,6 +34,7 @@
 #include <cmath>
 #include <vector>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/keywordline.h"
 #include "lut/linereader.h"
@@ -41,13 +49,15 @@
 
 namespace {
 int latticeSize(int size, bool given, const Formats::Options &options, QString *sizes);
+bool threeDLMeaning(std::shared_ptr<Read_LUTFile> raw, const Formats::Options &, LutTransform &out, QString *why);
 }
 
 namespace Formats {
-extern const Format threeDLFormat = {
+const Faithful threeDLFaithful = {threeDLMeaning, nullptr, nullptr, nullptr, false, {true, true}};
+extern const Format threeDLFormat = withFaithful({
     "3dl", Id::ThreeDL, ".3dl", "3dl", true,
     memberReader<&Read_LUTFile::Read_3dl>, Write_3dl, false,
-    {true, true}, {true, true}, 1, 0, nullptr, false, nullptr, latticeSize};
+    {true, true}, {true, true}, 1, 0, nullptr, false, nullptr, latticeSize}, &threeDLFaithful);
 }
 
 namespace {
@@ -114,11 +124,16 @@ int readMeshPoints(Read_LUTFile &lut, const LineReader &r, double &largestMesh)
     const char *begin = nullptr;
     const char *stop = nullptr;
     int n = 0;
+    // Raw stores keep the points of the last mesh-point line as written.
+    std::vector<float> &raw = lut.preLutIn[0];
+    raw.clear();
     while (f.next(begin, stop)) {
         NumScan::Cursor c{begin, stop};
         double v = 0.0;
         if (!NumScan::readDouble(c, v) || c.p != stop)
             v = 0.0;
+        if (lut.rawStore)
+            raw.push_back(float(v));
         lut.meshPoints[n++] = v;
         if (v > largestMesh)
             largestMesh = v;
@@ -221,7 +236,8 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
         resetUpperEnds();
         return true;
     }
-    if (domainMax3D[0] < 1.1f && largest > 0.1) {
+    // Raw stores leave the sample range to the faithful meaning.
+    if (!rawStore && domainMax3D[0] < 1.1f && largest > 0.1) {
         const float range = inferredRange(largest);
         for (int ch = 0; ch < 3; ++ch)
             domainMax3D[ch] = range;
@@ -246,6 +262,70 @@ bool Read_LUTFile::Read_3dl(QString path, bool headerOnly)
 
     resetUpperEnds();
     return true;
+}
+
+// ---- Faithful reading
+
+namespace {
+
+// The depth OpenColorIO and the format's writers take for a file without a Mesh line.
+float impliedFullScale(float largest)
+{
+    for (int bits : {8, 10, 12}) {
+        if (largest < std::ldexp(2.0f, bits))
+            return std::ldexp(1.0f, bits) - 1.0f;
+    }
+    return 65535.0f;
+}
+
+// The mesh points as a curve to the lattice's node coordinates, unless they step evenly
+// (within one code of integer points), where they say nothing the lattice does not.
+bool meshCurve(Read_LUTFile &m, QString *why)
+{
+    std::vector<float> mesh = m.preLutIn[0];
+    for (int c = 0; c < 3; ++c) {
+        m.preLutIn[c].clear();
+        m.preLutOut[c].clear();
+    }
+    const int n = m.allocated3DSize();
+    if (int(mesh.size()) != n || n < 2)
+        return true;
+    const double top = mesh.back();
+    if (!std::is_sorted(mesh.begin(), mesh.end()) || !(top > mesh.front())) {
+        *why = QStringLiteral("the mesh points do not rise");
+        return false;
+    }
+    const double tolerance = top > 1.0 ? 1.0 : 1e-6;
+    bool even = true;
+    for (int i = 0; i < n && even; ++i)
+        even = std::fabs(double(mesh[std::size_t(i)]) - top * i / (n - 1)) <= tolerance;
+    if (even && mesh.front() == 0.0f)
+        return true;
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < n; ++i) {
+            m.preLutIn[c].push_back(float(double(mesh[std::size_t(i)]) / top));
+            m.preLutOut[c].push_back(float(i) / float(n - 1));
+        }
+    return true;
+}
+
+bool threeDLMeaning(std::shared_ptr<Read_LUTFile> raw, const Formats::Options &, LutTransform &out, QString *why)
+{
+    Read_LUTFile &m = *raw;
+    if (!meshCurve(m, why))
+        return false;
+    const float largest = Formats::Meaning::largestValue(m);
+    float scale = 1.0f;
+    if (!Formats::Meaning::wholeNumbers(m))
+        scale = 1.0f;
+    else if (m.domainMax3D[0] > 1.1f)
+        scale = m.domainMax3D[0];   // the Mesh line's depth
+    else if (largest > 1.0f)
+        scale = impliedFullScale(largest);
+    Formats::Meaning::divide(m, scale, 1.0);
+    return Formats::Meaning::withPreLut(std::move(raw), false, out, why);
+}
+
 }
 
 // ---- Writing
@@ -361,6 +441,23 @@ bool Formats::Write_3dl(Write_LUTFile &writer, const QString &path, Read_LUTFile
     writer.applyDefaultOrder(threeDLFormat.writeOrder);
     writer.writeLattice(out, samples, top, " ");
     return writer.finish(out);
+}
+
+int Formats::headerless3dlReadBits(const Read_LUTFile &lut, int bits, int *written)
+{
+    *written = bits == 0 ? defaultSampleBits : bits;
+    const quint32 top = (quint32(1) << *written) - 1;
+    quint32 largest = 0;
+    if (lut.lut3D) {
+        const float *v = lut.lut3D.data();
+        for (std::size_t i = 0; i < lut.lut3D.floatCount(); ++i)
+            largest = std::max(largest, LatticeOut::code(v[i], top));
+    }
+    if (largest == 0)
+        return *written;
+    if (largest <= 1)
+        return 0;
+    return int(std::lround(std::log2(double(impliedFullScale(float(largest))) + 1.0)));
 }
 
 bool Formats::headerless3dlReadsBack(const Read_LUTFile &lut, int bits)

@@ -14,9 +14,13 @@
 // file that ends early leaves the remaining nodes zero (but one sample at least is needed).
 // The writers print "From 0.0 1.0" and the "Length" line; .tms1d samples in the shortest
 // general form, .tms3d samples in fixed notation.
+//
+// Read faithfully, as .spi1d's "From": the From range is the table's input domain and the
+// samples are floats as written, nothing clamped.
 
 #include <cmath>
 
+#include "formats/faithful.h"
 #include "formats/formatentry.h"
 #include "lut/keywordline.h"
 #include "lut/linereader.h"
@@ -26,14 +30,15 @@
 #include "lut/write_lutfile.h"
 
 namespace Formats {
-extern const Format tms1DFormat = {
+const Faithful tmsFaithful = {Meaning::asRead, nullptr, nullptr, nullptr, true, {true, true}};
+extern const Format tms1DFormat = withFaithful({
     "tms1d", Id::Tms1D, ".tms1d 塔姆索专用格式1D", "tms1d", false,
     memberReader<&Read_LUTFile::Read_TMS1D>, memberWriter<&Write_LUTFile::Write_TMS1D>, true,
-    {true, true}, {true, true}};
-extern const Format tms3DFormat = {
+    {true, true}, {true, true}}, &tmsFaithful);
+extern const Format tms3DFormat = withFaithful({
     "tms3d", Id::Tms3D, ".tms3d 塔姆索专用格式3D", "tms3d", true,
     memberReader<&Read_LUTFile::Read_TMS3D>, memberWriter<&Write_LUTFile::Write_TMS3D>, true,
-    {true, true}, {true, true}};
+    {true, true}, {true, true}}, &tmsFaithful);
 }
 
 namespace {

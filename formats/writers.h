@@ -40,6 +40,10 @@ int haldLevelForSize(int n);
 // Without a "Mesh" line the reader takes the sample range from the largest sample, so a dark
 // lattice (largest sample below half the range) would be read brighter.
 bool headerless3dlReadsBack(const Read_LUTFile &lut, int bits);
+// The depth in bits at which the faithful reading takes a headerless .3dl of this lattice
+// written at `bits` (0: the writer's default, put in `written`), from its largest code: the
+// written depth when it reads back as written, 0 when its codes read as floats (none above 1).
+int headerless3dlReadBits(const Read_LUTFile &lut, int bits, int *written);
 
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <vector>
+
 #include "lut/lutfile_st.h"
 #include "lut/luttable.h"
 
@@ -48,6 +50,11 @@ public:
     // set in them (resetUpperEnds does nothing), so that a format's meaning can be worked out
     // from the file's own numbers afterwards.
     bool rawStore = false;
+    // Raw stores: the pre-LUT a file puts before its tables (a .csp pre-LUT, the mesh-point
+    // line of a .3dl), per channel, as the points it lists: inputs as written, ascending, and
+    // the table coordinates (0 to 1) they map to. Empty when the file has none.
+    std::vector<float> preLutIn[3];
+    std::vector<float> preLutOut[3];
 
     // Why the last read failed, with the physical line number where there is one
     // ("line 3: LUT_3D_SIZE has no number"); empty after a successful read.
