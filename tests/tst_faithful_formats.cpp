@@ -80,6 +80,8 @@ private slots:
     void refusals_data();
     void refusals();
     void sixteenBitTexture();
+    void headerless3dlDepth_data();
+    void headerless3dlDepth();
     void cspRoundTrip_data();
     void cspRoundTrip();
     void cspBentShaperIsBaked();
@@ -281,6 +283,50 @@ void TestFaithfulFormats::sixteenBitTexture()
     const float *back = t.tables()->lut3D.data();
     for (std::size_t i = 0; i < source.lut3D.floatCount(); ++i)
         QVERIFY2(std::fabs(back[i] - v[i]) <= 0.5f / 65535 + 1e-7f, qPrintable(QString::number(i)));
+}
+
+// The depth a headerless .3dl is read back at, as the write's warning predicts it: only where
+// it is the written one does the file read back as the lattice written.
+void TestFaithfulFormats::headerless3dlDepth_data()
+{
+    QTest::addColumn<float>("gain");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("readBits");
+    QTest::newRow("12 bits, full range") << 1.0f << 12 << 12;
+    QTest::newRow("12 bits, dark: 10-bit codes") << 0.4f << 12 << 10;
+    QTest::newRow("8 bits, dark") << 0.3f << 8 << 8;
+    QTest::newRow("14 bits: 16-bit codes") << 1.0f << 14 << 16;
+    QTest::newRow("16 bits, a fifth of the range") << 0.2f << 16 << 16;
+}
+
+void TestFaithfulFormats::headerless3dlDepth()
+{
+    QFETCH(float, gain);
+    QFETCH(int, bits);
+    QFETCH(int, readBits);
+    Read_LUTFile source;
+    source.setSize3D(5, false);
+    float *v = source.lut3D.data();
+    for (std::size_t i = 0; i < source.lut3D.floatCount(); ++i)
+        v[i] = gain * float(i % 5) / 4.0f;
+    int written = 0;
+    QCOMPARE(Formats::headerless3dlReadBits(source, bits, &written), readBits);
+    QCOMPARE(written, bits);
+
+    Formats::Options options;
+    options.bits = bits;
+    options.headerless = true;
+    Write_LUTFile writer;
+    const QString path = dir_.filePath(QStringLiteral("headerless-%1.3dl").arg(QTest::currentDataTag()));
+    QVERIFY2(Formats::Write_3dl(writer, path, source, options), qPrintable(writer.errorString));
+    LutTransform t;
+    QString why;
+    QVERIFY2(readAs(QStringLiteral("3dl"), path, t, &why), qPrintable(why));
+    const float *back = t.tables()->lut3D.data();
+    bool same = true;
+    for (std::size_t i = 0; i < source.lut3D.floatCount(); ++i)
+        same = same && std::fabs(back[i] - v[i]) <= 0.5f / float((1 << bits) - 1) + 1e-7f;
+    QCOMPARE(same, readBits == bits);
 }
 
 void TestFaithfulFormats::cspRoundTrip_data()
