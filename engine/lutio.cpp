@@ -354,9 +354,12 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
     if (made) {
         // Only clipped below.
     } else if (target.is3D) {
+        // A lattice keeps its size; anything else (a shaper baked in, a chain) is evaluated on
+        // 33 points, or on as many as its largest lattice has.
+        const bool shaperHeld = shaperAndLattice && !bake && holdsExactly(target, lut, options);
         const int n = latticeFor(shape.size3D > 0 ? shape.size3D
-                                 : sourceLattice > 0 ? sourceLattice
-                                 : lut.latticeSize() > 0 ? lut.latticeSize() : 33);
+                                 : sourceLattice > 0 && (shaperHeld || !shaperAndLattice) ? sourceLattice
+                                 : std::max(33, lut.latticeSize()));
         const bool domainHeld = holdsDomain(target, true, min, max, options);
         if (!domainHeld)
             reasons << QStringLiteral("its input domain %1 is reduced to 0 to 1").arg(domainText(min, max));
