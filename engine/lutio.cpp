@@ -206,6 +206,31 @@ std::shared_ptr<Read_LUTFile> copyOf(const Read_LUTFile &m, QString *why)
     return c;
 }
 
+// The domain a table made for the format is baked over: the transform's own where the format
+// states it, else the one range over all channels that covers it where the format states only
+// such ranges, else 0 to 1. Whether the transform's own domain is kept, with a reason when not.
+bool domainFor(const Formats::Format &f, bool lattice, const float *min, const float *max,
+               const Formats::Options &options, float *outMin, float *outMax, QStringList &reasons)
+{
+    std::copy(min, min + 3, outMin);
+    std::copy(max, max + 3, outMax);
+    if (holdsDomain(f, lattice, min, max, options))
+        return true;
+    const float lo = std::min({min[0], min[1], min[2]}), hi = std::max({max[0], max[1], max[2]});
+    const float boxMin[3] = {lo, lo, lo}, boxMax[3] = {hi, hi, hi};
+    if (holdsDomain(f, lattice, boxMin, boxMax, options)) {
+        std::copy(boxMin, boxMin + 3, outMin);
+        std::copy(boxMax, boxMax + 3, outMax);
+        reasons << QStringLiteral("its input domain %1 is widened to %2, one range for all channels")
+                       .arg(domainText(min, max), domainText(boxMin, boxMax));
+        return false;
+    }
+    std::fill(outMin, outMin + 3, 0.0f);
+    std::fill(outMax, outMax + 3, 1.0f);
+    reasons << QStringLiteral("its input domain %1 is reduced to 0 to 1").arg(domainText(min, max));
+    return false;
+}
+
 bool keepsFloats(const Formats::Format &f)
 {
     return f.faithful && f.faithful->floats;
@@ -314,7 +339,6 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
     const int sourceTable = lut.hasShaper() && !lut.hasLattice() ? tables->allocated1DSize() : 0;
     float min[3], max[3];
     lut.domain(min, max);
-    const float unitMin[3] = {0, 0, 0}, unitMax[3] = {1, 1, 1};
     QStringList reasons;
     std::shared_ptr<Read_LUTFile> made;
 
@@ -354,12 +378,14 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
     if (made) {
         // Only clipped below.
     } else if (target.is3D) {
+        // A lattice keeps its size; anything else (a shaper baked in, a chain) is evaluated on
+        // 33 points, or on as many as its largest lattice has.
+        const bool shaperHeld = shaperAndLattice && !bake && holdsExactly(target, lut, options);
         const int n = latticeFor(shape.size3D > 0 ? shape.size3D
-                                 : sourceLattice > 0 ? sourceLattice
-                                 : lut.latticeSize() > 0 ? lut.latticeSize() : 33);
-        const bool domainHeld = holdsDomain(target, true, min, max, options);
-        if (!domainHeld)
-            reasons << QStringLiteral("its input domain %1 is reduced to 0 to 1").arg(domainText(min, max));
+                                 : sourceLattice > 0 && (shaperHeld || !shaperAndLattice) ? sourceLattice
+                                 : std::max(33, lut.latticeSize()));
+        float dMin[3], dMax[3];
+        const bool domainHeld = domainFor(target, true, min, max, options, dMin, dMax, reasons);
         if (shaperAndLattice && !bake && domainHeld) {
             // The shaper stays where the format holds it; only the lattice is resampled.
             auto kept = resampleLattice(*tables, n, why);
@@ -375,21 +401,20 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
                 reasons << QStringLiteral("its 1D shaper is evaluated into a %1").arg(latticeWord(n));
             else if (!tables && !bake)
                 reasons << QStringLiteral("its %1 process steps are evaluated on a %2").arg(lut.steps().size()).arg(latticeWord(n));
-            made = bakeLattice(lut, n, domainHeld ? min : unitMin, domainHeld ? max : unitMax, why);
+            made = bakeLattice(lut, n, dMin, dMax, why);
         }
     } else {
         const int fixedLength = target.fixed1DLength;
         const int n = fixedLength > 0 ? fixedLength : shape.length1D > 0 ? shape.length1D : sourceTable > 0 ? sourceTable : 1024;
-        const bool domainHeld = holdsDomain(target, false, min, max, options);
-        if (!domainHeld)
-            reasons << QStringLiteral("its input domain %1 is reduced to 0 to 1").arg(domainText(min, max));
+        float dMin[3], dMax[3];
+        domainFor(target, false, min, max, options, dMin, dMax, reasons);
         if (sourceTable == 0)
             reasons << (lut.hasLattice() ? QStringLiteral("only its grey axis is kept")
                                          : QStringLiteral("its %1 process steps are evaluated per channel").arg(lut.steps().size()));
         else if (fixedLength > 0 && fixedLength != sourceTable && shape.length1D == 0)
             reasons << QStringLiteral("its %1 entries are resampled to the %2 that %3 holds")
                            .arg(sourceTable).arg(fixedLength).arg(Formats::labelOf(target));
-        made = bakeTable(lut, n, domainHeld ? min : unitMin, domainHeld ? max : unitMax, why);
+        made = bakeTable(lut, n, dMin, dMax, why);
     }
     if (!made)
         return false;

@@ -368,7 +368,8 @@ bool cubeWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t
         return false;
     QString title = titleFor(t, options);
     title.remove(QLatin1Char('"'));
-    out.put(QStringLiteral("TITLE \"%1\"").arg(title));
+    // Resolve's form of a shaper and a lattice has no TITLE keyword: the title is a comment.
+    out.put(shaper && lattice ? QStringLiteral("# %1").arg(title) : QStringLiteral("TITLE \"%1\"").arg(title));
     out.endLine();
     if (shaper) {
         out.put("LUT_1D_SIZE ");

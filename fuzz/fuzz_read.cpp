@@ -2,12 +2,14 @@
 // default order, data order, table order), the rest is the file; the image readers get it as
 // image bytes. Besides crashes, leaks, hangs and huge allocations, which the sanitizers and
 // libFuzzer catch, the reader's contract is checked: a failure leaves a reason, a header-only
-// read allocates nothing, and a full read that succeeds holds a table of the size it states.
+// read allocates nothing, a full read that succeeds holds a table of the size it states, and the
+// faithful reading of the same bytes gives a reason or a transform that can be applied.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "fuzz/fuzzutil.h"
+#include "formats/faithful.h"
 #include "lut/read_lutfile.h"
 
 namespace {
@@ -51,5 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
                         QStringLiteral("%1 allocated, lut1DSize %2").arg(lut.lut1D.size()).arg(lut.lut1DSize));
     if (ok && !headerOnly && !lut.lut3D && !lut.lut1D)
         FuzzUtil::fault("a full read succeeded without a table", *format, QString());
+
+    // The faithful reading of the same bytes, and one evaluation of what it made: a failure
+    // gives a reason, a success holds a step.
+    if (!headerOnly) {
+        LutTransform t;
+        QString why;
+        if (!Formats::readTransform(*format, FuzzUtil::side(*format, inputPath, flags), options, t, &why)) {
+            if (why.isEmpty())
+                FuzzUtil::fault("a failed faithful read leaves no reason", *format, QString());
+        } else if (t.isEmpty()) {
+            FuzzUtil::fault("a faithful read succeeded without a step", *format, QString());
+        } else {
+            float rgb[3] = {0.25f, 0.5f, 0.75f};
+            t.apply(rgb);
+        }
+    }
     return 0;
 }
