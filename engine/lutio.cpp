@@ -218,7 +218,8 @@ bool domainFor(const Formats::Format &f, bool lattice, const float *min, const f
         return true;
     const float lo = std::min({min[0], min[1], min[2]}), hi = std::max({max[0], max[1], max[2]});
     const float boxMin[3] = {lo, lo, lo}, boxMax[3] = {hi, hi, hi};
-    if (holdsDomain(f, lattice, boxMin, boxMax, options)) {
+    // A covering range of 0 to 1 is the reduction below.
+    if (!Formats::unitDomain(boxMin, boxMax) && holdsDomain(f, lattice, boxMin, boxMax, options)) {
         std::copy(boxMin, boxMin + 3, outMin);
         std::copy(boxMax, boxMax + 3, outMax);
         reasons << QStringLiteral("its input domain %1 is widened to %2, one range for all channels")
