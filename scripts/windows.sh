@@ -236,7 +236,7 @@ run_tests() {
   for dir in $(dll_dirs); do path+="${path:+;}$(winpath "$dir")"; done
   start_xvfb 1400x900x24
   first_program "$path" || { stop_wine_and_xvfb; exit 8; }
-  (cd build-windows && DISPLAY="$display" WINEPATH="$path" ctest -V -j"$jobs" --timeout 600) \
+  (cd build-windows && DISPLAY="$display" WINEPATH="$path" ctest -V -j"$jobs") \
     > build-windows/wine-tests.log 2>&1 || rc=$?
   stop_wine_and_xvfb
   grep -E 'tests passed|\*\*\*Failed|Not Run|Timeout' build-windows/wine-tests.log || true
