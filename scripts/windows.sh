@@ -7,6 +7,9 @@
 #   scripts/windows.sh --qt-only  only make sure the cached Qt exists
 #   scripts/windows.sh --no-package  build and run the tests, without the zip and its checks
 #   scripts/windows.sh --no-tests    build, pack and check the zip, without the test programs
+#   scripts/windows.sh --new-prefix  as a first run does: with a new, empty Wine prefix (made in a
+#                                    temporary folder and removed after), and the cached Qt,
+#                                    which must exist; goes with --no-package or --no-tests
 # LUTWRIGHT_CACHE moves the cache (default ~/.cache/lutwright).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,23 +18,25 @@ jobs="$(nproc)"
 cache="${LUTWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lutwright}"
 triplet=x86_64-w64-mingw32
 
+qt_only=false tests=true package=true new_prefix=false
+for arg in "$@"; do
+  case "$arg" in
+    --qt-only) qt_only=true ;;
+    --no-package) package=false ;;
+    --no-tests) tests=false ;;
+    --new-prefix) new_prefix=true ;;
+    *) echo "unknown option: $arg (see the head of $0)" >&2; exit 2 ;;
+  esac
+done
+
 say() { printf '== %s\n' "$*"; }
 
+# The Linux build's packages too: the package check compares with the Linux program's output.
+# scripts/setup.sh installs only what is missing and waits for another installation to finish.
 install_packages() {
-  local packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-                  wine64 fonts-wine xvfb x11-utils imagemagick dpkg-dev perl python3 zip unzip cmake
-                  make ccache)
-  local missing=() p
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    say "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  fi
+  scripts/setup.sh
+  scripts/setup.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev \
+    wine64 fonts-wine xvfb x11-utils imagemagick dpkg-dev perl python3 zip unzip cmake make ccache
 }
 
 # Fetches Debian's qtbase source package into $cache/src. The machine's own apt setup is left
@@ -57,6 +62,8 @@ fetch_qt_source() {
   local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$dir/apt/parts"
               -o "Dir::State::Lists=$dir/apt/lists" -o "Dir::Cache=$dir/apt/cache"
               -o APT::Sandbox::User=root)
+  # Private lists, so no other apt-get holds their lock; the timeout is for dpkg's lock.
+  opts+=(-o DPkg::Lock::Timeout="${LUTWRIGHT_APT_WAIT:-1800}")
   apt-get "${opts[@]}" update -qq
   (cd "$dir" && apt-get "${opts[@]}" source -qq qtbase-opensource-src > apt-source.log)
 }
@@ -102,20 +109,66 @@ configure_qt() {
 
 wine_env() {
   # UTF-8, so that non-ASCII file names reach the programs intact.
-  export WINEPREFIX="$cache/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
   wine="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    say "Making the Wine prefix $WINEPREFIX"
-    "$wine" wineboot --init > /dev/null 2>&1 || true
+  wineserver="$(dirname "$wine")/wineserver"
+  [ -x "$wineserver" ] || wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
+  if $new_prefix; then
+    scratch="$(mktemp -d "${TMPDIR:-/tmp}/lutwright-wine.XXXXXX")"
+    export WINEPREFIX="$scratch/wine"
+    say "Checking a first run: a new Wine prefix $WINEPREFIX, the cached Qt $qt"
+    # The temporary prefix goes once its server has ended; a failed run keeps it for a look.
+    trap 'rc=$?; "$wineserver" -k 2> /dev/null || true
+          if [ "$rc" -eq 0 ]; then rm -rf "$scratch"; else echo "Kept the Wine prefix $WINEPREFIX"; fi' EXIT
+  else
+    export WINEPREFIX="$cache/wine"
+  fi
+  make_prefix
+}
+
+prefix_complete() {
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/user.reg" ] && [ -f "$WINEPREFIX/userdef.reg" ] &&
+    [ -d "$WINEPREFIX/drive_c/windows/system32" ] && [ "$(readlink "$WINEPREFIX/dosdevices/z:")" = / ]
+}
+
+# wineboot returns before the prefix is written: the server writes the registry when it ends,
+# so the prefix is complete only once the server is gone. Anything started before that (the
+# tests, several at once) finds a prefix still being made. A prefix left incomplete by a
+# stopped run is made anew.
+make_prefix() {
+  prefix_complete && return
+  if [ -e "$WINEPREFIX" ]; then
+    say "The Wine prefix $WINEPREFIX is incomplete: making it anew"
+    "$wineserver" -k 2> /dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
+  say "Making the Wine prefix $WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  local log="$WINEPREFIX.log" rc=0
+  WINEDEBUG=err+all "$wine" wineboot --init > "$log" 2>&1 || rc=$?
+  timeout 300 "$wineserver" -w || { echo "The Wine server making $WINEPREFIX did not end within 300 s"; exit 1; }
+  if [ "$rc" -ne 0 ] || ! prefix_complete; then
+    echo "wineboot --init (exit $rc) left $WINEPREFIX incomplete (needed: system.reg, user.reg," \
+         "userdef.reg, drive_c/windows/system32, drive Z: on /); its output ($log):"
+    tail -30 "$log"
+    exit 1
   fi
 }
 
-# A Unix path as a Windows program spells it.
-winpath() { "$wine" winepath -w "$1" 2> /dev/null | tr -d '\r'; }
+# A Unix path as a Windows program spells it: the prefix maps drive Z: to / (make_prefix checks
+# it), so this needs no Wine session (one begun here, before Xvfb, would have no display).
+winpath() { local p; p="$(realpath -m "$1")"; printf 'Z:%s' "${p//\//\\}"; }
 
 # The DLLs a Windows binary needs that are not part of Windows, found among the cross
-# toolchain's and Qt's, and theirs in turn.
-runtime_dir="$(dirname "$($triplet-g++-posix -print-file-name=libstdc++-6.dll)")"
+# toolchain's and Qt's, and theirs in turn. The toolchain is asked once it is installed.
+find_dll_dirs() {
+  runtime_dir="$(dirname "$($triplet-g++-posix -print-file-name=libstdc++-6.dll)")"
+  local f
+  for f in "$qt/bin/Qt5Core.dll" "$runtime_dir/libstdc++-6.dll" "$runtime_dir/libgcc_s_seh-1.dll" \
+           "/usr/$triplet/lib/libwinpthread-1.dll"; do
+    [ -f "$f" ] || { echo "$f not found: the Windows programs could not load their DLLs"; exit 1; }
+  done
+}
 dll_dirs() { echo "$qt/bin" "$runtime_dir" "/usr/$triplet/lib"; }
 dependencies() {
   local pending=("$@") seen=" " file name dir
@@ -148,22 +201,28 @@ build_programs() {
 }
 
 # A virtual X screen of the given size, in $display (process $xvfb), once it takes clients:
-# Wine that starts before it is up has no display for the rest of its session.
+# Wine that starts before it is up has no display for the rest of its session. Displays :90 to
+# :99, the first free one; an Xvfb that exits found its display taken meanwhile.
 start_xvfb() {
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 "$1" -nolisten tcp > /dev/null 2>&1 &
-  xvfb=$!
-  local i
-  for i in $(seq 1 100); do
-    DISPLAY="$display" xdpyinfo > /dev/null 2>&1 && return
-    sleep 0.1
+  local n i
+  for n in $(seq 90 99); do
+    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+    Xvfb ":$n" -screen 0 "$1" -nolisten tcp > /dev/null 2>&1 &
+    xvfb=$!
+    for i in $(seq 1 100); do
+      kill -0 "$xvfb" 2> /dev/null || break
+      DISPLAY=":$n" xdpyinfo > /dev/null 2>&1 && { display=":$n"; return; }
+      sleep 0.1
+    done
+    kill "$xvfb" 2> /dev/null || true
+    wait "$xvfb" 2> /dev/null || true
   done
-  echo "Xvfb did not start on $display"
+  echo "Xvfb could not start on any of the displays :90 to :99"
   exit 1
 }
 
 stop_wine_and_xvfb() {
-  "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
+  "$wineserver" -k 2> /dev/null || true
   kill "$xvfb" 2> /dev/null || true
   wait "$xvfb" 2> /dev/null || true
 }
@@ -173,18 +232,34 @@ stop_wine_and_xvfb() {
 # virtual X screen; the other tests draw nothing.
 run_tests() {
   say "Running the tests under Wine"
-  local path display xvfb rc=0
-  path="$(winpath "$qt/bin");$(winpath "$runtime_dir");$(winpath "/usr/$triplet/lib")"
+  local path="" dir display xvfb rc=0
+  for dir in $(dll_dirs); do path+="${path:+;}$(winpath "$dir")"; done
   start_xvfb 1400x900x24
-  # A Wine session begun without the display (winepath above) would keep its desktop without one.
-  "$(dirname "$wine")/wineserver" -k 2> /dev/null || true
-  (cd build-windows && DISPLAY="$display" WINEPATH="$path" ctest -V -j"$jobs" --timeout 600) \
+  first_program "$path" || { stop_wine_and_xvfb; exit 8; }
+  (cd build-windows && DISPLAY="$display" WINEPATH="$path" ctest -V -j"$jobs") \
     > build-windows/wine-tests.log 2>&1 || rc=$?
   stop_wine_and_xvfb
   grep -E 'tests passed|\*\*\*Failed|Not Run|Timeout' build-windows/wine-tests.log || true
   echo "$(grep -cE '^[0-9]+: ok ' build-windows/wine-tests.log) test cases passed under Wine," \
        "$(grep -cE '^[0-9]+: not ok ' build-windows/wine-tests.log) failed (log: build-windows/wine-tests.log)"
   return "$rc"
+}
+
+# One test program, alone, before ctest starts several at once: where it cannot load its DLLs
+# (or Wine cannot run it), this says so with Wine's own errors instead of a wall of failed tests.
+first_program() {
+  local exe out rc=0
+  exe="$(find build-windows/tests -maxdepth 1 -name 'tst_*.exe' | sort | head -1)"
+  [ -n "$exe" ] || { echo "No test program in build-windows/tests"; return 1; }
+  out="$(DISPLAY="$display" WINEPATH="$1" WINEDEBUG=-all,err+module,err+process \
+         timeout 300 "$wine" "$exe" -functions 2>&1)" || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "$exe does not run under Wine (exit $rc), so no test would; WINEPATH=$1"
+    echo "Its output:"
+    tr -d '\r' <<< "$out" | tail -30
+    return 1
+  fi
+  echo "$(basename "$exe") runs under Wine: $(grep -c '()' <<< "$out" || true) test functions listed"
 }
 
 version() { sed -n 's/^project(Lutwright VERSION \([^ ]*\).*/\1/p' CMakeLists.txt; }
@@ -272,6 +347,9 @@ check_package() {
 # keep a picture of it.
 screenshot() {
   local dir="$1" display xvfb app
+  # The programs above ran without a display: their session ends first, or the desktop would
+  # start in it, with no display.
+  timeout 60 "$wineserver" -w || "$wineserver" -k 2> /dev/null || true
   start_xvfb 1180x640x24
   (unset WINEPATH; cd "$dir" && DISPLAY="$display" "$wine" explorer /desktop=Lutwright,1100x560 lutwright.exe > /dev/null 2>&1) &
   app=$!
@@ -295,12 +373,17 @@ screenshot() {
 
 start=$(date +%s)
 install_packages
+if $new_prefix && ! compgen -G "$cache/qt-*-mingw-shared/.complete" > /dev/null; then
+  echo "--new-prefix needs the cached Qt for Windows in $cache: run scripts/windows.sh --qt-only first"
+  exit 1
+fi
 build_qt
-[ "${1:-}" = "--qt-only" ] && exit 0
+$qt_only && exit 0
+find_dll_dirs
 wine_env
 build_programs
-[ "${1:-}" = "--no-tests" ] || run_tests
-if [ "${1:-}" = "--no-package" ]; then
+! $tests || run_tests
+if ! $package; then
   say "Done in $(( $(date +%s) - start )) s"
   exit 0
 fi
