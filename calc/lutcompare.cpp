@@ -53,7 +53,19 @@ std::vector<float> positions(float lo, float hi, int n)
 PointSet nodesOf(const LutTransform &t)
 {
     PointSet s;
-    if (t.isEmpty() || !t.steps().front().tables)
+    if (t.isEmpty())
+        return s;
+    // A table indexed by half floats has a node at every finite half, taken along the grey axis.
+    const auto *half = dynamic_cast<const Ops::Lut1D *>(t.steps().front().node.get());
+    if (half && half->halfDomain) {
+        s.lattice = false;
+        for (quint32 bits = 0; bits < 0x10000; ++bits)
+            if ((bits & 0x7c00) != 0x7c00)
+                for (int c = 0; c < 3; ++c)
+                    s.axis[c].push_back(Ops::halfToFloat(quint16(bits)));
+        return s;
+    }
+    if (!t.steps().front().tables)
         return s;
     const LutTransform::Step &first = t.steps().front();
     const Read_LUTFile &lut = *first.tables;

@@ -159,3 +159,23 @@ bool LutTransform::tableRange(float *min, float *max) const
         }
     return true;
 }
+
+bool LutTransform::separable(const Step &step)
+{
+    if (step.tables)
+        return !step.lattice;
+    const Ops::Node *n = step.node.get();
+    if (dynamic_cast<const Ops::Lut1D *>(n) || dynamic_cast<const Ops::Curve *>(n) || dynamic_cast<const Ops::Range *>(n)
+        || dynamic_cast<const Ops::Log *>(n) || dynamic_cast<const Ops::Exponent *>(n))
+        return true;
+    if (const auto *m = dynamic_cast<const Ops::Matrix *>(n)) {
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                if (r != c && m->m[r][c] != 0.0f)
+                    return false;
+        return true;
+    }
+    if (const auto *cdl = dynamic_cast<const Ops::AscCdl *>(n))
+        return cdl->saturation == 1.0f;
+    return false;
+}

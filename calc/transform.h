@@ -59,6 +59,10 @@ public:
     bool hasShaper() const;
     bool hasLattice() const;
 
+    // Whether a step acts on each channel alone (a 1D table without a lattice, a curve, a range,
+    // a log or exponent, a matrix without cross terms, a CDL without saturation).
+    static bool separable(const Step &step);
+
     // Apply to `count` RGB triples (in and out may be the same array).
     void apply(const float *in, float *out, std::size_t count) const;
     void apply(float *rgb) const { apply(rgb, rgb, 1); }

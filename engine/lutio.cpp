@@ -232,6 +232,63 @@ bool domainFor(const Formats::Format &f, bool lattice, const float *min, const f
     return false;
 }
 
+// Entries of a 1D table made from per-channel steps that are no table of their own size (a
+// curve, a half-float table, a log): fine enough that linear steps between entries stay close.
+constexpr int fineEntries = 4096;
+
+// A transform that ends in a lattice after per-channel steps (a .csp curve, a CLF Range or log
+// before its LUT3D), or is nothing but per-channel steps (a half-float 1D table, a CDL without
+// saturation), for a format that holds a shaper before a lattice or a 1D table alone: those
+// steps evaluated into a fine 1D table over their domain, the lattice kept as it is. nullptr
+// where that does not fit the format, or a lattice of another size is asked for.
+std::shared_ptr<Read_LUTFile> fineShaper(const Formats::Format &target, const LutTransform &lut, int size3D,
+                                         const Formats::Options &options, QStringList &reasons, QString *why)
+{
+    const std::vector<LutTransform::Step> &steps = lut.steps();
+    const LutTransform::Step &last = steps.back();
+    const bool endsInLattice = last.tables && last.lattice && !last.shaper;
+    if (endsInLattice ? size3D > 0 && size3D != last.tables->allocated3DSize() : size3D > 0)
+        return nullptr;
+    LutTransform prefix;
+    const std::size_t count = steps.size() - (endsInLattice ? 1 : 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!LutTransform::separable(steps[i]))
+            return nullptr;
+        LutTransform one;
+        if (steps[i].node)
+            one.addNode(steps[i].node);
+        else
+            one.addTables(steps[i].tables);
+        prefix.append(one);
+    }
+    if (prefix.isEmpty())
+        return nullptr;
+    float min[3], max[3];
+    prefix.domain(min, max);
+    const float lo = std::min({min[0], min[1], min[2]}), hi = std::max({max[0], max[1], max[2]});
+    const float boxMin[3] = {lo, lo, lo}, boxMax[3] = {hi, hi, hi};
+    const int entries = std::max(fineEntries, prefix.shaperSize());
+    std::shared_ptr<Read_LUTFile> made = bakeTable(prefix, std::min(entries, 65536), boxMin, boxMax, why);
+    if (!made)
+        return nullptr;
+    if (endsInLattice) {
+        const Read_LUTFile &l = *last.tables;
+        if (!made->setSize3D(l.allocated3DSize(), false)) {
+            *why = made->errorString;
+            return nullptr;
+        }
+        std::copy(l.lut3D.data(), l.lut3D.data() + l.lut3D.floatCount(), made->lut3D.data());
+        std::copy(l.domainMin3D, l.domainMin3D + 3, made->domainMin3D);
+        std::copy(l.domainMax3D, l.domainMax3D + 3, made->domainMax3D);
+    }
+    if (!holdsExactly(target, LutTransform::ofTables(made), options))
+        return nullptr;
+    reasons << QStringLiteral("its %1 per-channel step%2 %3 evaluated into a 1D %4 of %5 entries over %6")
+                   .arg(count).arg(count == 1 ? "" : "s").arg(count == 1 ? "is" : "are")
+                   .arg(endsInLattice ? "shaper" : "table").arg(made->allocated1DSize()).arg(domainText(boxMin, boxMax));
+    return made;
+}
+
 bool keepsFloats(const Formats::Format &f)
 {
     return f.faithful && f.faithful->floats;
@@ -395,6 +452,8 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
             if (holdsExactly(target, LutTransform::ofTables(kept), options))
                 made = kept;
         }
+        if (!made && !bake && !tables)
+            made = fineShaper(target, lut, shape.size3D, options, reasons, why);
         if (!made) {
             if (sourceTable > 0 && !bake)
                 reasons << QStringLiteral("its 1D table is made a separable %1").arg(latticeWord(n));

@@ -154,6 +154,8 @@ void TestCliFidelity::lossesAreSaid_data()
                                                     << "its 1D table is made a separable 33-point lattice";
     QTest::newRow("lattice to its grey axis") << "lut3d_bizarre.spi3d" << QStringList{"-o", "out.spi1d"}
                                               << "only its grey axis is kept";
+    QTest::newRow("half-float table into a 1D table") << "Test_16fpto12.lut" << QStringList{"-o", "out.cube"}
+                                                      << "its 1 per-channel step is evaluated into a 1D table of 65536 entries over 0 to 1";
     QTest::newRow("a size the format cannot take") << "lut3d_1.spi3d" << QStringList{"-o", "out.3dl"}
                                                    << "its 32-point lattice is resampled to 33 points";
 }
