@@ -40,6 +40,7 @@
 
 #include "formats/faithful.h"
 #include "formats/registry.h"
+#include "formats/xmltext.h"
 #include "lut/lutlimits.h"
 #include "lut/numformat.h"
 #include "lut/read_lutfile.h"
@@ -177,24 +178,6 @@ bool Read_Clf(Read_LUTFile &lut, const QString &path, bool headerOnly, const For
 
 namespace {
 
-// Text for an attribute value or element content.
-QString escaped(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&apos;"); break;
-        default: out += (c.unicode() < 0x20 && c != QLatin1Char('\t')) ? QLatin1Char(' ') : c;
-        }
-    }
-    return out;
-}
-
 void putNumbers(TextWriter &out, const float *v, int count)
 {
     char buf[32];
@@ -247,15 +230,15 @@ QString contentId(const float *values, std::size_t count)
 void putHeader(TextWriter &out, const QString &id, const QString &name, const Read_LUTFile &lut, const Formats::Options &options)
 {
     out.putLines("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    out.putLines(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, escaped(name)));
+    out.putLines(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, XmlText::escaped(name)));
     const QString from = options.sourceName.isEmpty() ? QStringLiteral("Written by Lutwright")
                                                       : QStringLiteral("Converted from %1").arg(QFileInfo(options.sourceName).fileName());
-    out.putLines(QStringLiteral("    <Description>%1</Description>\n").arg(escaped(from)));
+    out.putLines(QStringLiteral("    <Description>%1</Description>\n").arg(XmlText::escaped(from)));
     // What the source said of itself goes along.
     for (const auto &entry : lut.metadata)
         if (entry.first == QLatin1String("Description") || entry.first == QLatin1String("InputDescriptor")
             || entry.first == QLatin1String("OutputDescriptor"))
-            out.putLines(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, escaped(entry.second)));
+            out.putLines(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, XmlText::escaped(entry.second)));
 }
 
 }
@@ -286,7 +269,7 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
     float v[3];
     if (n3 > 0) {
         out.putLines(QStringLiteral("    <LUT3D id=\"lut3d\" name=\"%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                               "        <Array dim=\"%2 %2 %2 3\">\n").arg(escaped(name)).arg(n3));
+                               "        <Array dim=\"%2 %2 %2 3\">\n").arg(XmlText::escaped(name)).arg(n3));
         // Red slowest, blue fastest in the file; the writer's orders say where that is in the model.
         for (int r = 0; r < n3; ++r)
             for (int g = 0; g < n3; ++g)
@@ -300,7 +283,7 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
         out.putLines("        </Array>\n    </LUT3D>\n");
     } else {
         out.putLines(QStringLiteral("    <LUT1D id=\"lut1d\" name=\"%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                               "        <Array dim=\"%2 3\">\n").arg(escaped(name)).arg(n1));
+                               "        <Array dim=\"%2 3\">\n").arg(XmlText::escaped(name)).arg(n1));
         const bool straight = writer.dataOrderRGB == writer.tableOrderRGB;
         for (int i = 0; i < n1; ++i) {
             v[0] = lut.lut1D[i][straight ? 0 : 2];

@@ -31,7 +31,8 @@
 
 namespace {
 
-// Among the .lut formats, a "LUT:" line is what marks this one.
+// Among the .lut formats, a "LUT:" line is what marks this one; a Houdini LUT, which has one
+// too, starts with its "Version" line.
 int claimDiscreet(const QString &path, QString *why)
 {
     LineReader r;
@@ -39,9 +40,16 @@ int claimDiscreet(const QString &path, QString *why)
         *why = r.errorString();
         return -1;
     }
-    while (r.next())
+    bool first = true;
+    while (r.next()) {
+        if (first && !r.isEmpty() && r.startsWith("Version")) {
+            *why = QStringLiteral("a .lut file that starts with \"Version\"");
+            return 0;
+        }
+        first = first && r.isEmpty();
         if (r.startsWith("LUT:"))
             return 1;
+    }
     *why = QStringLiteral("a .lut file without a \"LUT:\" line");
     return 0;
 }
