@@ -129,15 +129,18 @@ bool Parser::readProcessList()
         const QString version = attrs.value(QLatin1String("compCLFversion")).toString();
         bool ok = false;
         const double v = version.toDouble(&ok);
-        if (!ok || v >= 4.0)
-            return failHere(QStringLiteral("compCLFversion \"%1\" is not a version this reader knows (up to 3)").arg(version));
+        // SMPTE ST 2136-1 names itself (ST2136-1:2024, or its namespace) where CLF 3 gives a number.
+        const bool smpte = version.startsWith(QLatin1String("ST2136-1")) || version.startsWith(QLatin1String("http://www.smpte-ra.org/ns/2136-1/"));
+        if (!smpte && (!ok || v >= 4.0))
+            return failHere(QStringLiteral("compCLFversion \"%1\" is not a version this reader knows (up to 3, or ST2136-1)").arg(version));
     }
     for (const char *key : {"name", "id"})
         if (attrs.hasAttribute(QLatin1String(key)))
             doc_.metadata.append({QLatin1String(key), attrs.value(QLatin1String(key)).toString().simplified()});
 
     const bool ok = children(1, [this](const QString &name) {
-        if (name == QLatin1String("InputDescriptor") || name == QLatin1String("OutputDescriptor")) {
+        // SMPTE ST 2136-1 adds an Id element (a UUID URN) beside the descriptions.
+        if (name == QLatin1String("InputDescriptor") || name == QLatin1String("OutputDescriptor") || name == QLatin1String("Id")) {
             QString text;
             if (!skip(2, &text))
                 return false;
