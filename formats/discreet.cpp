@@ -42,7 +42,7 @@ int claimDiscreet(const QString &path, QString *why)
     }
     bool first = true;
     while (r.next()) {
-        if (first && !r.isEmpty() && r.startsWith("Version")) {
+        if (first && r.startsWith("Version") && (r.size() == 7 || r.data()[7] == ' ' || r.data()[7] == '\t')) {
             *why = QStringLiteral("a .lut file that starts with \"Version\"");
             return 0;
         }

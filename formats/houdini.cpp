@@ -116,6 +116,8 @@ bool readHeader(LineReader &r, Read_LUTFile &m, Header &h)
         if (first && key != "Version")
             return m.failAt(r, QStringLiteral("the first line is not \"Version\" (not a Houdini LUT)"));
         first = false;
+        if (r.contains("{"))
+            return m.failAt(r, QStringLiteral("a table starts before the \"LUT:\" line"));
         if (key == "LUT:") {
             if (!typeSeen)
                 return m.failAt(r, QStringLiteral("no \"Type\" line before \"LUT:\""));
@@ -333,14 +335,16 @@ bool houdiniRead(const QString &path, const LUTFILE_ST &side, const Formats::Opt
 
 bool readHoudini(Read_LUTFile &lut, const QString &path, bool headerOnly, const Formats::Options &options)
 {
-    lut.applyDefaultOrder(Formats::houdiniFormat.readOrder);
+    // The format's own orders are taken once the file has been read.
+    const Formats::Orders own = Formats::houdiniFormat.readOrder;
     LUTFILE_ST side;
-    side.dataOrderRGB = lut.dataOrderRGB;
-    side.tableOrderRGB = lut.tableOrderRGB;
+    side.dataOrderRGB = lut.defaultOrder ? own.dataRGB : lut.dataOrderRGB;
+    side.tableOrderRGB = lut.defaultOrder ? own.tableRGB : lut.tableOrderRGB;
     LutTransform t;
     QString why;
     if (!houdiniRead(path, side, options, t, &why))
         return lut.fail(why);
+    lut.applyDefaultOrder(own);
     return Formats::Meaning::fillModel(t, lut, headerOnly, options);
 }
 

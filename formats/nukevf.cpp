@@ -164,14 +164,16 @@ bool vfRead(const QString &path, const LUTFILE_ST &side, const Formats::Options 
 
 bool readVf(Read_LUTFile &lut, const QString &path, bool headerOnly, const Formats::Options &options)
 {
-    lut.applyDefaultOrder(Formats::nukeVfFormat.readOrder);
+    // The format's own orders are taken once the file has been read.
+    const Formats::Orders own = Formats::nukeVfFormat.readOrder;
     LUTFILE_ST side;
-    side.dataOrderRGB = lut.dataOrderRGB;
-    side.tableOrderRGB = lut.tableOrderRGB;
+    side.dataOrderRGB = lut.defaultOrder ? own.dataRGB : lut.dataOrderRGB;
+    side.tableOrderRGB = lut.defaultOrder ? own.tableRGB : lut.tableOrderRGB;
     LutTransform t;
     QString why;
     if (!vfRead(path, side, options, t, &why))
         return lut.fail(why);
+    lut.applyDefaultOrder(own);
     return Formats::Meaning::fillModel(t, lut, headerOnly, options);
 }
 
