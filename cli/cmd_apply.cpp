@@ -27,7 +27,7 @@ int Commands::apply(const QStringList &arguments)
 
     LutTransform lut;
     QString why;
-    if (!LutIO::read(lutPath, s.inFormat, s.inOrders, lut, nullptr, &why)) {
+    if (!LutIO::read(lutPath, s.inFormat, s.inOrders, lut, nullptr, &why, s.options())) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(lutPath), why));
         return Console::SomeFailed;
     }

@@ -165,7 +165,7 @@ int Commands::compare(const QStringList &arguments)
     bool readable = true;
     for (Side *side : {&a, &b}) {
         QString why;
-        if (!LutIO::read(side->path, s.inFormat, s.inOrders, side->lut, &side->format, &why)) {
+        if (!LutIO::read(side->path, s.inFormat, s.inOrders, side->lut, &side->format, &why, s.options())) {
             Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(side->path), why));
             readable = false;
         }

@@ -12,6 +12,7 @@
 #include "cli/console.h"
 #include "cli/settings.h"
 #include "calc/transform.h"
+#include "formats/faithful.h"
 
 namespace {
 
@@ -30,9 +31,17 @@ bool convertOne(const QString &in, const QString &out, const Formats::Format &ou
                 QString *why)
 {
     LutTransform lut;
-    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why))
+    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why, s.options()))
         return false;
+    lut = s.graded(lut);
     Formats::Options options = s.options();
+    // A format that holds one kind of transform only (a CDL, a matrix) takes nothing else.
+    const Formats::Faithful *own = outFormat.faithful;
+    if (own && own->holdsOnly && !own->holds(lut, options)) {
+        *why = QStringLiteral("not written: %1 files hold %2, which this LUT is not")
+                   .arg(Formats::labelOf(outFormat), QString::fromUtf8(own->holdsOnly));
+        return false;
+    }
     LutIO::Shaped shaped;
     if (!LutIO::shape(outFormat, lut, s.shape, options, shaped, why))
         return false;
@@ -63,6 +72,7 @@ int Commands::convert(const QStringList &arguments)
     Settings::addInputOptions(specs);
     Settings::addOutputOptions(specs);
     Settings::addThreadsOption(specs);
+    Settings::addGradeOptions(specs);
     Args args;
     Settings s;
     if (!s.parse(arguments, specs, args))

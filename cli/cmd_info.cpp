@@ -114,6 +114,47 @@ QStringList stepNames(const LutTransform &t)
     return names;
 }
 
+// The numbers of the steps that are nothing but numbers: a CDL's, a matrix's (acting on values
+// from 0 to 1, whatever its bit depths), as (key, numbers) pairs; steps of a chain are numbered.
+struct Numbers {
+    QString key;
+    std::vector<float> values;
+};
+
+std::vector<Numbers> numbersOf(const LutTransform &t)
+{
+    std::vector<Numbers> out;
+    const std::size_t count = t.steps().size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const Ops::Node *node = t.steps()[i].node.get();
+        const QString step = count > 1 ? QStringLiteral("step %1 ").arg(i + 1) : QString();
+        if (const auto *c = dynamic_cast<const Ops::AscCdl *>(node)) {
+            out.push_back({step + QStringLiteral("slope"), {c->slope, c->slope + 3}});
+            out.push_back({step + QStringLiteral("offset"), {c->offset, c->offset + 3}});
+            out.push_back({step + QStringLiteral("power"), {c->power, c->power + 3}});
+            out.push_back({step + QStringLiteral("saturation"), {c->saturation}});
+        } else if (const auto *m = dynamic_cast<const Ops::Matrix *>(node)) {
+            Numbers matrix{step + QStringLiteral("matrix"), {}}, offsets{step + QStringLiteral("offsets"), {}};
+            for (const auto &row : m->m) {
+                for (int col = 0; col < 3; ++col)
+                    matrix.values.push_back(float(double(row[col]) * m->inScale / m->outScale));
+                offsets.values.push_back(row[3] / m->outScale);
+            }
+            out.push_back(matrix);
+            out.push_back(offsets);
+        }
+    }
+    return out;
+}
+
+QString numbersText(const std::vector<float> &v)
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        parts << (i > 0 && i % 3 == 0 ? QStringLiteral("| ") : QString()) + number(v[i]);
+    return parts.join(QLatin1Char(' '));
+}
+
 QString describe(const QString &path, const Formats::Format &format, const LutTransform &lut, const LUTFILE_ST &side)
 {
     const std::vector<Table> tables = tablesOf(lut);
@@ -129,6 +170,8 @@ QString describe(const QString &path, const Formats::Format &format, const LutTr
                                        .arg(side.dataOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
                                             side.tableOrderRGB ? QLatin1String("rgb") : QLatin1String("bgr"),
                                             side.tableOrderRGB ? QLatin1String("blue") : QLatin1String("red")));
+    for (const Numbers &n : numbersOf(lut))
+        line(n.key, numbersText(n.values));
     for (const Table &t : tables) {
         const QString name = QLatin1String(t.name);
         line(name + QStringLiteral(" size"), QString::number(t.size));
@@ -162,6 +205,15 @@ void describeJson(JsonWriter &json, const QString &path, const Formats::Format &
     json.beginArray("steps");
     for (const QString &name : stepNames(lut))
         json.string(nullptr, name);
+    json.endArray();
+    // A CDL's or a matrix's numbers, by name ("slope", "step 2 matrix").
+    json.beginArray("numbers");
+    for (const Numbers &n : numbersOf(lut)) {
+        json.beginObject();
+        json.string("name", n.key);
+        json.numbers("values", n.values.data(), int(n.values.size()));
+        json.endObject();
+    }
     json.endArray();
     for (const Table &t : tables) {
         json.beginObject(t.name);
@@ -212,7 +264,7 @@ int Commands::info(const QStringList &arguments)
         LutTransform lut;
         const Formats::Format *format = nullptr;
         QString why;
-        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {
+        if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why, s.options())) {
             Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
             json.beginObject();
             json.string("path", Console::shown(path));
@@ -260,11 +312,11 @@ int Commands::formats(const QStringList &arguments)
                     .arg(format->read ? QStringLiteral("yes") : QStringLiteral("no"), -6)
                     .arg(format->write ? QStringLiteral("yes") : QStringLiteral("no"), -7)
                     .arg(Formats::labelOf(*format));
-    text += QStringLiteral("\nA .lut file with a \"LUT:\" line is read as Discreet 1D (id 6), any other as the 1D .lut (id 7);\n"
-                           "written, .lut means id 6 unless --to 7 is given. An image is a texture (id 1) when it is a\n"
-                           "square of 64, 512 or 4096 pixels, an unwrapped cube (id 2) when it is N*N pixels wide and N high,\n"
-                           "and a Hald image when its name holds \"hald\" or --in-format hald is given. Written, an image is\n"
-                           "a texture unless --to or the file's name (\"grade_hald.png\") names another image format.\n");
+    text += QStringLiteral("\nA .lut file that starts with \"Version\" is read as Houdini, one with a \"LUT:\" line as Discreet 1D\n"
+                           "(id 6), any other as the 1D .lut (id 7); written, .lut means id 6 unless --to 7 or --to houdini\n"
+                           "is given. An image is a texture (id 1) when it is a square of 64, 512 or 4096 pixels, an unwrapped\n"
+                           "cube (id 2) when it is N*N pixels wide and N high, and a Hald image when its name holds \"hald\" or\n"
+                           "--in-format hald is given; written, a texture unless --to or the name names another image format.\n");
     Console::out(text);
     return Console::Ok;
 }

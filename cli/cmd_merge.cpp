@@ -11,7 +11,7 @@ namespace {
 bool readOne(const QString &path, const Settings &s, LutTransform &lut)
 {
     QString why;
-    if (LutIO::read(path, s.inFormat, s.inOrders, lut, nullptr, &why))
+    if (LutIO::read(path, s.inFormat, s.inOrders, lut, nullptr, &why, s.options()))
         return true;
     Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
     return false;

@@ -77,7 +77,7 @@ int Commands::preview(const QStringList &arguments)
     LutTransform lut;
     const Formats::Format *format = nullptr;
     QString why;
-    if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why)) {
+    if (!LutIO::read(path, s.inFormat, s.inOrders, lut, &format, &why, s.options())) {
         Console::err(QStringLiteral("%1: %2\n").arg(Console::shown(path), why));
         return Console::SomeFailed;
     }

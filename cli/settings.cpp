@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "cli/console.h"
+#include "formats/cdl.h"
 #include "lut/lutlimits.h"
 
 void Settings::addInputOptions(std::vector<OptionSpec> &specs)
@@ -12,6 +13,7 @@ void Settings::addInputOptions(std::vector<OptionSpec> &specs)
     specs.push_back({"in-format", 0, true});
     specs.push_back({"in-data", 0, true});
     specs.push_back({"in-table", 0, true});
+    specs.push_back({"cdl-id", 0, true});
 }
 
 void Settings::addOutputOptions(std::vector<OptionSpec> &specs)
@@ -30,6 +32,13 @@ void Settings::addOutputOptions(std::vector<OptionSpec> &specs)
 void Settings::addThreadsOption(std::vector<OptionSpec> &specs)
 {
     specs.push_back({"jobs", 'j', true});
+}
+
+void Settings::addGradeOptions(std::vector<OptionSpec> &specs)
+{
+    specs.push_back({"cdl", 0, true});
+    specs.push_back({"cdl-file", 0, true});
+    specs.push_back({"cdl-after", 0, false});
 }
 
 namespace {
@@ -62,6 +71,44 @@ bool readInt(Args &args, const char *name, qint64 lo, qint64 hi, qint64 &value, 
         return true;
     *error = args.error();
     return false;
+}
+
+bool isOneCdl(const LutTransform &t)
+{
+    return t.steps().size() == 1 && dynamic_cast<const Ops::AscCdl *>(t.steps().front().node.get());
+}
+
+// --cdl NUMBERS or --cdl-file FILE into `grade`.
+bool readGrade(Args &args, const Settings &s, LutTransform &grade, QString *error)
+{
+    if (args.has("cdl") && args.has("cdl-file")) {
+        *error = QStringLiteral("give --cdl or --cdl-file, not both");
+        return false;
+    }
+    if (args.has("cdl")) {
+        auto cdl = std::make_shared<Ops::AscCdl>(0);
+        QString why;
+        if (!Cdl::parseNumbers(args.value("cdl"), *cdl, &why)) {
+            *error = QStringLiteral("--cdl: %1").arg(why);
+            return false;
+        }
+        grade.addNode(cdl);
+    } else if (args.has("cdl-file")) {
+        const QString path = args.value("cdl-file");
+        QString why;
+        if (!LutIO::read(path, CliFormats::Choice(), LutIO::Orders(), grade, nullptr, &why, s.options())) {
+            *error = QStringLiteral("--cdl-file %1: %2").arg(Console::shown(path), why);
+            return false;
+        }
+        if (!isOneCdl(grade)) {
+            *error = QStringLiteral("--cdl-file %1 is not one ASC CDL correction").arg(Console::shown(path));
+            return false;
+        }
+    } else if (args.has("cdl-after")) {
+        *error = QStringLiteral("--cdl-after needs --cdl or --cdl-file");
+        return false;
+    }
+    return true;
 }
 
 }
@@ -98,7 +145,9 @@ bool Settings::read(Args &args, QString *error)
     threads = int(std::max<qint64>(1, jobs));
     if (args.has("scale") && scale == 0)
         scale = 1;
-    return true;
+    cdlId = args.value("cdl-id");
+    gradeAfter = args.has("cdl-after");
+    return readGrade(args, *this, grade, error);
 }
 
 bool Settings::parse(const QStringList &arguments, const std::vector<OptionSpec> &specs, Args &args)
@@ -120,7 +169,18 @@ Formats::Options Settings::options() const
     Formats::Options o;
     o.bits = bits;
     o.headerless = headerless;
+    o.cdlId = cdlId;
     return o;
+}
+
+LutTransform Settings::graded(const LutTransform &lut) const
+{
+    if (grade.isEmpty())
+        return lut;
+    LutTransform t = gradeAfter ? lut : grade;
+    t.append(gradeAfter ? grade : lut);
+    t.metadata = lut.metadata;
+    return t;
 }
 
 const Formats::Format *Settings::outputFormat(const QString &outPath, QString *error) const

@@ -21,11 +21,16 @@ struct Settings {
     bool headerless = false;    // --headerless: the .3dl form without its Mesh lines
     bool strict = false;        // --strict: a conversion that loses anything fails instead
     int threads = 1;
+    QString cdlId;              // --cdl-id: the correction read of a .ccc or .cdl
+    // --cdl or --cdl-file: an ASC CDL put before each input's LUT, or after it (--cdl-after).
+    LutTransform grade;
+    bool gradeAfter = false;
 
     // Option specs of these settings, to be added to a subcommand's own.
     static void addInputOptions(std::vector<OptionSpec> &specs);
     static void addOutputOptions(std::vector<OptionSpec> &specs);
     static void addThreadsOption(std::vector<OptionSpec> &specs);
+    static void addGradeOptions(std::vector<OptionSpec> &specs);
 
     // Read what `args` holds of them; false with `error` on a bad value.
     bool read(Args &args, QString *error);
@@ -35,8 +40,10 @@ struct Settings {
 
     // The scale for an output format: --scale, else the format's default.
     qint64 scaleFor(const Formats::Format &format) const;
-    // The writers' settings from --bits and --headerless.
+    // The readers' and writers' settings from --cdl-id, --bits and --headerless.
     Formats::Options options() const;
+    // `lut` with the grade of --cdl or --cdl-file before or after it; `lut` itself without one.
+    LutTransform graded(const LutTransform &lut) const;
     // The output format: --to, else from the output path (of the formats sharing its extension,
     // one whose name the file's name holds, as "grade_hald.png"); nullptr with `error` when it
     // cannot be written.

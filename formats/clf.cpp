@@ -16,7 +16,8 @@
 //
 // Nodes: Matrix, LUT1D (halfDomain, rawHalfs), LUT3D, Range, ASC_CDL, Log, Exponent, with the
 // bit-depth scaling of calc/ops.h; CLF 2 documents (compCLFversion 2 or none, a third Matrix
-// dim) read the same way. An unknown node, child element or style is refused by name. A
+// dim) and SMPTE ST 2136-1 documents (its namespace, compCLFversion "ST2136-1:2024", an Id
+// element, kept as metadata) read the same way. An unknown node, child element or style is refused by name. A
 // document of one LUT3D is read as that lattice and one LUT1D (not halfDomain) as that 1D
 // table (behind a Matrix that only scales and offsets: that table over the domain it maps);
 // any other chain is evaluated on a lattice over the unit cube (the "baked" metadata entry
@@ -25,6 +26,7 @@
 // The writer puts the lattice in one LUT3D (32f, tetrahedral) or the 1D table in one LUT1D,
 // behind such a Matrix when the table's input domain is not 0 to 1, numbers in the fewest
 // digits that read back exactly, lines ending as every text this program writes (XML reads either).
+// The faithful writer (formats/clf_write.cpp) states every step of a transform as a node.
 //
 // Hostile documents cost nothing: document type declarations (and so entity expansion) are
 // refused, tag length and nesting are bounded before parsing, and every size is checked
@@ -37,9 +39,11 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cmath>
 
 #include "formats/faithful.h"
 #include "formats/registry.h"
+#include "formats/xmltext.h"
 #include "lut/lutlimits.h"
 #include "lut/numformat.h"
 #include "lut/read_lutfile.h"
@@ -48,15 +52,14 @@
 
 namespace {
 bool clfRead(const QString &path, const LUTFILE_ST &side, const Formats::Options &, LutTransform &out, QString *why);
-bool clfHolds(const LutTransform &t, const Formats::Options &);
-bool clfWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t, const Formats::Options &options);
 }
 
 namespace Formats {
 // Read faithfully, a CLF is its chain: LUT1D and tetrahedral LUT3D nodes become tables (a
 // Range or scale-and-offset Matrix just before one becomes its domain, a LUT1D just before a
-// LUT3D its shaper), every other node stays as it is. Written, every step is stated as a node.
-const Faithful clfFaithful = {nullptr, clfRead, clfWrite, clfHolds, true, {true, true}};
+// LUT3D its shaper), every other node stays as it is. Written, every step is stated as a node
+// (formats/clf_write.cpp).
+const Faithful clfFaithful = {nullptr, clfRead, Clf::writeTransform, Clf::holdsTransform, true, {true, true}};
 extern const Format clfFormat = withFaithful({"clf", Id::None, ".clf Common LUT Format", "clf", true, Read_Clf,
                                               Write_Clf, false, {true, true}, {true, true}}, &clfFaithful);
 }
@@ -175,25 +178,8 @@ bool Read_Clf(Read_LUTFile &lut, const QString &path, bool headerOnly, const For
     return bake(lut, chain, headerOnly, options.bakeSize);
 }
 
-namespace {
-
-// Text for an attribute value or element content.
-QString escaped(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&apos;"); break;
-        default: out += (c.unicode() < 0x20 && c != QLatin1Char('\t')) ? QLatin1Char(' ') : c;
-        }
-    }
-    return out;
-}
+namespace Clf {
+namespace Text {
 
 void putNumbers(TextWriter &out, const float *v, int count)
 {
@@ -205,6 +191,54 @@ void putNumbers(TextWriter &out, const float *v, int count)
     }
     out.endLine();
 }
+
+void exactScaleOffset(float min, float max, float &scale, float &offset)
+{
+    scale = 1.0f / (max - min);
+    offset = -min / (max - min);
+    // The nearest floats a few steps either way, for the pair that reads back as exactly [min, max].
+    float s = scale;
+    for (int i = 0; i < 4; ++i)
+        s = std::nextafter(s, -INFINITY);
+    for (int i = 0; i <= 8; ++i, s = std::nextafter(s, INFINITY)) {
+        float o = offset;
+        for (int k = 0; k < 4; ++k)
+            o = std::nextafter(o, -INFINITY);
+        for (int k = 0; k <= 8; ++k, o = std::nextafter(o, INFINITY))
+            if (-o / s == min && (1.0f - o) / s == max) {
+                scale = s;
+                offset = o;
+                return;
+            }
+    }
+}
+
+// A stable id: the same table gives the same document.
+QString contentId(const float *values, std::size_t count)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(values), int(count * sizeof(float)));
+    return QUuid::createUuidV5(QUuid(), bytes).toString(QUuid::WithoutBraces);
+}
+
+void putHeader(TextWriter &out, const QString &id, const QString &name, const QVector<QPair<QString, QString>> &metadata,
+               const Formats::Options &options)
+{
+    out.putLines("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    out.putLines(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, XmlText::escaped(name)));
+    const QString from = options.sourceName.isEmpty() ? QStringLiteral("Written by Lutwright")
+                                                      : QStringLiteral("Converted from %1").arg(QFileInfo(options.sourceName).fileName());
+    out.putLines(QStringLiteral("    <Description>%1</Description>\n").arg(XmlText::escaped(from)));
+    // What the source said of itself goes along.
+    for (const auto &entry : metadata)
+        if (entry.first == QLatin1String("Description") || entry.first == QLatin1String("InputDescriptor")
+            || entry.first == QLatin1String("OutputDescriptor"))
+            out.putLines(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, XmlText::escaped(entry.second)));
+}
+
+}
+}
+
+namespace {
 
 // A table over an input domain other than 0 to 1 is preceded by a Matrix that maps the domain
 // onto it, so that the document means what the model means. False when a domain is empty.
@@ -221,8 +255,7 @@ bool domainMatrix(const float *min, const float *max, DomainMatrix &m, QString *
             *why = QStringLiteral("the input domain of channel %1 is empty (%2 to %3)").arg(QLatin1Char("RGB"[ch])).arg(double(min[ch])).arg(double(max[ch]));
             return false;
         }
-        m.rows[ch][ch] = 1.0f / (max[ch] - min[ch]);
-        m.rows[ch][3] = -min[ch] / (max[ch] - min[ch]);
+        Clf::Text::exactScaleOffset(min[ch], max[ch], m.rows[ch][ch], m.rows[ch][3]);
     }
     return true;
 }
@@ -233,32 +266,12 @@ void putDomain(TextWriter &out, const DomainMatrix &m)
         return;
     out.putLines("    <Matrix id=\"domain\" name=\"input domain\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n        <Array dim=\"3 4\">\n");
     for (const auto &row : m.rows)
-        putNumbers(out, row, 4);
+        Clf::Text::putNumbers(out, row, 4);
     out.putLines("        </Array>\n    </Matrix>\n");
 }
 
-// A stable id: the same table gives the same document.
-QString contentId(const float *values, std::size_t count)
-{
-    const QByteArray bytes(reinterpret_cast<const char *>(values), int(count * sizeof(float)));
-    return QUuid::createUuidV5(QUuid(), bytes).toString(QUuid::WithoutBraces);
 }
 
-void putHeader(TextWriter &out, const QString &id, const QString &name, const Read_LUTFile &lut, const Formats::Options &options)
-{
-    out.putLines("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    out.putLines(QStringLiteral("<ProcessList id=\"%1\" name=\"%2\" compCLFversion=\"3.0\">\n").arg(id, escaped(name)));
-    const QString from = options.sourceName.isEmpty() ? QStringLiteral("Written by Lutwright")
-                                                      : QStringLiteral("Converted from %1").arg(QFileInfo(options.sourceName).fileName());
-    out.putLines(QStringLiteral("    <Description>%1</Description>\n").arg(escaped(from)));
-    // What the source said of itself goes along.
-    for (const auto &entry : lut.metadata)
-        if (entry.first == QLatin1String("Description") || entry.first == QLatin1String("InputDescriptor")
-            || entry.first == QLatin1String("OutputDescriptor"))
-            out.putLines(QStringLiteral("    <%1>%2</%1>\n").arg(entry.first, escaped(entry.second)));
-}
-
-}
 
 bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, const Formats::Options &options)
 {
@@ -280,13 +293,13 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
     if (!writer.openOutput(out, path))
         return false;
     const QString name = QFileInfo(options.sourceName.isEmpty() ? path : options.sourceName).completeBaseName();
-    const QString id = n3 > 0 ? contentId(lut.lut3D.data(), lut.lut3D.floatCount()) : contentId(lut.lut1D.data(), std::size_t(n1) * 3);
-    putHeader(out, id, name, lut, options);
+    const QString id = n3 > 0 ? Clf::Text::contentId(lut.lut3D.data(), lut.lut3D.floatCount()) : Clf::Text::contentId(lut.lut1D.data(), std::size_t(n1) * 3);
+    Clf::Text::putHeader(out, id, name, lut.metadata, options);
     putDomain(out, domain);
     float v[3];
     if (n3 > 0) {
         out.putLines(QStringLiteral("    <LUT3D id=\"lut3d\" name=\"%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                               "        <Array dim=\"%2 %2 %2 3\">\n").arg(escaped(name)).arg(n3));
+                               "        <Array dim=\"%2 %2 %2 3\">\n").arg(XmlText::escaped(name)).arg(n3));
         // Red slowest, blue fastest in the file; the writer's orders say where that is in the model.
         for (int r = 0; r < n3; ++r)
             for (int g = 0; g < n3; ++g)
@@ -295,18 +308,18 @@ bool Write_Clf(Write_LUTFile &writer, const QString &path, Read_LUTFile &lut, co
                     v[0] = node[writer.dataOrderRGB ? 0 : 2];
                     v[1] = node[1];
                     v[2] = node[writer.dataOrderRGB ? 2 : 0];
-                    putNumbers(out, v, 3);
+                    Clf::Text::putNumbers(out, v, 3);
                 }
         out.putLines("        </Array>\n    </LUT3D>\n");
     } else {
         out.putLines(QStringLiteral("    <LUT1D id=\"lut1d\" name=\"%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                               "        <Array dim=\"%2 3\">\n").arg(escaped(name)).arg(n1));
+                               "        <Array dim=\"%2 3\">\n").arg(XmlText::escaped(name)).arg(n1));
         const bool straight = writer.dataOrderRGB == writer.tableOrderRGB;
         for (int i = 0; i < n1; ++i) {
             v[0] = lut.lut1D[i][straight ? 0 : 2];
             v[1] = lut.lut1D[i][1];
             v[2] = lut.lut1D[i][straight ? 2 : 0];
-            putNumbers(out, v, 3);
+            Clf::Text::putNumbers(out, v, 3);
         }
         out.putLines("        </Array>\n    </LUT1D>\n");
     }
@@ -394,179 +407,6 @@ bool clfRead(const QString &path, const LUTFILE_ST &side, const Formats::Options
         return false;
     }
     return true;
-}
-
-bool writableNode(const Clf::Node &node)
-{
-    return dynamic_cast<const Clf::Matrix *>(&node) || dynamic_cast<const Clf::Range *>(&node)
-        || dynamic_cast<const Clf::AscCdl *>(&node) || dynamic_cast<const Clf::Lut1D *>(&node);
-}
-
-bool clfHolds(const LutTransform &t, const Formats::Options &)
-{
-    for (const LutTransform::Step &s : t.steps())
-        if (s.node && !writableNode(*s.node))
-            return false;
-    return !t.isEmpty();
-}
-
-const char *depthName(float scale)
-{
-    if (scale == 255.0f)
-        return "8i";
-    if (scale == 1023.0f)
-        return "10i";
-    if (scale == 4095.0f)
-        return "12i";
-    if (scale == 65535.0f)
-        return "16i";
-    return "32f";
-}
-
-QString shortest(float v)
-{
-    char buf[32];
-    return QString::fromLatin1(buf, int(NumFormat::shortest(buf, v) - buf));
-}
-
-QString numbers(const float *v, int count)
-{
-    QStringList parts;
-    for (int i = 0; i < count; ++i)
-        parts << shortest(v[i]);
-    return parts.join(QLatin1Char(' '));
-}
-
-// The domain of a table: a Range when it is one for all channels, else a scale-and-offset Matrix.
-void putTableDomain(TextWriter &out, const float *min, const float *max, int &count)
-{
-    if (Formats::unitDomain(min, max))
-        return;
-    ++count;
-    if (min[0] == min[1] && min[1] == min[2] && max[0] == max[1] && max[1] == max[2]) {
-        out.putLines(QStringLiteral("    <Range id=\"n%1\" name=\"input domain\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                                    "        <minInValue>%2</minInValue>\n        <maxInValue>%3</maxInValue>\n"
-                                    "        <minOutValue>0</minOutValue>\n        <maxOutValue>1</maxOutValue>\n"
-                                    "    </Range>\n").arg(count).arg(shortest(min[0]), shortest(max[0])));
-        return;
-    }
-    DomainMatrix m;
-    QString unused;
-    domainMatrix(min, max, m, &unused);
-    m.needed = true;
-    putDomain(out, m);
-}
-
-void putTables(TextWriter &out, Write_LUTFile &writer, const LutTransform::Step &s, int &count)
-{
-    const Read_LUTFile &lut = *s.tables;
-    float v[3];
-    if (s.shaper) {
-        putTableDomain(out, lut.domainMin1D, lut.domainMax1D, count);
-        const int n = lut.allocated1DSize();
-        out.putLines(QStringLiteral("    <LUT1D id=\"n%1\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                                    "        <Array dim=\"%2 3\">\n").arg(++count).arg(n));
-        const bool straight = writer.dataOrderRGB == writer.tableOrderRGB;
-        for (int i = 0; i < n; ++i) {
-            v[0] = lut.lut1D[i][straight ? 0 : 2];
-            v[1] = lut.lut1D[i][1];
-            v[2] = lut.lut1D[i][straight ? 2 : 0];
-            putNumbers(out, v, 3);
-        }
-        out.putLines("        </Array>\n    </LUT1D>\n");
-    }
-    if (s.lattice) {
-        putTableDomain(out, lut.domainMin3D, lut.domainMax3D, count);
-        const int n = lut.allocated3DSize();
-        out.putLines(QStringLiteral("    <LUT3D id=\"n%1\" interpolation=\"tetrahedral\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                                    "        <Array dim=\"%2 %2 %2 3\">\n").arg(++count).arg(n));
-        for (int r = 0; r < n; ++r)
-            for (int g = 0; g < n; ++g)
-                for (int b = 0; b < n; ++b) {
-                    const float *node = writer.tableOrderRGB ? lut.lut3D.node(r, g, b) : lut.lut3D.node(b, g, r);
-                    v[0] = node[writer.dataOrderRGB ? 0 : 2];
-                    v[1] = node[1];
-                    v[2] = node[writer.dataOrderRGB ? 2 : 0];
-                    putNumbers(out, v, 3);
-                }
-        out.putLines("        </Array>\n    </LUT3D>\n");
-    }
-}
-
-void putNode(TextWriter &out, const Clf::Node &node, int &count)
-{
-    const int id = ++count;
-    if (const auto *m = dynamic_cast<const Clf::Matrix *>(&node)) {
-        out.putLines(QStringLiteral("    <Matrix id=\"n%1\" inBitDepth=\"%2\" outBitDepth=\"%3\">\n        <Array dim=\"3 4\">\n")
-                         .arg(id).arg(QLatin1String(depthName(m->inScale)), QLatin1String(depthName(m->outScale))));
-        for (const auto &row : m->m)
-            putNumbers(out, row, 4);
-        out.putLines("        </Array>\n    </Matrix>\n");
-    } else if (const auto *r = dynamic_cast<const Clf::Range *>(&node)) {
-        QString body;
-        if (r->hasMin)
-            body += QStringLiteral("        <minInValue>%1</minInValue>\n").arg(shortest(r->minIn));
-        if (r->hasMax)
-            body += QStringLiteral("        <maxInValue>%1</maxInValue>\n").arg(shortest(r->maxIn));
-        if (r->hasMin)
-            body += QStringLiteral("        <minOutValue>%1</minOutValue>\n").arg(shortest(r->minOut));
-        if (r->hasMax)
-            body += QStringLiteral("        <maxOutValue>%1</maxOutValue>\n").arg(shortest(r->maxOut));
-        out.putLines(QStringLiteral("    <Range id=\"n%1\" inBitDepth=\"%2\" outBitDepth=\"%3\"%4>\n%5    </Range>\n")
-                         .arg(id)
-                         .arg(QLatin1String(depthName(r->inScale)), QLatin1String(depthName(r->outScale)),
-                              r->clamp ? QString() : QStringLiteral(" style=\"noClamp\""), body));
-    } else if (const auto *t = dynamic_cast<const Clf::Lut1D *>(&node)) {
-        // A table indexed by half floats takes them as they are (16f in).
-        out.putLines(QStringLiteral("    <LUT1D id=\"n%1\" inBitDepth=\"%2\" outBitDepth=\"32f\"%3>\n"
-                                    "        <Array dim=\"%4 3\">\n")
-                         .arg(id)
-                         .arg(QLatin1String(t->halfDomain ? "16f" : "32f"),
-                              t->halfDomain ? QStringLiteral(" halfDomain=\"true\"") : QString())
-                         .arg(t->size));
-        for (int i = 0; i < t->size; ++i)
-            putNumbers(out, t->values.data() + std::size_t(i) * 3, 3);
-        out.putLines("        </Array>\n    </LUT1D>\n");
-    } else if (const auto *c = dynamic_cast<const Clf::AscCdl *>(&node)) {
-        static const char *const styles[] = {"Fwd", "Rev", "FwdNoClamp", "RevNoClamp"};
-        out.putLines(QStringLiteral("    <ASC_CDL id=\"n%1\" inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"%2\">\n"
-                                    "        <SOPNode>\n            <Slope>%3</Slope>\n            <Offset>%4</Offset>\n"
-                                    "            <Power>%5</Power>\n        </SOPNode>\n"
-                                    "        <SatNode>\n            <Saturation>%6</Saturation>\n        </SatNode>\n"
-                                    "    </ASC_CDL>\n")
-                         .arg(id)
-                         .arg(QLatin1String(styles[c->style]), numbers(c->slope, 3), numbers(c->offset, 3),
-                              numbers(c->power, 3), shortest(c->saturation)));
-    }
-}
-
-bool clfWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t, const Formats::Options &options)
-{
-    writer.applyDefaultOrder(Formats::clfFormat.writeOrder);
-    TextWriter out;
-    if (!writer.openOutput(out, path))
-        return false;
-    const QString name = QFileInfo(options.sourceName.isEmpty() ? path : options.sourceName).completeBaseName();
-    // The id follows the content: the first table's numbers, or the file's name.
-    QString id = QUuid::createUuidV5(QUuid(), name).toString(QUuid::WithoutBraces);
-    for (const LutTransform::Step &s : t.steps())
-        if (s.tables) {
-            id = s.lattice ? contentId(s.tables->lut3D.data(), s.tables->lut3D.floatCount())
-                           : contentId(s.tables->lut1D.data(), std::size_t(s.tables->allocated1DSize()) * 3);
-            break;
-        }
-    Read_LUTFile described;
-    described.metadata = t.metadata;
-    putHeader(out, id, name, described, options);
-    int count = 0;
-    for (const LutTransform::Step &s : t.steps()) {
-        if (s.tables)
-            putTables(out, writer, s, count);
-        else
-            putNode(out, *s.node, count);
-    }
-    out.putLines("</ProcessList>\n");
-    return writer.finish(out);
 }
 
 }

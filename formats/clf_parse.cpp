@@ -1,10 +1,10 @@
 // The XML side of the Common LUT Format reader (formats/clf.cpp): the document read into a
 // chain of process nodes (formats/calc/ops.h) with its metadata.
 //
-// The reader is Qt's stream reader, fed only after a pass over the raw bytes has bounded the
-// tags it would hold whole. Document type declarations are refused, so no entity is ever
-// expanded. Every size is checked against lut/lutlimits.h, and against the bytes the file has,
-// before a table is allocated. Each failure names the line.
+// The reader is Qt's stream reader, fed only after formats/xmltext.h has bounded the tags it
+// would hold whole. Document type declarations are refused, so no entity is ever expanded.
+// Every size is checked against lut/lutlimits.h, and against the bytes the file has, before a
+// table is allocated. Each failure names the line.
 
 #include "formats/clf.h"
 
@@ -14,107 +14,11 @@
 
 #include <algorithm>
 
+#include "formats/xmltext.h"
 #include "lut/lutlimits.h"
 #include "lut/numscan.h"
 
 namespace {
-
-// A pass over the raw bytes before the XML reader sees them: a start tag (attributes and all)
-// is held whole by the reader, so one longer than maxXmlTagBytes is refused here. Comments,
-// processing instructions and CDATA sections are walked over to their own ends.
-class MarkupScan
-{
-public:
-    bool run(QIODevice &device, QString *why);
-
-private:
-    enum State { Text, Open, Tag, Comment, Instruction, CData };
-    bool step(char c, QString *why);
-
-    State state_ = Text;
-    QByteArray opening_;    // the characters after "<" while it is not yet known what follows
-    qint64 tagBytes_ = 0;
-    char quote_ = 0;
-    char prev_[2] = {0, 0};
-    int line_ = 1;
-    int tagLine_ = 1;
-};
-
-bool MarkupScan::run(QIODevice &device, QString *why)
-{
-    char chunk[1 << 16];
-    qint64 n;
-    while ((n = device.read(chunk, sizeof chunk)) > 0)
-        for (qint64 i = 0; i < n; ++i)
-            if (!step(chunk[i], why))
-                return false;
-    if (device.reset())
-        return true;
-    *why = QStringLiteral("cannot read the document again: %1").arg(device.errorString());
-    return false;
-}
-
-bool MarkupScan::step(char c, QString *why)
-{
-    if (c == '\n')
-        ++line_;
-    const bool endsTwo = c == '>' && prev_[1] == prev_[0];
-    switch (state_) {
-    case Text:
-        if (c == '<') {
-            state_ = Open;
-            opening_.clear();
-            tagLine_ = line_;
-        }
-        break;
-    case Open:
-        opening_ += c;
-        if (opening_ == "!--") {
-            state_ = Comment;
-        } else if (opening_ == "![CDATA[") {
-            state_ = CData;
-        } else if (c == '?' && opening_.size() == 1) {
-            state_ = Instruction;
-        } else if (!QByteArray("!--").startsWith(opening_) && !QByteArray("![CDATA[").startsWith(opening_)) {
-            state_ = Tag;
-            tagBytes_ = opening_.size();
-            quote_ = 0;
-            if (c == '>')
-                state_ = Text;
-        }
-        break;
-    case Tag:
-        if (++tagBytes_ > LutLimits::maxXmlTagBytes) {
-            *why = QStringLiteral("line %1: a tag longer than %2 bytes (no LUT has attributes that long)")
-                       .arg(tagLine_).arg(LutLimits::maxXmlTagBytes);
-            return false;
-        }
-        if (quote_) {
-            if (c == quote_)
-                quote_ = 0;
-        } else if (c == '"' || c == '\'') {
-            quote_ = c;
-        } else if (c == '>') {
-            state_ = Text;
-        }
-        break;
-    case Comment:
-        if (endsTwo && prev_[1] == '-')
-            state_ = Text;
-        break;
-    case CData:
-        if (endsTwo && prev_[1] == ']')
-            state_ = Text;
-        break;
-    case Instruction:
-        if (c == '>' && prev_[1] == '?')
-            state_ = Text;
-        break;
-    }
-    prev_[0] = prev_[1];
-    prev_[1] = c;
-    return true;
-}
 
 // One token of the text of a number list, as NumScan reads it: the whole token must be taken.
 bool tokenNumber(const char *token, int len, float &value)
@@ -225,15 +129,18 @@ bool Parser::readProcessList()
         const QString version = attrs.value(QLatin1String("compCLFversion")).toString();
         bool ok = false;
         const double v = version.toDouble(&ok);
-        if (!ok || v >= 4.0)
-            return failHere(QStringLiteral("compCLFversion \"%1\" is not a version this reader knows (up to 3)").arg(version));
+        // SMPTE ST 2136-1 names itself (ST2136-1:2024, or its namespace) where CLF 3 gives a number.
+        const bool smpte = version.startsWith(QLatin1String("ST2136-1")) || version.startsWith(QLatin1String("http://www.smpte-ra.org/ns/2136-1/"));
+        if (!smpte && (!ok || v >= 4.0))
+            return failHere(QStringLiteral("compCLFversion \"%1\" is not a version this reader knows (up to 3, or ST2136-1)").arg(version));
     }
     for (const char *key : {"name", "id"})
         if (attrs.hasAttribute(QLatin1String(key)))
             doc_.metadata.append({QLatin1String(key), attrs.value(QLatin1String(key)).toString().simplified()});
 
     const bool ok = children(1, [this](const QString &name) {
-        if (name == QLatin1String("InputDescriptor") || name == QLatin1String("OutputDescriptor")) {
+        // SMPTE ST 2136-1 adds an Id element (a UUID URN) beside the descriptions.
+        if (name == QLatin1String("InputDescriptor") || name == QLatin1String("OutputDescriptor") || name == QLatin1String("Id")) {
             QString text;
             if (!skip(2, &text))
                 return false;
@@ -805,8 +712,7 @@ bool parse(QIODevice &device, bool headerOnly, Document &document, QString *why)
         buffer.open(QIODevice::ReadOnly);
         return parse(buffer, headerOnly, document, why);
     }
-    MarkupScan scan;
-    if (!scan.run(device, why))
+    if (!XmlText::scan(device, why))
         return false;
     Parser parser(device, device.size(), headerOnly, document);
     if (parser.run())

@@ -40,7 +40,8 @@
 
 namespace {
 
-// Among the .lut formats, a "LUT:" line is what marks this one.
+// Among the .lut formats, a "LUT:" line is what marks this one; a Houdini LUT, which has one
+// too, starts with its "Version" line.
 int claimDiscreet(const QString &path, QString *why)
 {
     LineReader r;
@@ -48,9 +49,16 @@ int claimDiscreet(const QString &path, QString *why)
         *why = r.errorString();
         return -1;
     }
-    while (r.next())
+    bool first = true;
+    while (r.next()) {
+        if (first && r.startsWith("Version") && (r.size() == 7 || r.data()[7] == ' ' || r.data()[7] == '\t')) {
+            *why = QStringLiteral("a .lut file that starts with \"Version\"");
+            return 0;
+        }
+        first = first && r.isEmpty();
         if (r.startsWith("LUT:"))
             return 1;
+    }
     *why = QStringLiteral("a .lut file without a \"LUT:\" line");
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "lut/lutlimits.h"
 #include "lut/read_lutfile.h"
 
 namespace Formats {
@@ -232,6 +233,48 @@ float largestValue(const Read_LUTFile &model)
     float largest = 0.0f;
     forEachValue(model, [&](float v) { largest = std::max(largest, v); });
     return largest;
+}
+
+bool fillModel(const LutTransform &t, Read_LUTFile &lut, bool headerOnly, const Options &options)
+{
+    lut.metadata = t.metadata;
+    const Read_LUTFile *m = t.tables();
+    const bool plain = m && (!t.hasLattice() || unitDomain(m->domainMin3D, m->domainMax3D))
+        && (!t.hasShaper() || unitDomain(m->domainMin1D, m->domainMax1D));
+    if (plain) {
+        const int n3 = t.hasLattice() ? m->allocated3DSize() : 0;
+        const int n1 = t.hasShaper() ? m->allocated1DSize() : 0;
+        if ((n3 > 0 && !lut.setSize3D(n3, headerOnly)) || (n1 > 0 && !lut.setSize1D(n1, headerOnly)))
+            return false;
+        if (headerOnly)
+            return true;
+        if (n3 > 0)
+            std::copy(m->lut3D.data(), m->lut3D.data() + m->lut3D.floatCount(), lut.lut3D.data());
+        if (n1 > 0)
+            std::copy(m->lut1D.data(), m->lut1D.data() + std::size_t(n1) * 3, lut.lut1D.data());
+        return true;
+    }
+    const int n = options.bakeSize > 0 ? options.bakeSize : std::max(33, t.latticeSize());
+    if (n < 2 || !LutLimits::valid3DSize(n))
+        return lut.fail(QStringLiteral("a transform cannot be evaluated on a lattice of %1 points (2 to %2)").arg(n).arg(LutLimits::max3DSize));
+    const int steps = int(t.steps().size());
+    lut.metadata.append({QStringLiteral("baked"), QStringLiteral("%1 step%2 evaluated on a %3-point lattice")
+                                                      .arg(steps).arg(steps == 1 ? "" : "s").arg(n)});
+    if (!lut.setSize3D(n, headerOnly))
+        return false;
+    if (headerOnly)
+        return true;
+    const float last = float(n - 1);
+    float *node = lut.lut3D.data();
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b, node += 3) {
+                node[0] = float(r) / last;
+                node[1] = float(g) / last;
+                node[2] = float(b) / last;
+            }
+    t.apply(lut.lut3D.data(), lut.lut3D.data(), lut.lut3D.floatCount() / 3);
+    return true;
 }
 
 }

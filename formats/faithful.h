@@ -37,6 +37,9 @@ struct Faithful {
     // The channel and lattice order of the format's files, as its documentation gives them,
     // for a side that asks for the format's own order.
     Orders readOrder = {true, true};
+    // What the format holds when it holds nothing but what `holds` takes ("one ASC CDL"): a
+    // transform it does not hold is refused, never baked into it. nullptr for formats of tables.
+    const char *holdsOnly = nullptr;
 };
 
 // The entry with its faithful reading and writing: `Format f = withFaithful({...}, &x)`.
@@ -80,6 +83,13 @@ bool codesOverDomain(std::shared_ptr<Read_LUTFile> raw, const Options &options, 
 bool wholeNumbers(const Read_LUTFile &model);
 // The largest value of the model's tables (0 when all are below).
 float largestValue(const Read_LUTFile &model);
+
+// The numbered reading of a format outside the dispatch, from its faithful transform: the
+// transform's tables as they are when it is one lattice or one 1D table over 0 to 1, else
+// the transform evaluated at every node of a lattice over the unit cube (options.bakeSize
+// points, else the larger of 33 and its own lattice; the "baked" metadata entry says so).
+// Only sizes when headerOnly. False with the reason in lut.errorString.
+bool fillModel(const LutTransform &t, Read_LUTFile &lut, bool headerOnly, const Options &options);
 }
 
 // Holds-functions shared by the float formats: a transform of nothing but one lattice over

@@ -13,7 +13,8 @@ namespace Formats {
 // Each entry is defined in its format's file. The dispatch formats come first, in id order.
 extern const Format cubeFormat, textureFormat, unwrappedCubeFormat, threeDLFormat, mgaFormat, lookFormat,
     discreetFormat, lut1DFormat, davLutFormat, cspFormat, cubFormat, itxFormat, spi1DFormat, spi3DFormat,
-    csvFormat, tms1DFormat, tms3DFormat, clfFormat, haldFormat;
+    csvFormat, tms1DFormat, tms3DFormat, clfFormat, haldFormat, ccFormat, cccFormat, cdlFormat, spimtxFormat,
+    houdiniFormat, nukeVfFormat;
 
 const std::vector<const Format *> &all()
 {
@@ -21,7 +22,8 @@ const std::vector<const Format *> &all()
         &cubeFormat,  &textureFormat, &unwrappedCubeFormat, &threeDLFormat, &mgaFormat,   &lookFormat,
         &discreetFormat, &lut1DFormat, &davLutFormat,       &cspFormat,     &cubFormat,   &itxFormat,
         &spi1DFormat, &spi3DFormat,   &csvFormat,           &tms1DFormat,   &tms3DFormat,
-        &clfFormat,   &haldFormat,
+        &clfFormat,   &haldFormat,    &ccFormat,            &cccFormat,     &cdlFormat,   &spimtxFormat,
+        &houdiniFormat, &nukeVfFormat,
     };
     return formats;
 }

@@ -62,6 +62,7 @@ struct Options {
     bool headerless = false; // .3dl: the form without the "3DMESH" / "Mesh" lines
     int bakeSize = 0;        // chains evaluated onto a lattice (CLF): points per axis; 0: default
     QString sourceName;      // the file the LUT came from, for formats that record it
+    QString cdlId;           // .ccc / .cdl: the id (or place, from 1) of the correction read; empty: the first
 };
 
 // A channel order and a lattice order (true: R, G, B on a line / blue index fastest).

@@ -34,6 +34,9 @@ constexpr long long maxChainTableFloats = 64LL << 20;   // all tables of one cha
 // the open elements: both are bounded before the document is parsed.
 constexpr int maxXmlTagBytes = 1 << 16;
 constexpr int maxXmlDepth = 64;
+
+// ASC CDL collections and decision lists: a feature holds a few thousand shots.
+constexpr int maxCdlCorrections = 100000;
 }
 
 #endif

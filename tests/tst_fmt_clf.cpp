@@ -2,6 +2,7 @@
 // the format's formulas, the sample corpus, hostile documents, and the writer's round trip.
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -10,6 +11,7 @@
 #include <limits>
 
 #include "formats/clf.h"
+#include "formats/faithful.h"
 #include "formats/registry.h"
 #include "testutil.h"
 
@@ -162,6 +164,9 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void writtenDomain();
+    void faithfulRoundTrip_data();
+    void faithfulRoundTrip();
+    void smpteDocument();
 };
 
 void TestFmtClf::nodes_data()
@@ -414,7 +419,7 @@ void TestFmtClf::hostile_data()
     QTest::newRow("empty chain") << document("<Description>nothing</Description>") << "line 2: the ProcessList holds no process node";
     QTest::newRow("other root") << QByteArray("<?xml version=\"1.0\"?>\n<look/>\n") << "line 2: the root element is <look>, not <ProcessList>";
     QTest::newRow("newer version") << QByteArray("<ProcessList id=\"x\" compCLFversion=\"4.0\"/>")
-                                   << "line 1: compCLFversion \"4.0\" is not a version this reader knows (up to 3)";
+                                   << "line 1: compCLFversion \"4.0\" is not a version this reader knows (up to 3, or ST2136-1)";
     QTest::newRow("Range without a scale")
         << document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\"><minInValue>1</minInValue><maxInValue>1</maxInValue>"
                     "<minOutValue>0</minOutValue><maxOutValue>1</maxOutValue></Range>")
@@ -517,6 +522,91 @@ void TestFmtClf::writtenDomain()
     TestUtil::expectTriple(back.domainMax3D, 1.5f, 1.0f, 4.0f, QStringLiteral("domain maximum"));
     for (const auto &entry : back.metadata)
         QVERIFY(entry.first != QLatin1String("baked"));
+}
+
+void TestFmtClf::faithfulRoundTrip_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("written");   // what the written document must hold
+    const struct {
+        const char *file, *written;
+    } files[] = {
+        {"cdl_clamp_fwd.clf", "style=\"Fwd\""},
+        {"exponent_all_styles.clf", "<ExponentParams channel=\"G\" exponent=\"2.4\" offset=\"0.01\"/>"},
+        {"log_all_styles.clf", "style=\"cameraLogToLin\""},
+        {"lut1d_example.clf", "<LUT1D id=\"n1\" inBitDepth=\"32f\" outBitDepth=\"32f\">"},
+        {"lut1d_half_domain_raw_half_set.clf", "inBitDepth=\"16f\" outBitDepth=\"16f\" halfDomain=\"true\" rawHalfs=\"true\""},
+        {"lut3d_17x17x17_10i_12i.clf", "interpolation=\"trilinear\""},
+        {"matrix_3x4_example.clf", "<Matrix id=\"n1\" inBitDepth=\"10i\" outBitDepth=\"12i\">"},
+        // A table before a Range of 12-bit input gives its entries on that scale.
+        {"multiple_ops.clf", "<LUT1D id=\"n2\" inBitDepth=\"32f\" outBitDepth=\"12i\">"},
+        {"range.clf", "<Range id=\"n1\""},
+        {"difficult_syntax.clf", "</ProcessList>"},
+    };
+    for (const auto &f : files)
+        QTest::newRow(f.file) << TestUtil::clfCorpusFile(f.file) << QString::fromUtf8(f.written);
+}
+
+// Every file read faithfully is written with a node per step, each node's input depth the
+// output depth of the one before, and reads back as the very same transform, bit for bit.
+void TestFmtClf::faithfulRoundTrip()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, written);
+    const Formats::Format &clf = *Formats::byName(QStringLiteral("clf"));
+    LutTransform source, back;
+    QString why;
+    QVERIFY2(Formats::readTransform(clf, TestUtil::side(-1, file), Formats::Options(), source, &why), qPrintable(why));
+    QVERIFY(clf.faithful->holds(source, Formats::Options()));
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.clf"));
+    Write_LUTFile writer;
+    QVERIFY2(clf.faithful->write(writer, out, source, Formats::Options()), qPrintable(writer.errorString));
+    const QString text = QString::fromUtf8(TestUtil::readFile(out));
+    QVERIFY2(text.contains(written), qPrintable(text.left(3000)));
+    QString previous;
+    const QRegularExpression depths(QStringLiteral("inBitDepth=\"(\\w+)\" outBitDepth=\"(\\w+)\""));
+    for (auto it = depths.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QVERIFY2(previous.isEmpty() || m.captured(1) == previous, qPrintable(m.captured(0) + QLatin1String(" after ") + previous));
+        previous = m.captured(2);
+    }
+    QVERIFY2(Formats::readTransform(clf, TestUtil::side(-1, out), Formats::Options(), back, &why), qPrintable(why));
+    QCOMPARE(back.steps().size(), source.steps().size());
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> d(-0.5f, 1.5f);
+    for (int k = 0; k < 2000; ++k) {
+        float a[3] = {d(rng), d(rng), d(rng)};
+        float b[3] = {a[0], a[1], a[2]};
+        source.apply(a);
+        back.apply(b);
+        QVERIFY2(std::memcmp(a, b, sizeof a) == 0 || (std::isnan(a[0]) && std::isnan(b[0])),
+                 qPrintable(QStringLiteral("point %1: %2 %3 %4, not %5 %6 %7").arg(k).arg(double(b[0])).arg(double(b[1])).arg(double(b[2]))
+                                .arg(double(a[0])).arg(double(a[1])).arg(double(a[2]))));
+    }
+}
+
+// SMPTE ST 2136-1: its namespace, its version name and the Id element.
+void TestFmtClf::smpteDocument()
+{
+    const QByteArray text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<ProcessList xmlns=\"http://www.smpte-ra.org/ns/2136-1/2024\" compCLFversion=\"ST2136-1:2024\">\n"
+        "\t<Id>urn:uuid:be08cf40-f83c-49b7-8233-183a85a32733</Id>\n"
+        "\t<Description>ACES2065-1 to ACEScg</Description>\n"
+        "\t<InputDescriptor>ACES2065-1</InputDescriptor>\n"
+        "\t<OutputDescriptor>ACEScg</OutputDescriptor>\n"
+        "\t<Info><ACESuserName>ACES2065-1 to ACEScg</ACESuserName></Info>\n"
+        "\t<Matrix inBitDepth=\"16f\" outBitDepth=\"16f\"><Array dim=\"3 3\">2 0 0 0 1 0 0 0 1</Array></Matrix>\n"
+        "</ProcessList>\n";
+    Clf::Document doc;
+    QString why;
+    QVERIFY2(parseText(text, doc, &why), qPrintable(why));
+    QVERIFY(doc.metadata.contains({QStringLiteral("Id"), QStringLiteral("urn:uuid:be08cf40-f83c-49b7-8233-183a85a32733")}));
+    QVERIFY(doc.metadata.contains({QStringLiteral("Info/ACESuserName"), QStringLiteral("ACES2065-1 to ACEScg")}));
+    float rgb[3] = {0.25f, 0.5f, 0.75f};
+    doc.chain.apply(rgb);
+    TestUtil::expectTriple(rgb, 0.5f, 0.5f, 0.75f, QStringLiteral("the matrix"));
 }
 
 QTEST_GUILESS_MAIN(TestFmtClf)

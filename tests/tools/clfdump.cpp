@@ -4,6 +4,10 @@
 //   clfdump eval FILE.clf N        the chain evaluated at every node of an N-point lattice
 //   clfdump read FILE [N]          the model a read gives (a CLF chain baked at N points)
 //   clfdump write IN.cube OUT.clf  a .cube written as CLF
+//   clfdump apply FILE N [LO HI [ID]]  any file read faithfully (its format told by its name;
+//                                  of a .ccc or .cdl the correction ID, else the first),
+//                                  evaluated at every node of an N-point lattice over LO to HI
+//                                  (default 0 to 1)
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -11,6 +15,7 @@
 #include <cstdio>
 
 #include "formats/clf.h"
+#include "formats/faithful.h"
 #include "formats/registry.h"
 #include "lut/read_lutfile.h"
 #include "lut/write_lutfile.h"
@@ -87,6 +92,31 @@ int main(int argc, char **argv)
             return fail(writer.errorString);
         return 0;
     }
-    std::fprintf(stderr, "usage: clfdump eval FILE.clf N | read FILE [N] | write IN.cube OUT.clf\n");
+    if (args.size() >= 3 && args[0] == QLatin1String("apply")) {
+        QString why;
+        const Formats::Format *format = Formats::detect(args[1], &why);
+        if (!format)
+            return fail(why);
+        LUTFILE_ST side;
+        side.path = args[1];
+        side.formatId = qint32(format->id);
+        Formats::Options options;
+        options.cdlId = args.value(5);
+        LutTransform t;
+        if (!Formats::readTransform(*format, side, options, t, &why))
+            return fail(why);
+        const int n = args[2].toInt();
+        const float lo = args.size() > 4 ? args[3].toFloat() : 0.0f, hi = args.size() > 4 ? args[4].toFloat() : 1.0f;
+        auto at = [&](int i) { return lo + (hi - lo) * (float(i) / float(n - 1)); };
+        for (int r = 0; r < n; ++r)
+            for (int g = 0; g < n; ++g)
+                for (int b = 0; b < n; ++b) {
+                    float rgb[3] = {at(r), at(g), at(b)};
+                    t.apply(rgb);
+                    print(rgb);
+                }
+        return 0;
+    }
+    std::fprintf(stderr, "usage: clfdump eval FILE.clf N | read FILE [N] | write IN.cube OUT.clf | apply FILE N [LO HI [ID]]\n");
     return 2;
 }
