@@ -264,7 +264,9 @@ int Commands::formats(const QStringList &arguments)
                            "written, .lut means id 6 unless --to 7 is given. An image is a texture (id 1) when it is a\n"
                            "square of 64, 512 or 4096 pixels, an unwrapped cube (id 2) when it is N*N pixels wide and N high,\n"
                            "and a Hald image when its name holds \"hald\" or --in-format hald is given. Written, an image is\n"
-                           "a texture unless --to or the file's name (\"grade_hald.png\") names another image format.\n");
+                           "a texture unless --to or the file's name (\"grade_hald.png\") names another image format.\n"
+                           "An ICC profile reads as what it does (a device link's table, a display profile's transform\n"
+                           "from CIE XYZ to its RGB); written, a LUT is a version 4 ICC device link.\n");
     Console::out(text);
     return Console::Ok;
 }

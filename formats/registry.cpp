@@ -13,7 +13,7 @@ namespace Formats {
 // Each entry is defined in its format's file. The dispatch formats come first, in id order.
 extern const Format cubeFormat, textureFormat, unwrappedCubeFormat, threeDLFormat, mgaFormat, lookFormat,
     discreetFormat, lut1DFormat, davLutFormat, cspFormat, cubFormat, itxFormat, spi1DFormat, spi3DFormat,
-    csvFormat, tms1DFormat, tms3DFormat, clfFormat, haldFormat, iccFormat;
+    csvFormat, tms1DFormat, tms3DFormat, clfFormat, haldFormat, iccFormat, vltFormat;
 
 const std::vector<const Format *> &all()
 {
@@ -21,7 +21,7 @@ const std::vector<const Format *> &all()
         &cubeFormat,  &textureFormat, &unwrappedCubeFormat, &threeDLFormat, &mgaFormat,   &lookFormat,
         &discreetFormat, &lut1DFormat, &davLutFormat,       &cspFormat,     &cubFormat,   &itxFormat,
         &spi1DFormat, &spi3DFormat,   &csvFormat,           &tms1DFormat,   &tms3DFormat,
-        &clfFormat,   &haldFormat,    &iccFormat,
+        &clfFormat,   &haldFormat,    &iccFormat,           &vltFormat,
     };
     return formats;
 }
