@@ -133,6 +133,10 @@ bool readExtras(const Args &args, Settings &s, Extras &x, int *status)
         Console::usageError(QStringLiteral("--intent must be perceptual, relative, saturation or absolute, not '%1'").arg(args.value("intent")));
         return false;
     }
+    if (args.has("range") && !args.has("device")) {
+        Console::usageError(QStringLiteral("--range gives the range of the input LUTs for --device"));
+        return false;
+    }
     if (args.has("range") && !Devices::parseRange(args.value("range"), &x.range)) {
         Console::usageError(QStringLiteral("--range must be full or legal, not '%1'").arg(args.value("range")));
         return false;

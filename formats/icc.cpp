@@ -45,12 +45,23 @@ bool iccWrite(Write_LUTFile &writer, const QString &path, const LutTransform &t,
 int iccSize(int size, bool given, const Formats::Options &, QString *sizes);
 }
 
+namespace {
+// A build without Little CMS refuses profiles when it reads them (with the reason) and writes none.
+#ifdef LUTWRIGHT_HAVE_ICC
+constexpr Formats::WriteFn plainWriter = Write_Icc;
+constexpr auto exactWriter = iccWrite;
+#else
+constexpr Formats::WriteFn plainWriter = nullptr;
+constexpr decltype(&iccWrite) exactWriter = nullptr;
+#endif
+}
+
 namespace Formats {
 // Read faithfully, a profile is the transform above; written exactly, a transform of one
 // lattice over 0 to 1 (with or without a shaper over 0 to 1) whose values lie in 0 to 1.
-const Faithful iccFaithful = {nullptr, iccRead, iccWrite, iccHolds, false, {true, true}};
+const Faithful iccFaithful = {nullptr, iccRead, exactWriter, iccHolds, false, {true, true}};
 extern const Format iccFormat = withFaithful({"icc", Id::None, "ICC profile (written as a device link)", "icc icm pf", true,
-                                              Read_Icc, Write_Icc, false, {true, true}, {true, true}, 1, 0, nullptr,
+                                              Read_Icc, plainWriter, false, {true, true}, {true, true}, 1, 0, nullptr,
                                               false, nullptr, iccSize}, &iccFaithful);
 }
 
