@@ -464,7 +464,7 @@ bool meaning(const IccProfiles::Profile &p, LutTransform &out, QString *why)
     QString reading = QStringLiteral("%1 profile, version %2, %3 to %4").arg(className(p.deviceClass), version,
                                                                             p.colourSpace.trimmed(), p.connection.trimmed());
     if (p.matrixShaper)
-        reading += QStringLiteral("; read as the display's transform from CIE XYZ (D65 white) to its RGB");
+        reading += QStringLiteral("; read as its transform from CIE XYZ (D65 white) to the device's RGB");
     else if (p.stages.empty())
         reading += QStringLiteral("; its table is evaluated by Little CMS");
     out.metadata.append({QStringLiteral("ICC"), reading});

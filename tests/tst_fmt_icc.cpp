@@ -28,6 +28,8 @@ bool readIcc(const QString &path, LutTransform &t, QString *why)
     return Formats::readTransform(icc(), TestUtil::side(Formats::Id::None, path), Formats::Options(), t, why);
 }
 
+#ifdef LUTWRIGHT_HAVE_LCMS
+
 // The tables of `model` written exactly, as a conversion writes what the format holds.
 bool writeLink(const QString &path, const LutTransform &t, QString *why)
 {
@@ -40,8 +42,6 @@ bool writeLink(const QString &path, const LutTransform &t, QString *why)
     *why = writer.errorString;
     return ok;
 }
-
-#ifdef LUTWRIGHT_HAVE_LCMS
 
 QByteArray saved(cmsHPROFILE h)
 {
