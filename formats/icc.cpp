@@ -97,7 +97,9 @@ struct Tag {
 
     bool fail(QString *why, const QString &what) const
     {
-        *why = QStringLiteral("tag '%1' (%2): %3").arg(name, sig(data), what);
+        // A tag too short for its type says so without reading past it.
+        *why = size >= 4 ? QStringLiteral("tag '%1' (%2): %3").arg(name, sig(data), what)
+                         : QStringLiteral("tag '%1': %2").arg(name, what);
         return false;
     }
 };
@@ -234,13 +236,18 @@ bool checkTag(const Tag &t, QString *why)
         return checkLutAB(t, type == QLatin1String("mAB "), why);
     if (type == QLatin1String("mpet"))
         return t.fail(why, QStringLiteral("floating-point multi-process elements are not read"));
-    if (type == QLatin1String("pseq") || type == QLatin1String("dict")) {
-        // Each entry of a profile sequence takes at least 20 bytes, of a dictionary 16.
-        const qint64 count = t.size >= 12 ? be32(t.data + 8) : -1;
-        const qint64 entry = type == QLatin1String("pseq") ? 20 : 16;
-        if (count < 0 || 12 + count * entry > t.size)
-            return t.fail(why, QStringLiteral("%1 entries in %2 bytes").arg(count).arg(t.size));
-    }
+    // Records of at least this many bytes each, counted after the type: Little CMS allocates
+    // what the count claims before it reads the records.
+    static const struct {
+        const char *type;
+        int bytes;
+    } counted[] = {{"mluc", 12}, {"pseq", 20}, {"psid", 24}, {"dict", 16}};
+    for (const auto &c : counted)
+        if (type == QLatin1String(c.type)) {
+            const qint64 count = t.size >= 12 ? be32(t.data + 8) : -1;
+            if (count < 0 || 12 + count * c.bytes > t.size)
+                return t.fail(why, QStringLiteral("%1 records in %2 bytes").arg(count).arg(t.size));
+        }
     return true;
 }
 
@@ -612,8 +619,19 @@ bool Icc::load(const QString &path, QByteArray *bytes, QString *why)
         *why = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
         return false;
     }
-    // Read one byte past the limit, so that a file that grows or has no size cannot pass it.
-    QByteArray data = file.read(maxProfileBytes + 1);
+    // Read in parts up to one byte past the limit, so that a file that grows or has no size
+    // (a pipe) cannot pass it and nothing is reserved for bytes that never come.
+    QByteArray data;
+    if (!file.isSequential() && file.size() <= maxProfileBytes)
+        data.reserve(int(file.size()));
+    char part[1 << 16];
+    qint64 got = 0;
+    while (data.size() <= maxProfileBytes && (got = file.read(part, sizeof part)) > 0)
+        data.append(part, int(got));
+    if (got < 0) {
+        *why = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
     if (data.size() > maxProfileBytes) {
         *why = QStringLiteral("%1 is too large to be an ICC profile (more than %2 bytes)").arg(path).arg(maxProfileBytes);
         return false;

@@ -154,6 +154,7 @@ class TestFmtIcc : public QObject
 {
     Q_OBJECT
 private slots:
+    void endless();
 #ifdef LUTWRIGHT_HAVE_LCMS
     void damaged_data();
     void damaged();
@@ -171,6 +172,16 @@ private slots:
 private:
     QTemporaryDir dir_;
 };
+
+// An input without end is refused once it passes the largest profile, before Little CMS.
+void TestFmtIcc::endless()
+{
+    SKIP_ON_WINDOWS("no /dev/zero");
+    LutTransform t;
+    QString why;
+    QVERIFY(!readIcc(QStringLiteral("/dev/zero"), t, &why));
+    QVERIFY2(why.contains(QLatin1String("is too large to be an ICC profile")), qPrintable(why));
+}
 
 #ifdef LUTWRIGHT_HAVE_LCMS
 
@@ -192,6 +203,10 @@ void TestFmtIcc::damaged_data()
                                     << "the tag table lists 1000000 tags";
     QTest::newRow("a tag past the end") << Damage([](QByteArray &b) { put32(b, 132 + 8, 0x7fffffff); })
                                         << "lies outside the profile";
+    QTest::newRow("an empty tag at the very end") << Damage([](QByteArray &b) {
+        put32(b, 132 + 4, quint32(b.size()));
+        put32(b, 132 + 8, 0);
+    }) << "0 bytes, too few for a tag";
     QTest::newRow("a lattice of 255 points in a small tag") << Damage([clut](QByteArray &b) {
         const int at = clut(b);
         b[at] = b[at + 1] = b[at + 2] = char(255);
