@@ -316,7 +316,10 @@ int Commands::formats(const QStringList &arguments)
                            "(id 6), any other as the 1D .lut (id 7); written, .lut means id 6 unless --to 7 or --to houdini\n"
                            "is given. An image is a texture (id 1) when it is a square of 64, 512 or 4096 pixels, an unwrapped\n"
                            "cube (id 2) when it is N*N pixels wide and N high, and a Hald image when its name holds \"hald\" or\n"
-                           "--in-format hald is given; written, a texture unless --to or the name names another image format.\n");
+                           "--in-format hald is given. Written, an image is a texture unless --to or the file's name\n"
+                           "(\"grade_hald.png\") names another image format.\n"
+                           "An ICC profile reads as what it does (a device link's table, a display profile's transform\n"
+                           "from CIE XYZ to its RGB); written, a LUT is a version 4 ICC device link.\n");
     Console::out(text);
     return Console::Ok;
 }

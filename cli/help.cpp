@@ -10,6 +10,7 @@ const char general[] =
     "  lutwright-cli convert IN... (-o OUT | -d DIR) [options]\n"
     "  lutwright-cli info FILE... [--json]\n"
     "  lutwright-cli formats\n"
+    "  lutwright-cli devices\n"
     "  lutwright-cli merge FIRST SECOND -o OUT [options]\n"
     "  lutwright-cli apply LUT IMAGE -o OUT [options]\n"
     "  lutwright-cli compare A B [--size N] [--tolerance T] [--json]\n"
@@ -20,7 +21,9 @@ const char general[] =
     "format comes from its extension; a .lut file is Houdini when it starts with \"Version\" and\n"
     "Discreet 1D when it has a \"LUT:\" line, and an image is a texture (64, 512 or 4096 pixels\n"
     "square) or an unwrapped cube (N*N x N), or a Hald image when its name holds \"hald\" (else\n"
-    "give --in-format hald).\n"
+    "give --in-format hald). An ICC profile (.icc, .icm) is read as what it does: a device link or\n"
+    "abstract profile as its table, a display profile as its transform from CIE XYZ (D65 white) to\n"
+    "the display's RGB; written, a LUT is an ICC device link.\n"
     "\n"
     "Exit status: 0 when everything succeeded, 1 when some file failed, 2 for a wrong command\n"
     "line, 130 when interrupted.\n";
@@ -65,6 +68,18 @@ const char convertHelp[] =
     "  --out-data rgb|bgr   the same for the output\n"
     "  --out-table rgb|bgr\n"
     "  -j, --jobs N         files converted at once (default: all cores)\n"
+    "  --device NAME        write for a camera, monitor or LUT box (see 'lutwright-cli devices'):\n"
+    "                       its format, a lattice size, range, title and file name it takes; each\n"
+    "                       change made to fit is said in a warning\n"
+    "  --range full|legal   the range the input LUTs were made for (default full); a device of\n"
+    "                       the other range gets the LUT scaled to its range\n"
+    "  --from-profile A --to-profile B\n"
+    "                       follow each LUT with the transform from ICC profile A to ICC profile B,\n"
+    "                       files or the built-in sRGB, Rec.709 (BT.1886, a 2.4 power) and Display\n"
+    "                       P3; without an input the output is that transform alone, as a display\n"
+    "                       calibration LUT is made (a lattice of --size points, default 33)\n"
+    "  --intent NAME        rendering intent of the profiles: perceptual, relative (default),\n"
+    "                       saturation or absolute\n"
     "  Without order options each side uses its format's own order; a .cube output is written\n"
     "  R G B on each line with the red index fastest. A 3D input written to a 1D format gives\n"
     "  its grey axis; a 1D input written to a 3D format gives the separable lattice.\n"
@@ -76,7 +91,10 @@ const char convertHelp[] =
     "    lutwright-cli convert grade.cube -o grade.3dl --bits 10\n"
     "    lutwright-cli convert grade.cube -o grade.png --to hald --bits 16\n"
     "    lutwright-cli convert show.cube --cdl-file shots.ccc --cdl-id A012C003 -o A012C003.cube\n"
-    "    lutwright-cli convert shots.ccc --cdl-id 2 -o shot2.cc\n";
+    "    lutwright-cli convert shots.ccc --cdl-id 2 -o shot2.cc\n"
+    "    lutwright-cli convert grade.cube -o grade.icc --size 33\n"
+    "    lutwright-cli convert show.cube --device varicam -o show.vlt\n"
+    "    lutwright-cli convert --from-profile sRGB --to-profile monitor.icc -o calibration.cube\n";
 
 const char infoHelp[] =
     "info FILE... [--json] [--size N] [--in-format FORMAT] [--in-data rgb|bgr] [--in-table rgb|bgr]\n"
@@ -84,8 +102,9 @@ const char infoHelp[] =
     "  Show each file's format, dimension, sizes, domains and the range of each channel's\n"
     "  values, the numbers of a CDL (slope, offset, power, saturation) or a matrix, and what the\n"
     "  file says of itself (a CLF's or CDL's descriptions, the ids of a .ccc's corrections;\n"
-    "  \"baked\" when a chain was evaluated on a lattice of --size points). A file that cannot\n"
-    "  be read is reported with the reason and its line number.\n"
+    "  \"baked\" when a chain was evaluated on a lattice of --size points; an ICC profile's class,\n"
+    "  version, description and how it is read). A file that cannot be read is reported with the\n"
+    "  reason and its line number.\n"
     "  --json               print a JSON array with one object per file (a file that cannot\n"
     "                       be read has \"path\" and \"error\")\n"
     "  Examples:\n"
@@ -95,6 +114,11 @@ const char infoHelp[] =
 const char formatsHelp[] =
     "formats\n"
     "  List the formats: id, extensions, dimension, whether they can be read and written.\n";
+
+const char devicesHelp[] =
+    "devices\n"
+    "  List the devices convert --device writes for: the format, lattice sizes, range, title and\n"
+    "  file-name rules each takes, and the maker's manual they come from.\n";
 
 const char mergeHelp[] =
     "merge FIRST SECOND -o OUT [--size N] [--to FORMAT] [output and input options]\n"
@@ -150,6 +174,8 @@ QString Commands::help(const QString &command)
         return QString::fromUtf8(infoHelp);
     if (command == QLatin1String("formats"))
         return QString::fromUtf8(formatsHelp);
+    if (command == QLatin1String("devices"))
+        return QString::fromUtf8(devicesHelp);
     if (command == QLatin1String("merge"))
         return QString::fromUtf8(mergeHelp);
     if (command == QLatin1String("apply"))
@@ -160,6 +186,7 @@ QString Commands::help(const QString &command)
         return QString::fromUtf8(previewHelp);
     return QString::fromUtf8(general) + QLatin1Char('\n') + QString::fromUtf8(convertHelp) + QLatin1Char('\n')
            + QString::fromUtf8(infoHelp) + QLatin1Char('\n') + QString::fromUtf8(formatsHelp) + QLatin1Char('\n')
+           + QString::fromUtf8(devicesHelp) + QLatin1Char('\n')
            + QString::fromUtf8(mergeHelp) + QLatin1Char('\n') + QString::fromUtf8(applyHelp) + QLatin1Char('\n')
            + QString::fromUtf8(compareHelp) + QLatin1Char('\n') + QString::fromUtf8(previewHelp);
 }

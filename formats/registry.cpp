@@ -14,7 +14,7 @@ namespace Formats {
 extern const Format cubeFormat, textureFormat, unwrappedCubeFormat, threeDLFormat, mgaFormat, lookFormat,
     discreetFormat, lut1DFormat, davLutFormat, cspFormat, cubFormat, itxFormat, spi1DFormat, spi3DFormat,
     csvFormat, tms1DFormat, tms3DFormat, clfFormat, haldFormat, ccFormat, cccFormat, cdlFormat, spimtxFormat,
-    houdiniFormat, nukeVfFormat;
+    houdiniFormat, nukeVfFormat, iccFormat, vltFormat;
 
 const std::vector<const Format *> &all()
 {
@@ -23,7 +23,7 @@ const std::vector<const Format *> &all()
         &discreetFormat, &lut1DFormat, &davLutFormat,       &cspFormat,     &cubFormat,   &itxFormat,
         &spi1DFormat, &spi3DFormat,   &csvFormat,           &tms1DFormat,   &tms3DFormat,
         &clfFormat,   &haldFormat,    &ccFormat,            &cccFormat,     &cdlFormat,   &spimtxFormat,
-        &houdiniFormat, &nukeVfFormat,
+        &houdiniFormat, &nukeVfFormat, &iccFormat,         &vltFormat,
     };
     return formats;
 }

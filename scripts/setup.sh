@@ -12,6 +12,7 @@ packages=("$@")
   qtbase5-dev qtbase5-dev-tools qt5-image-formats-plugins
   libbenchmark-dev
   zlib1g-dev
+  liblcms2-dev liblcms2-utils
   locales
   fonts-wqy-microhei
   fonts-dejavu-core

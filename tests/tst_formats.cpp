@@ -229,13 +229,13 @@ void TestFormats::roundTrip()
              qPrintable(back.errorString));
     TestUtil::compareCleanRead(back, rd, rt);
 
-    // Integers written are cut to a step of the scale; the writers of images and .3dl round
-    // to their nearest code.
+    // Integers written are cut to a step of the scale; the writers of images, .3dl, ICC device
+    // links and .vlt round to their nearest code.
     float tol = f.defaultScale > 1 ? 1.0f / float(f.defaultScale) : 1e-6f;
     const struct {
         const char *name;
         float codes;
-    } rounded[] = {{"3dl", 4095.0f}, {"texture", 255.0f}, {"iuc", 255.0f}, {"hald", 255.0f}};
+    } rounded[] = {{"3dl", 4095.0f}, {"texture", 255.0f}, {"iuc", 255.0f}, {"hald", 255.0f}, {"icc", 65535.0f}, {"vlt", 4095.0f}};
     for (const auto &r : rounded)
         if (format == QLatin1String(r.name))
             tol = 0.5f / r.codes + 1e-6f;

@@ -7,6 +7,7 @@
 
 #include "testutil.h"
 #include "formats/faithful.h"
+#include "formats/icc.h"
 #include "formats/writers.h"
 
 using namespace TestUtil;
@@ -123,6 +124,8 @@ const Variant variants[] = {
     {"clf", "", "a.clf", 17, 0, false, 0.0f, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ProcessList ", true},
     {"houdini", "", "a.lut", 17, 0, false, 0.0f, "Version\t\t2\nFormat\t\tany\nType\t\t3D\n", true},
     {"nukevf", "", "a.vf", 17, 0, false, 0.0f, "#Inventor V2.1 ascii\ngrid_size 17 17 17\n", true},
+    {"icc", "", "a.icc", 17, 0, false, word, ""},
+    {"vlt", "", "a.vlt", 17, 0, false, 0.5f / 4095, "# panasonic vlt file version 1.0\n# source vlt file \"\"\nLUT_3D_SIZE 17\n\n"},
 };
 
 void TestWriters::roundTrip_data()
@@ -217,6 +220,7 @@ void TestWriters::refusals_data()
                                      << "not as jpg";
     QTest::newRow("hald of 17 points") << WriteFn(Formats::Write_Hald) << "a.png" << options(0) << 17 << "not 17";
     QTest::newRow("hald of 12 bits") << WriteFn(Formats::Write_Hald) << "b.png" << options(12) << 16 << "not 12";
+    QTest::newRow("icc of 256 points") << WriteFn(Write_Icc) << "a.icc" << options(0) << 256 << "lattices of 2 to 255 points";
 }
 
 void TestWriters::refusals()
