@@ -91,7 +91,18 @@ void LutTransform::domain(float *min, float *max) const
 {
     std::fill(min, min + 3, 0.0f);
     std::fill(max, max + 3, 1.0f);
-    if (steps_.empty() || !steps_.front().tables)
+    if (steps_.empty())
+        return;
+    // A leading curve is defined between its end points (the inverse of a table is one).
+    if (const auto *c = dynamic_cast<const Ops::Curve *>(steps_.front().node.get())) {
+        for (int ch = 0; ch < 3; ++ch)
+            if (c->x[ch].size() > 1 && c->x[ch].back() > c->x[ch].front()) {
+                min[ch] = c->x[ch].front();
+                max[ch] = c->x[ch].back();
+            }
+        return;
+    }
+    if (!steps_.front().tables)
         return;
     const Step &s = steps_.front();
     const Read_LUTFile &m = *s.tables;

@@ -13,6 +13,7 @@ int merge(const QStringList &args);
 int apply(const QStringList &args);
 int compare(const QStringList &args);
 int preview(const QStringList &args);
+int invert(const QStringList &args);
 
 // Help for one subcommand, or for all when `command` is empty.
 QString help(const QString &command = QString());
