@@ -10,6 +10,7 @@ packages=("$@")
   qtbase5-dev qtbase5-dev-tools qt5-image-formats-plugins
   libbenchmark-dev
   zlib1g-dev
+  python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
   locales
   fonts-wqy-microhei
   fonts-dejavu-core
