@@ -351,7 +351,7 @@ Vec closestOnTriangle(const Vec &p, const Vec &a, const Vec &b, const Vec &c)
     return {1 - v - w, v, w};
 }
 
-// Items (cells, triangles) filed by the bins of a grid over the output box that their output
+// The lattice's cells filed by the bins of a grid over the output box that their output
 // bounding boxes touch.
 class Bins
 {
@@ -373,7 +373,7 @@ public:
         return t <= 0 ? 0 : t >= g_ ? g_ - 1 : int(t);
     }
 
-    // Two passes over the items: `box(i, lo, hi)` gives an item's bounding box.
+    // Two passes over the cells: `box(i, lo, hi)` gives a cell's output bounding box.
     template <typename Box>
     void build(std::size_t items, Box box)
     {

@@ -104,9 +104,19 @@ qint64 intArg(const py::object &value, const char *name, qint64 lo, qint64 hi)
 {
     if (value.is_none())
         return 0;
-    if (py::isinstance<py::bool_>(value) || !py::isinstance<py::int_>(value))
+    // Anything that is an integer (numpy's too), but not a bool.
+    PyObject *index = py::isinstance<py::bool_>(value) ? nullptr : PyNumber_Index(value.ptr());
+    if (!index) {
+        PyErr_Clear();
         throw py::type_error(std::string(name) + " must be an int");
-    const qint64 v = value.cast<qint64>();
+    }
+    const py::int_ number = py::reinterpret_steal<py::int_>(index);
+    const long long wide = PyLong_AsLongLong(number.ptr());
+    if (wide == -1 && PyErr_Occurred()) {
+        PyErr_Clear();
+        badValue(QStringLiteral("%1 must be %2 to %3").arg(QLatin1String(name)).arg(lo).arg(hi));
+    }
+    const qint64 v = wide;
     if (v < lo || v > hi)
         badValue(QStringLiteral("%1 must be %2 to %3, not %4").arg(QLatin1String(name)).arg(lo).arg(hi).arg(v));
     return v;
@@ -385,11 +395,16 @@ Lut fromArrays(const py::object &lattice, const py::object &shaper, const py::ob
         std::copy(lmin, lmin + 3, m->domainMin3D);
         std::copy(lmax, lmax + 3, m->domainMax3D);
     }
-    if (!metadata.is_none())
-        for (const py::handle &entry : metadata) {
-            const auto pair = entry.cast<std::pair<std::string, std::string>>();
-            m->metadata.append({QString::fromStdString(pair.first), QString::fromStdString(pair.second)});
+    if (!metadata.is_none()) {
+        std::vector<std::pair<std::string, std::string>> pairs;
+        try {
+            pairs = metadata.cast<std::vector<std::pair<std::string, std::string>>>();
+        } catch (const py::cast_error &) {
+            throw py::type_error("metadata must be a list of (key, text) pairs of str");
         }
+        for (const auto &pair : pairs)
+            m->metadata.append({QString::fromStdString(pair.first), QString::fromStdString(pair.second)});
+    }
     Lut lut;
     QString why;
     if (!Formats::Meaning::tables(m, lut.t, &why))

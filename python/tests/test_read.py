@@ -1,6 +1,7 @@
 """Reading: every corpus file gives the numbers of `lutwright-cli info --json`, failures the same
 reason; Luts built from arrays."""
 import warnings
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -114,6 +115,8 @@ def test_from_arrays_round_trip(tmp_path):
     back = lutwright.read(tmp_path / "both.cube")
     assert np.allclose(back.lattice, lattice, atol=1e-6) and np.allclose(back.shaper, lut.shaper, atol=1e-6)
     assert np.allclose(back.domain, lut.domain) and back.metadata[:1] == [("TITLE", "made")]
+    with pytest.raises(TypeError, match="metadata must be a list of"):
+        lutwright.Lut.from_arrays(shaper=shaper, metadata=[("TITLE",)])
 
 
 @pytest.mark.parametrize("kwargs, error", [
@@ -138,3 +141,13 @@ def test_formats_are_the_registry():
     assert [f["name"] if f["id"] is None else str(f["id"]) for f in formats] == rows
     cube = next(f for f in formats if f["name"] == "cube")
     assert cube == {"name": "cube", "id": 0, "label": ".cube", "extensions": ["cube"], "dimension": "3D", "read": True, "write": True}
+
+
+def test_type_stubs_name_everything():
+    import ast
+    stub = ast.parse((Path(lutwright.__file__).parent / "__init__.pyi").read_text())
+    names = {n.name for n in stub.body if isinstance(n, (ast.FunctionDef, ast.ClassDef))}
+    lut_stub = next(n for n in stub.body if isinstance(n, ast.ClassDef) and n.name == "Lut")
+    members = {n.name for n in lut_stub.body if isinstance(n, ast.FunctionDef)}
+    assert {n for n in lutwright.__all__ if not n.startswith("__")} <= names
+    assert {n for n in dir(lutwright.Lut) if not n.startswith("_")} == members

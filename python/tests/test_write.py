@@ -1,6 +1,7 @@
 """Writing and converting: the same files, warnings and refusals as `lutwright-cli convert`."""
 import warnings
 
+import numpy as np
 import pytest
 
 import lutwright
@@ -32,7 +33,7 @@ def test_every_writer_writes_what_the_command_line_writes(tmp_path, graded_cube,
 
 
 @pytest.mark.parametrize("src, name, py_options, cli_options", [
-    ("grade", "out.cube", {"size": 9}, ["--size", "9"]),
+    ("grade", "out.cube", {"size": np.int64(9)}, ["--size", "9"]),
     ("grade", "out.3dl", {"bits": 10}, ["--bits", "10"]),
     ("grade", "out.3dl", {"headerless": True, "size": 9}, ["--headerless", "--size", "9"]),
     ("grade", "out.spi1d", {"length": 256}, ["--length", "256"]),
