@@ -1,5 +1,7 @@
 """Applying: integer pixels exactly as `lutwright-cli apply` grades an image; floats, alpha,
 shapes and refusals."""
+from concurrent.futures import ThreadPoolExecutor
+
 import numpy as np
 import pytest
 
@@ -51,8 +53,10 @@ def test_floats_alpha_and_shapes(graded_cube):
     assert np.array_equal(lut.apply(rgba[:, :, ::2]), out[:, :, ::2])
     assert np.array_equal(lut.apply(rgba, threads=1), out)
     assert lut.apply([0.5, 0.5, 0.5]).shape == (3,)
-    # The input is left alone.
+    # The input is left alone, and Python threads may apply at once.
     assert not np.array_equal(out, rgba)
+    with ThreadPoolExecutor(4) as pool:
+        assert all(np.array_equal(o, out) for o in pool.map(lambda _: lut.apply(rgba), range(8)))
 
 
 def test_identity_leaves_floats_and_chains_work():
