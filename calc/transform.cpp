@@ -93,10 +93,10 @@ void LutTransform::domain(float *min, float *max) const
     std::fill(max, max + 3, 1.0f);
     if (steps_.empty())
         return;
-    // A curve in front (a .csp pre-LUT) takes inputs over its points.
+    // A leading curve is defined between its end points (the inverse of a table is one).
     if (const auto *c = dynamic_cast<const Ops::Curve *>(steps_.front().node.get())) {
         for (int ch = 0; ch < 3; ++ch)
-            if (!c->x[ch].empty()) {
+            if (c->x[ch].size() > 1 && c->x[ch].back() > c->x[ch].front()) {
                 min[ch] = c->x[ch].front();
                 max[ch] = c->x[ch].back();
             }

@@ -68,7 +68,7 @@ public:
     void apply(float *rgb) const { apply(rgb, rgb, 1); }
 
     // The input box the transform is defined over: the domain of its first table when it starts
-    // with tables, the span of a curve's points when it starts with one, else 0 to 1.
+    // with tables, the span of its points when it starts with a curve, else 0 to 1.
     void domain(float *min, float *max) const;
     // Lattice points per axis of its largest lattice, 0 without one; entries of its largest 1D
     // table or curve, 0 without one.

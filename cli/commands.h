@@ -14,6 +14,7 @@ int apply(const QStringList &args);
 int compare(const QStringList &args);
 int preview(const QStringList &args);
 int devices(const QStringList &args);
+int invert(const QStringList &args);
 
 // Help for one subcommand, or for all when `command` is empty.
 QString help(const QString &command = QString());

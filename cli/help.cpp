@@ -4,7 +4,8 @@ namespace {
 
 const char general[] =
     "lutwright-cli converts colour look-up tables (LUTs) between file formats, in batches,\n"
-    "merges two LUTs into one, compares two LUTs and shows what a LUT does to an image.\n"
+    "merges two LUTs into one, compares two LUTs, inverts a LUT and shows what a LUT does to an\n"
+    "image.\n"
     "\n"
     "Usage:\n"
     "  lutwright-cli convert IN... (-o OUT | -d DIR) [options]\n"
@@ -15,6 +16,7 @@ const char general[] =
     "  lutwright-cli apply LUT IMAGE -o OUT [options]\n"
     "  lutwright-cli compare A B [--size N] [--tolerance T] [--json]\n"
     "  lutwright-cli preview LUT -o OUT.png [--image IMAGE] [--size WxH]\n"
+    "  lutwright-cli invert LUT -o OUT [--size N] [options]\n"
     "  lutwright-cli --help | COMMAND --help | --version\n"
     "\n"
     "FORMAT is a format name, id or extension (see 'lutwright-cli formats'). Without it a file's\n"
@@ -162,6 +164,23 @@ const char previewHelp[] =
     "  Example:\n"
     "    lutwright-cli preview grade.cube -o grade.png --image still.jpg\n";
 
+const char invertHelp[] =
+    "invert LUT -o OUT [--size N] [--length N] [--to FORMAT] [output and input options]\n"
+    "  Write the LUT that undoes LUT. A 1D table (or a lattice's shaper) is inverted exactly\n"
+    "  where it rises or falls; where a channel is flat or turns back it has no inverse, and a\n"
+    "  warning says where. A lattice is inverted on a lattice over its output values (0 to 1 at\n"
+    "  least): colours outside what the LUT gives take the input of the nearest colour it gives.\n"
+    "  Prints how far the LUT then its inverse, and the inverse then the LUT, land from where\n"
+    "  they started, as compare reports a difference.\n"
+    "  --size N             points per axis of the inverse lattice, 2 to 256 (default: the\n"
+    "                       LUT's, at least 33)\n"
+    "  --length N           entries of a 1D output (default: the LUT's)\n"
+    "  --strict             write nothing when the inverse cannot undo everything\n"
+    "  The other options are those of convert.\n"
+    "  Examples:\n"
+    "    lutwright-cli invert display.cube -o display_inverse.cube\n"
+    "    lutwright-cli invert log_to_lin.spi1d -o lin_to_log.spi1d --length 4096\n";
+
 }
 
 QString Commands::help(const QString &command)
@@ -184,11 +203,14 @@ QString Commands::help(const QString &command)
         return QString::fromUtf8(compareHelp);
     if (command == QLatin1String("preview"))
         return QString::fromUtf8(previewHelp);
+    if (command == QLatin1String("invert"))
+        return QString::fromUtf8(invertHelp);
     return QString::fromUtf8(general) + QLatin1Char('\n') + QString::fromUtf8(convertHelp) + QLatin1Char('\n')
            + QString::fromUtf8(infoHelp) + QLatin1Char('\n') + QString::fromUtf8(formatsHelp) + QLatin1Char('\n')
            + QString::fromUtf8(devicesHelp) + QLatin1Char('\n')
            + QString::fromUtf8(mergeHelp) + QLatin1Char('\n') + QString::fromUtf8(applyHelp) + QLatin1Char('\n')
-           + QString::fromUtf8(compareHelp) + QLatin1Char('\n') + QString::fromUtf8(previewHelp);
+           + QString::fromUtf8(compareHelp) + QLatin1Char('\n') + QString::fromUtf8(previewHelp) + QLatin1Char('\n')
+           + QString::fromUtf8(invertHelp);
 }
 
 QString Commands::version()

@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     } commands[] = {
         {"convert", Commands::convert}, {"info", Commands::info},   {"formats", Commands::formats},
         {"merge", Commands::merge},     {"apply", Commands::apply},   {"compare", Commands::compare},
-        {"preview", Commands::preview}, {"devices", Commands::devices},
+        {"preview", Commands::preview}, {"devices", Commands::devices}, {"invert", Commands::invert},
     };
     for (const auto &c : commands) {
         if (command != QLatin1String(c.name))

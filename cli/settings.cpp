@@ -187,15 +187,9 @@ const Formats::Format *Settings::outputFormat(const QString &outPath, QString *e
 {
     if (outFormat)
         return outFormat;
-    const CliFormats::Choice guess = Formats::byExtension(QFileInfo(outPath).suffix());
-    const QString name = QFileInfo(outPath).completeBaseName();
-    for (const Formats::Format *format : guess) {
-        if (format->write && guess.size() > 1 && name.contains(QLatin1String(format->name), Qt::CaseInsensitive))
-            return format;
-    }
-    if (const Formats::Format *format = CliFormats::writable(guess))
+    if (const Formats::Format *format = CliFormats::forOutput(outPath))
         return format;
-    if (guess.empty())
+    if (Formats::byExtension(QFileInfo(outPath).suffix()).empty())
         *error = QStringLiteral("cannot tell the output format from '%1'; give it with --to").arg(Console::shown(outPath));
     else
         *error = QStringLiteral("%1 files cannot be written (see 'lutwright-cli formats')").arg(Console::shown(outPath));

@@ -29,6 +29,17 @@ const Formats::Format *writable(const Choice &choice)
     return nullptr;
 }
 
+const Formats::Format *forOutput(const QString &path)
+{
+    const Choice guess = Formats::byExtension(QFileInfo(path).suffix());
+    const QString name = QFileInfo(path).completeBaseName();
+    for (const Formats::Format *format : guess) {
+        if (format->write && guess.size() > 1 && name.contains(QLatin1String(format->name), Qt::CaseInsensitive))
+            return format;
+    }
+    return writable(guess);
+}
+
 QString outputExtension(const Formats::Format &format)
 {
     return Formats::extensionsOf(format).value(0);

@@ -25,6 +25,10 @@ const Formats::Format *detectInput(const QString &path, const Choice &forced, QS
 // The format written for `choice`: the first that has a writer (".lut" is Discreet 1D); nullptr
 // when none has.
 const Formats::Format *writable(const Choice &choice);
+// The format written to `path` when none is named: of the formats of its extension, one whose
+// name the file's name holds ("grade_hald.png"), else the first that has a writer; nullptr
+// when none has.
+const Formats::Format *forOutput(const QString &path);
 // The extension written, without the dot.
 QString outputExtension(const Formats::Format &format);
 // The extensions as shown to the user (".mga .m3d").

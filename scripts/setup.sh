@@ -13,6 +13,7 @@ packages=("$@")
   libbenchmark-dev
   zlib1g-dev
   liblcms2-dev liblcms2-utils
+  python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
   locales
   fonts-wqy-microhei
   fonts-dejavu-core

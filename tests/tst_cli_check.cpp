@@ -73,6 +73,8 @@ private slots:
     void previewRefusals_data();
     void previewRefusals();
     void infoJson();
+    void invert_data();
+    void invert();
 };
 
 void TestCliCheck::compareStatus_data()
@@ -259,6 +261,48 @@ void TestCliCheck::infoJson()
     }
     QCOMPARE(files[1].toObject()["path"].toString(), QDir::toNativeSeparators(bad));
     QVERIFY(json.err.contains(files[1].toObject()["error"].toString()));
+}
+
+void TestCliCheck::invert_data()
+{
+    QTest::addColumn<QString>("lut");        // what the input LUT does
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");       // a part of what the program prints
+    QTest::newRow("lift and gain") << "lift" << QStringList() << 0 << "inverted on a 33-point lattice over 0 to 1";
+    QTest::newRow("outside the gamut") << "lift" << QStringList() << 0 << "lie outside the LUT's output gamut";
+    QTest::newRow("size") << "lift" << QStringList{"--size", "9"} << 0 << "inverted on a 9-point lattice";
+    QTest::newRow("clipped") << "clip" << QStringList() << 0 << "out.cube: warning: 4326 of the lattice's 24576 tetrahedra have no volume";
+    QTest::newRow("clipped, strict") << "clip" << QStringList{"--strict"} << 1 << "out.cube: not written (--strict):";
+    QTest::newRow("grey") << "grey" << QStringList() << 1 << "in.cube: cannot be inverted: its lattice has no volume";
+    QTest::newRow("size too small") << "lift" << QStringList{"--size", "1"} << 2 << "--size";
+}
+
+void TestCliCheck::invert()
+{
+    QFETCH(QString, lut);
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString in = CliTest::writeCube(dir.filePath("in.cube"), 17, [&](float r, float g, float b, float *o) {
+        const float x[3] = {r, g, b};
+        for (int c = 0; c < 3; ++c)
+            o[c] = lut == "grey" ? 0.3f * r + 0.6f * g + 0.1f * b : lut == "clip" ? std::min(1.0f, x[c] * 1.1f) : 0.1f + 0.8f * x[c];
+    });
+    const QString out = dir.filePath("out.cube");
+    const CliTest::Run r = run(QStringList{"invert", in, "-o", out} + options);
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.all().contains(said), qPrintable(r.all()));
+    QCOMPARE(QFileInfo::exists(out), code == 0);
+    if (code != 0 || lut != "lift")
+        return;
+    // The inverse of 0.1 + 0.8 x at its middle node, and its round trip.
+    QVERIFY(r.out.contains("LUT then inverse, at "));
+    Read_LUTFile m;
+    QVERIFY(m.ReadFile(TestUtil::side(Formats::Id::Cube, out, true, true, false), false));
+    const int mid = m.lut3DSize / 2;
+    QVERIFY(std::fabs(m.lut3D[mid][mid][mid][1] - 0.5f) < 1e-6f);
 }
 
 QTEST_GUILESS_MAIN(TestCliCheck)
