@@ -1,61 +1,12 @@
 // convert IN... (-o OUT | -d DIR): every input read by its format, shaped for the output
 // format and written, in parallel, each through a temporary file renamed into place.
 #include <QDir>
-#include <QFileInfo>
-#include <QHash>
 
-#include <memory>
-
-#include "cli/batch.h"
-#include "engine/cliformats.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/consolerun.h"
 #include "cli/settings.h"
-#include "calc/transform.h"
-
-namespace {
-
-// The path a file has or would have, with links and "." / ".." resolved, to tell whether two
-// names mean the same file.
-QString identity(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString dir = info.absoluteDir().canonicalPath();
-    return dir.isEmpty() ? info.absoluteFilePath() : dir + QLatin1Char('/') + info.fileName();
-}
-
-bool convertOne(const QString &in, const QString &out, const Formats::Format &outFormat, const Settings &s,
-                QString *why)
-{
-    LutTransform lut;
-    if (!LutIO::read(in, s.inFormat, s.inOrders, lut, nullptr, why))
-        return false;
-    Formats::Options options = s.options();
-    LutIO::Shaped shaped;
-    if (!LutIO::shape(outFormat, lut, s.shape, options, shaped, why))
-        return false;
-    // Only what is written is kept: the source's tables go before the output is written.
-    lut = LutTransform();
-    if (shaped.loss.any()) {
-        if (s.strict) {
-            *why = QStringLiteral("not written (--strict): %1").arg(shaped.loss.text());
-            return false;
-        }
-        Console::err(QStringLiteral("%1: warning: %2\n").arg(Console::shown(out), shaped.loss.text()));
-    }
-    options.sourceName = QFileInfo(in).fileName();
-    QString warning;
-    if (!LutIO::write(outFormat, LutIO::outputSide(out, outFormat, s.outOrders, s.scaleFor(outFormat)), shaped, why,
-                      options, &warning))
-        return false;
-    if (!warning.isEmpty())
-        Console::err(QStringLiteral("%1: warning: %2\n").arg(Console::shown(out), warning));
-    return true;
-}
-
-}
+#include "engine/convertjob.h"
 
 int Commands::convert(const QStringList &arguments)
 {
@@ -100,32 +51,16 @@ int Commands::convert(const QStringList &arguments)
     // Outputs are worked out before anything runs: in a folder, an output that would replace
     // an input, or that another input also makes, is refused. A name given with -o is used
     // as given, even when it is the input itself.
-    QHash<QString, QString> inputIds;
-    for (const QString &in : inputs)
-        inputIds.insert(identity(in), in);
-    QHash<QString, QString> outputOwners;
-    std::vector<Batch::Task> tasks;
-    for (const QString &in : inputs) {
-        Batch::Task t;
-        t.label = in;
-        QString out = args.value("output");
-        if (!dir.isEmpty()) {
-            out = QDir(dir).filePath(QFileInfo(in).completeBaseName() + QLatin1Char('.')
-                                     + CliFormats::outputExtension(*outFormat));
-            const QString id = identity(out);
-            if (inputIds.contains(id))
-                t.refused = inputIds.value(id) == in
-                                ? QStringLiteral("the output would replace the input; name it with -o to do that")
-                                : QStringLiteral("the output %1 would replace the input %2")
-                                      .arg(Console::shown(out), Console::shown(inputIds.value(id)));
-            else if (outputOwners.contains(id))
-                t.refused = QStringLiteral("the output %1 is already made from %2")
-                                .arg(Console::shown(out), Console::shown(outputOwners.value(id)));
-            else
-                outputOwners.insert(id, in);
-        }
-        t.run = [in, out, outFormat, &s](QString *why) { return convertOne(in, out, *outFormat, s, why); };
-        tasks.push_back(t);
+    std::vector<Convert::Request> requests;
+    if (dir.isEmpty()) {
+        Convert::Request r;
+        r.input = inputs.front();
+        r.output = args.value("output");
+        requests.push_back(r);
+    } else {
+        requests = Convert::plan(inputs, [&](const QString &in) {
+            return QDir(dir).filePath(Convert::patternName(Convert::defaultPattern(), in, QString(), *outFormat));
+        });
     }
-    return Batch::status(Batch::run(tasks, s.threads, QStringLiteral("converted")));
+    return ConsoleRun::convert(requests, *outFormat, s.conversion(), s.threads);
 }

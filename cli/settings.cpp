@@ -123,6 +123,19 @@ Formats::Options Settings::options() const
     return o;
 }
 
+Convert::Settings Settings::conversion() const
+{
+    Convert::Settings c;
+    c.inFormat = inFormat;
+    c.inOrders = inOrders;
+    c.outOrders = outOrders;
+    c.shape = shape;
+    c.options = options();
+    c.scale = scale;
+    c.strict = strict;
+    return c;
+}
+
 const Formats::Format *Settings::outputFormat(const QString &outPath, QString *error) const
 {
     if (outFormat)

@@ -7,6 +7,7 @@
 
 #include "cli/args.h"
 #include "engine/cliformats.h"
+#include "engine/convertjob.h"
 #include "engine/lutio.h"
 
 // The options several subcommands share, checked once.
@@ -37,6 +38,8 @@ struct Settings {
     qint64 scaleFor(const Formats::Format &format) const;
     // The writers' settings from --bits and --headerless.
     Formats::Options options() const;
+    // What the conversion engine takes of these settings.
+    Convert::Settings conversion() const;
     // The output format: --to, else from the output path (of the formats sharing its extension,
     // one whose name the file's name holds, as "grade_hald.png"); nullptr with `error` when it
     // cannot be written.
