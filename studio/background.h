@@ -10,6 +10,8 @@
 #include <memory>
 #include <utility>
 
+#include "lut/platform.h"
+
 // Work that would hold up the window (reading a LUT, drawing a preview, comparing) runs on a
 // pool thread; its result comes back to `receiver` on the receiver's thread. The pool must be
 // drained before the receiver goes (the window waits for it before its widgets are destroyed).
@@ -27,6 +29,12 @@ void run(QThreadPool &pool, QObject *receiver, std::function<Result()> work, std
         }
         void run() override
         {
+            // Pool threads give way to the window's thread when the cores are busy.
+            thread_local bool lowered = false;
+            if (!lowered) {
+                Platform::lowerThreadPriority();
+                lowered = true;
+            }
             auto result = std::make_shared<Result>(work_());
             auto done = done_;
             QMetaObject::invokeMethod(receiver_, [done, result]() { done(std::move(*result)); }, Qt::QueuedConnection);

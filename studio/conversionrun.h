@@ -4,14 +4,16 @@
 #include <QObject>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "engine/convertjob.h"
 
 // One batch of conversions through the engine, off the window's thread. What the engine
-// reports comes back as signals on the window's thread. Cancelling lets the files being
-// written finish and starts no new one.
+// reports comes back as signals on the window's thread: reports that arrive while the window
+// is busy are handed over together, so that a fast batch never floods its event queue.
+// Cancelling lets the files being written finish and starts no new one.
 class ConversionRun : public QObject
 {
     Q_OBJECT
@@ -35,6 +37,16 @@ signals:
 
 private:
     class Relay;
+    struct Report {
+        int index;
+        bool finished;
+        Convert::Outcome outcome;
+    };
+
+    // From the engine's threads.
+    void report(Report r);
+    // On the window's thread: every report so far.
+    void hand();
 
     std::vector<Convert::Request> requests_;
     const Formats::Format &format_;
@@ -42,6 +54,9 @@ private:
     int threads_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
+    std::mutex mutex_;
+    std::vector<Report> reports_;
+    bool handing_ = false;   // a hand() is on its way
 };
 
 #endif

@@ -200,20 +200,29 @@ void FileListModel::setLanguage(Texts::Language language)
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
-int FileListModel::add(const QString &path, const QString &folder)
+std::vector<int> FileListModel::add(const QStringList &paths, const QStringList &folders)
 {
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    for (const FileEntry &e : entries_)
-        if (e.path == clean)
-            return -1;
-    const int row = rowCount();
-    beginInsertRows(QModelIndex(), row, row);
-    FileEntry e;
-    e.path = clean;
-    e.folder = folder;
-    entries_.push_back(e);
+    std::vector<FileEntry> fresh;
+    for (int i = 0; i < paths.size(); ++i) {
+        FileEntry e;
+        e.path = QDir::cleanPath(QFileInfo(paths[i]).absoluteFilePath());
+        e.folder = folders.value(i);
+        if (paths_.contains(e.path))
+            continue;
+        paths_.insert(e.path);
+        fresh.push_back(e);
+    }
+    std::vector<int> rows;
+    if (fresh.empty())
+        return rows;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + int(fresh.size()) - 1);
+    for (FileEntry &e : fresh) {
+        rows.push_back(int(entries_.size()));
+        entries_.push_back(std::move(e));
+    }
     endInsertRows();
-    return row;
+    return rows;
 }
 
 void FileListModel::remove(std::vector<int> rows)
@@ -224,6 +233,7 @@ void FileListModel::remove(std::vector<int> rows)
         if (*it < 0 || *it >= rowCount())
             continue;
         beginRemoveRows(QModelIndex(), *it, *it);
+        paths_.remove(entries_[std::size_t(*it)].path);
         entries_.erase(entries_.begin() + *it);
         endRemoveRows();
     }
@@ -233,6 +243,7 @@ void FileListModel::clear()
 {
     beginResetModel();
     entries_.clear();
+    paths_.clear();
     endResetModel();
 }
 

@@ -2,10 +2,12 @@
 #define STUDIO_FILELIST_H
 
 #include <QAbstractTableModel>
+#include <QSet>
 #include <QTableView>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/lutio.h"
@@ -58,8 +60,9 @@ public:
     void setLanguage(Texts::Language language);
     Texts::Language language() const { return language_; }
 
-    // The row of a new file; -1 when the list already holds it.
-    int add(const QString &path, const QString &folder);
+    // Files added at the end, each with its folder within the folder it was found in (empty for
+    // a file added alone); the rows of those the list did not hold yet.
+    std::vector<int> add(const QStringList &paths, const QStringList &folders);
     void remove(std::vector<int> rows);
     void clear();
 
@@ -71,6 +74,17 @@ public:
         change(entries_[std::size_t(row)]);
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     }
+    // The same change to many rows, which the views hear of at once.
+    template <typename Change>
+    void updateRows(const std::vector<int> &rows, Change change)
+    {
+        if (rows.empty())
+            return;
+        for (int row : rows)
+            change(entries_[std::size_t(row)]);
+        const auto [lo, hi] = std::minmax_element(rows.begin(), rows.end());
+        emit dataChanged(index(*lo, 0), index(*hi, ColumnCount - 1));
+    }
 
     // The text a row's state and details columns show.
     QString stateText(int row) const;
@@ -78,6 +92,7 @@ public:
 
 private:
     std::vector<FileEntry> entries_;
+    QSet<QString> paths_;
     Texts::Language language_ = Texts::English;
 };
 

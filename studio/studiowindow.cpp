@@ -134,6 +134,8 @@ StudioWindow::StudioWindow(QWidget *parent)
     showAbout = [](QWidget *p, const QString &title, const QString &text) { QMessageBox::about(p, title, text); };
 
     setAcceptDrops(true);
+    progressTimer_.setInterval(100);
+    connect(&progressTimer_, &QTimer::timeout, this, [this] { progress->setValue(runDone_); });
     createActions();
     createMenus();
     createToolBar();
@@ -457,7 +459,7 @@ void StudioWindow::addPaths(const QStringList &paths)
 
 void StudioWindow::addFound(const QStringList &paths, const QString &root)
 {
-    std::vector<int> rows;
+    QStringList folders;
     for (const QString &path : paths) {
         QString folder;
         if (!root.isEmpty()) {
@@ -465,11 +467,9 @@ void StudioWindow::addFound(const QStringList &paths, const QString &root)
             if (folder == QLatin1String("."))
                 folder.clear();
         }
-        const int row = files->add(path, folder);
-        if (row >= 0)
-            rows.push_back(row);
+        folders << folder;
     }
-    readRows(rows);
+    readRows(files->add(paths, folders));
     // The first file is shown, without selecting it: Convert then takes every file.
     if (currentRow() < 0 && files->rowCount() > 0)
         fileView->selectionModel()->setCurrentIndex(files->index(0, 0), QItemSelectionModel::NoUpdate);
@@ -480,31 +480,37 @@ void StudioWindow::readRows(const std::vector<int> &rows)
 {
     const CliFormats::Choice forced = panel->inputFormat();
     const LutIO::Orders orders = panel->inputOrders();
+    files->updateRows(rows, [this](FileEntry &e) {
+        e.generation = ++readGeneration_;
+        e.state = FileEntry::Reading;
+        e.outcome.clear();
+        e.output.clear();
+    });
     for (int row : rows) {
-        const int generation = ++readGeneration_;
         const QString path = files->entry(row).path;
-        files->update(row, [&](FileEntry &e) {
-            e.generation = generation;
-            e.state = FileEntry::Reading;
-            e.outcome.clear();
-            e.output.clear();
-        });
+        const int generation = files->entry(row).generation;
         ++pendingReads_;
         Background::run<FileSummary>(pool_, this, [=]() { return summarize(path, forced, orders); },
-                                     [this, path, generation](FileSummary summary) {
-                                         for (int r = 0; r < files->rowCount(); ++r) {
-                                             if (files->entry(r).path != path || files->entry(r).generation != generation)
-                                                 continue;
-                                             files->update(r, [&](FileEntry &e) {
-                                                 e.summary = summary;
-                                                 e.state = summary.readable ? FileEntry::Ready : FileEntry::Unreadable;
-                                             });
-                                             if (r == currentRow())
-                                                 inspectCurrent();
-                                         }
-                                         readDone();
-                                     });
+                                     [this, path, generation](FileSummary summary) { readFinished(path, generation, summary); });
     }
+}
+
+void StudioWindow::readFinished(const QString &path, int generation, const FileSummary &summary)
+{
+    for (int r = 0; r < files->rowCount(); ++r) {
+        if (files->entry(r).path != path)
+            continue;
+        if (files->entry(r).generation == generation) {
+            files->update(r, [&](FileEntry &e) {
+                e.summary = summary;
+                e.state = summary.readable ? FileEntry::Ready : FileEntry::Unreadable;
+            });
+            if (r == currentRow())
+                inspectCurrent();
+        }
+        break;
+    }
+    readDone();
 }
 
 void StudioWindow::readAll()
@@ -631,14 +637,14 @@ void StudioWindow::convertSelected()
             });
             continue;
         }
-        files->update(row, [](FileEntry &e) {
-            e.state = FileEntry::Waiting;
-            e.outcome.clear();
-            e.output.clear();
-        });
         runnable.push_back(requests[i]);
         runRows_.push_back(row);
     }
+    files->updateRows(runRows_, [](FileEntry &e) {
+        e.state = FileEntry::Waiting;
+        e.outcome.clear();
+        e.output.clear();
+    });
 
     runDone_ = 0;
     progress->setRange(0, std::max<int>(1, int(runnable.size())));
@@ -649,6 +655,8 @@ void StudioWindow::convertSelected()
     connect(run_, &ConversionRun::finished, this, &StudioWindow::runFinished);
     statusBar()->showMessage(t(Id::Running).arg(runRows_.size()));
     updateActions();
+    // The bar follows at its own pace: painting it for every file would hold up the window.
+    progressTimer_.start();
     run_->start();
 }
 
@@ -703,25 +711,29 @@ void StudioWindow::fileFinished(int index, const Convert::Outcome &o)
         e.outputFormat = QString::fromLatin1(run_->format().name);
         e.outputOrders = run_->settings().outOrders;
     });
-    progress->setValue(++runDone_);
+    ++runDone_;
     if (row == currentRow())
         updateActions();
 }
 
 void StudioWindow::runFinished(const Convert::BatchResult &result)
 {
+    std::vector<int> left;
     int warnings = 0;
     for (int row : runRows_) {
         if (files->entry(row).state == FileEntry::Waiting)
-            files->update(row, [](FileEntry &e) { e.state = FileEntry::NotConverted; });
+            left.push_back(row);
         if (files->entry(row).state == FileEntry::DoneWithWarning)
             ++warnings;
     }
+    files->updateRows(left, [](FileEntry &e) { e.state = FileEntry::NotConverted; });
     statusBar()->showMessage(t(Id::Finished)
-                                 .arg(result.total - result.failed)
+                                 .arg(result.total - result.failed - result.notRun)
                                  .arg(warnings)
-                                 .arg(result.failed - result.notRun)
+                                 .arg(result.failed)
                                  .arg(result.notRun));
+    progressTimer_.stop();
+    progress->setValue(runDone_);
     run_->deleteLater();
     run_ = nullptr;
     updateActions();

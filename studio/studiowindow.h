@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -29,6 +30,7 @@ class QSplitter;
 class QTabWidget;
 class QToolBar;
 struct CompareSide;
+struct FileSummary;
 struct Comparison;
 
 namespace Convert {
@@ -106,6 +108,7 @@ private:
     void addFound(const QStringList &paths, const QString &root);
     void readRows(const std::vector<int> &rows);
     void readAll();
+    void readFinished(const QString &path, int generation, const FileSummary &summary);
     void readDone();
 
     void convertSelected();
@@ -132,6 +135,7 @@ private:
     ConversionRun *run_ = nullptr;
     std::vector<int> runRows_;
     int runDone_ = 0;
+    QTimer progressTimer_;
     int pendingReads_ = 0;
     int readGeneration_ = 0;
     int inspectGeneration_ = 0;
