@@ -127,7 +127,7 @@ QString FileListModel::detailsText(int row) const
     case FileEntry::DoneWithWarning:
         return Texts::text(Texts::Id::LossWarning, language_).arg(e.outcome);
     case FileEntry::Done:
-        return QDir::toNativeSeparators(e.output);
+        return QDir::toNativeSeparators(e.outputShown);
     default:
         return QString();
     }
@@ -165,7 +165,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
         if (index.column() == Name)
             return QDir::toNativeSeparators(e.path);
         if (index.column() == State || index.column() == Details)
-            return detailsText(index.row());
+            return e.state == FileEntry::Done ? QDir::toNativeSeparators(e.output) : detailsText(index.row());
         // Cells too narrow for their text show it whole on hovering.
         return data(index, Qt::DisplayRole);
     }

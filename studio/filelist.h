@@ -38,6 +38,7 @@ struct FileEntry {
     FileSummary summary;
     QString outcome;       // why the conversion failed, or what it lost
     QString output;        // the file written
+    QString outputShown;   // the same within the output folder
     QString outputFormat;  // in this format (its registry name)
     LutIO::Orders outputOrders;
     int generation = 0;    // of the reading that fills the summary

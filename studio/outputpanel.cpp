@@ -29,13 +29,31 @@ const int commonLengths[] = {256, 1024, 4096, 16384, 65536};
 // A format holding more sizes than this takes a typed one; fewer are all listed.
 constexpr int listedSizes = 24;
 
+// What may be typed into a box of numbers: a number within its range, or the word of its first
+// item ("Keep").
+class NumberValidator : public QIntValidator
+{
+public:
+    NumberValidator(int lo, int hi, const QString &word, QObject *parent) : QIntValidator(lo, hi, parent), word_(word) {}
+
+    State validate(QString &input, int &pos) const override
+    {
+        if (!input.isEmpty() && word_.startsWith(input, Qt::CaseInsensitive))
+            return input.size() == word_.size() ? Acceptable : Intermediate;
+        return QIntValidator::validate(input, pos);
+    }
+
+private:
+    QString word_;
+};
+
 // The number a box holds: 0 for its first item ("Keep", "Default"), -1 when what was typed is
 // no number within [lo, hi].
 int numberIn(const QComboBox *box, int lo, int hi)
 {
     if (!box->isEditable())
         return box->currentData().toInt();
-    if (box->currentIndex() == 0 && box->currentText() == box->itemText(0))
+    if (box->currentText().trimmed().compare(box->itemText(0), Qt::CaseInsensitive) == 0)
         return 0;
     bool ok = false;
     const int v = box->currentText().trimmed().toInt(&ok);
@@ -49,10 +67,12 @@ void fillNumbers(QComboBox *box, const QString &first, const std::vector<int> &v
 {
     const QSignalBlocker block(box);
     box->clear();
+    for (QValidator *old : box->findChildren<QValidator *>(QString(), Qt::FindDirectChildrenOnly))
+        delete old;
     box->setEditable(editable);
     if (editable) {
         box->setInsertPolicy(QComboBox::NoInsert);
-        box->setValidator(new QIntValidator(lo, hi, box));
+        box->setValidator(new NumberValidator(lo, hi, first, box));
     }
     box->addItem(first, 0);
     for (int v : values)
@@ -291,7 +311,9 @@ bool OutputPanel::conversion(Convert::Settings &s, QString *error) const
             s.shape.size3D = -1;
     }
     if (s.shape.size3D < 0 || s.shape.length1D < 0) {
-        *error = s.shape.size3D < 0 ? sizeBox->currentText() : lengthBox->currentText();
+        *error = Texts::text(Id::BadSize, language_)
+                     .arg(s.shape.size3D < 0 ? sizeBox->currentText() : lengthBox->currentText(),
+                          f ? Formats::labelOf(*f) : QString());
         return false;
     }
     return true;

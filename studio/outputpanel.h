@@ -30,8 +30,8 @@ public:
     void save(QSettings &settings) const;
 
     const Formats::Format *format() const;
-    // The engine's settings from the choices. False with `error` when a typed size is not one
-    // the format holds.
+    // The engine's settings from the choices. False with `error` (for the user) when a typed
+    // size is not one the format holds.
     bool conversion(Convert::Settings &settings, QString *error) const;
     // The input side alone, for reading the files into the list.
     CliFormats::Choice inputFormat() const;

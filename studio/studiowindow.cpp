@@ -261,7 +261,7 @@ void StudioWindow::createCentre()
     fileView->verticalHeader()->hide();
     fileView->horizontalHeader()->setStretchLastSection(true);
     fileView->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[FileListModel::Details] = {200, 110, 100, 80, 120, 120, 150};
+    const int widths[FileListModel::Details] = {190, 110, 100, 80, 130, 130, 150};
     for (int c = 0; c < FileListModel::Details; ++c)
         fileView->setColumnWidth(c, widths[c]);
     connect(fileView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &StudioWindow::inspectCurrent);
@@ -647,6 +647,7 @@ void StudioWindow::convertSelected()
     });
 
     runDone_ = 0;
+    runFolder_ = folder;
     progress->setRange(0, std::max<int>(1, int(runnable.size())));
     progress->setValue(0);
     run_ = new ConversionRun(std::move(runnable), *format, settings, std::max(1, QThread::idealThreadCount()), this);
@@ -708,6 +709,7 @@ void StudioWindow::fileFinished(int index, const Convert::Outcome &o)
         e.state = state;
         e.outcome = outcome;
         e.output = o.written() ? r.output : QString();
+        e.outputShown = o.written() ? QDir(runFolder_).relativeFilePath(r.output) : QString();
         e.outputFormat = QString::fromLatin1(run_->format().name);
         e.outputOrders = run_->settings().outOrders;
     });

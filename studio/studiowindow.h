@@ -135,6 +135,7 @@ private:
     ConversionRun *run_ = nullptr;
     std::vector<int> runRows_;
     int runDone_ = 0;
+    QString runFolder_;
     QTimer progressTimer_;
     int pendingReads_ = 0;
     int readGeneration_ = 0;

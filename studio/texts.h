@@ -130,6 +130,7 @@ enum Language { English = 0, Chinese = 1 };
     X(NeedFolder, "Choose an output folder first.", "请先选择输出文件夹。")                                        \
     X(BadPattern, "The file name must name a file inside the output folder.", "文件名必须指向输出文件夹内的文件。") \
     X(NoFiles, "Add LUT files first.", "请先添加 LUT 文件。")                                                      \
+    X(BadSize, "“%1” is not a size %2 holds.", "%2 不支持尺寸“%1”。")                                              \
     X(CannotCreate, "cannot create the folder %1", "无法创建文件夹 %1")                                            \
     X(Running, "Converting %1 files…", "正在转换 %1 个文件…")                                                      \
     X(Cancelling, "Cancelling: the files being written finish…", "正在取消：正在写入的文件会先完成…")              \

@@ -138,6 +138,7 @@ private slots:
     void folderConvertsAsTheCommandLine();
     void lossWarningsAndStrict_data();
     void lossWarningsAndStrict();
+    void cancelLeavesOnlyWholeFiles_data();
     void cancelLeavesOnlyWholeFiles();
     void optionsFollowTheFormat_data();
     void optionsFollowTheFormat();
@@ -321,10 +322,18 @@ void TestStudio::lossWarningsAndStrict()
     QCOMPARE(cell(0, FileListModel::State), strict ? QStringLiteral("Failed") : QStringLiteral("Done with a warning"));
 }
 
-// Cancelled after the first file is written: the files being written finish, none starts, and
-// every output there is whole.
+void TestStudio::cancelLeavesOnlyWholeFiles_data()
+{
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("closing the window") << true;
+}
+
+// Cancelled after the first file is written, or the window closed then: the files being written
+// finish, none starts, every output there is whole, and a closed window goes once they are done.
 void TestStudio::cancelLeavesOnlyWholeFiles()
 {
+    QFETCH(bool, closing);
     const QString in = path(QStringLiteral("in"));
     QDir().mkpath(in);
     const QString first = CliTest::writeCube(in + QStringLiteral("/look000.cube"), 2, CliTest::identity3D);
@@ -334,12 +343,19 @@ void TestStudio::cancelLeavesOnlyWholeFiles()
     choose(w->panel->formatBox, QStringLiteral("cube"));
     choose(w->panel->sizeBox, 65);
 
-    connect(w->files, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from) {
-        if (w->files->entry(from.row()).state == FileEntry::Done && w->cancelButton->isEnabled())
+    bool stopped = false;
+    connect(w->files, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &from) {
+        if (stopped || w->files->entry(from.row()).state != FileEntry::Done)
+            return;
+        stopped = true;
+        if (closing)
+            QVERIFY(!w->close());
+        else
             QTest::mouseClick(w->cancelButton, Qt::LeftButton);
     });
     const QString out = path(QStringLiteral("out"));
     convertInto(out);
+    QCOMPARE(w->isVisible(), !closing);
 
     int done = 0, notConverted = 0;
     for (int r = 0; r < w->files->rowCount(); ++r) {
@@ -629,7 +645,7 @@ void TestStudio::screenshots()
     addAndRead({in});
     choose(w->panel->formatBox, QStringLiteral("cube"));
     choose(w->panel->sizeBox, 33);
-    convertInto(path(QStringLiteral("cube-33")));
+    convertInto(path(QStringLiteral("deliver/cube-33")));
     QSignalSpy drawn(w->preview, &PreviewView::drawn);
     w->fileView->selectRow(rowOf(QStringLiteral("lustre_33x33x33.3dl")));
     QTRY_VERIFY_WITH_TIMEOUT(!drawn.isEmpty(), slow);
