@@ -378,9 +378,13 @@ void StudioWindow::retranslate()
     for (const auto &n : named)
         n.first->setText(t(n.second));
     // Tool buttons show the words alone, without the menus' keys and dots.
-    for (QAction *a : toolBar_->actions())
-        if (!a->text().isEmpty())
-            a->setIconText(withoutMnemonic(a->text()).remove(QChar(0x2026)));
+    for (QAction *a : toolBar_->actions()) {
+        QString shown = withoutMnemonic(a->text());
+        if (shown.endsWith(QChar(0x2026)))
+            shown.chop(1);
+        if (!shown.isEmpty())
+            a->setIconText(shown);
+    }
     toolBar_->setWindowTitle(t(Id::ToolBar));
     languageLabel_->setText(t(Id::LanguageCaption));
     {
@@ -501,9 +505,11 @@ void StudioWindow::readFinished(const QString &path, int generation, const FileS
         if (files->entry(r).path != path)
             continue;
         if (files->entry(r).generation == generation) {
+            // A row a conversion took meanwhile keeps the conversion's state.
             files->update(r, [&](FileEntry &e) {
                 e.summary = summary;
-                e.state = summary.readable ? FileEntry::Ready : FileEntry::Unreadable;
+                if (e.state == FileEntry::Reading)
+                    e.state = summary.readable ? FileEntry::Ready : FileEntry::Unreadable;
             });
             if (r == currentRow())
                 inspectCurrent();
