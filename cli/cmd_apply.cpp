@@ -1,7 +1,7 @@
 // apply LUT IMAGE -o OUT: an image through a LUT, to see what the LUT does.
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/imageapply.h"
+#include "engine/imageapply.h"
 #include "cli/settings.h"
 #include "calc/transform.h"
 

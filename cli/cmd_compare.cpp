@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/jsonwriter.h"
-#include "cli/lutsummary.h"
+#include "engine/lutsummary.h"
 #include "cli/settings.h"
 #include "formats/registry.h"
 #include "lut/numformat.h"

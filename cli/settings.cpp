@@ -173,14 +173,19 @@ Formats::Options Settings::options() const
     return o;
 }
 
-LutTransform Settings::graded(const LutTransform &lut) const
+Convert::Settings Settings::conversion() const
 {
-    if (grade.isEmpty())
-        return lut;
-    LutTransform t = gradeAfter ? lut : grade;
-    t.append(gradeAfter ? grade : lut);
-    t.metadata = lut.metadata;
-    return t;
+    Convert::Settings c;
+    c.inFormat = inFormat;
+    c.inOrders = inOrders;
+    c.outOrders = outOrders;
+    c.shape = shape;
+    c.options = options();
+    c.scale = scale;
+    c.strict = strict;
+    c.grade = grade;
+    c.gradeAfter = gradeAfter;
+    return c;
 }
 
 const Formats::Format *Settings::outputFormat(const QString &outPath, QString *error) const

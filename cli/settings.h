@@ -7,6 +7,7 @@
 
 #include "cli/args.h"
 #include "engine/cliformats.h"
+#include "engine/convertjob.h"
 #include "engine/lutio.h"
 
 // The options several subcommands share, checked once.
@@ -42,8 +43,8 @@ struct Settings {
     qint64 scaleFor(const Formats::Format &format) const;
     // The readers' and writers' settings from --cdl-id, --bits and --headerless.
     Formats::Options options() const;
-    // `lut` with the grade of --cdl or --cdl-file before or after it; `lut` itself without one.
-    LutTransform graded(const LutTransform &lut) const;
+    // What the conversion engine takes of these settings.
+    Convert::Settings conversion() const;
     // The output format: --to, else from the output path (of the formats sharing its extension,
     // one whose name the file's name holds, as "grade_hald.png"); nullptr with `error` when it
     // cannot be written.

@@ -391,6 +391,13 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
         *why = QStringLiteral("holds no LUT data");
         return false;
     }
+    // A format that holds one kind of transform only (a CDL, a matrix) takes nothing else.
+    const Formats::Faithful *own = target.faithful;
+    if (own && own->holdsOnly && !own->holds(lut, options)) {
+        *why = QStringLiteral("not written: %1 files hold %2, which this LUT is not")
+                   .arg(Formats::labelOf(target), QString::fromUtf8(own->holdsOnly));
+        return false;
+    }
     const Read_LUTFile *tables = lut.tables();
     const bool shaperAndLattice = lut.hasShaper() && lut.hasLattice();
     const int sourceLattice = lut.hasLattice() ? tables->allocated3DSize() : 0;

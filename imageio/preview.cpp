@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace Preview {
@@ -253,12 +254,11 @@ void drawPlot(QPainter &p, const QRect &rect, const QString &title, const Curves
     p.restore();
 }
 
-void drawLegend(QPainter &p, const QRect &rect, int textPixels)
+void drawLegend(QPainter &p, const QRect &rect, int textPixels, const Texts &texts)
 {
     const QFont itemFont = font(textPixels);
     const QFontMetrics metrics(itemFont);
-    const QString names[4] = {QStringLiteral("R out"), QStringLiteral("G out"), QStringLiteral("B out"),
-                              QStringLiteral("output = input")};
+    const QString *names = texts.legend;
     const int line = textPixels * 2, gap = textPixels / 2, spacing = textPixels * 3 / 2, rowH = metrics.height() * 4 / 3;
     auto itemWidth = [&](int i) { return line + gap + metrics.horizontalAdvance(names[i]); };
 
@@ -298,7 +298,7 @@ void drawLegend(QPainter &p, const QRect &rect, int textPixels)
     p.setFont(font(int(textPixels * 0.85)));
     p.setPen(quietColour);
     p.drawText(QRect(rect.left(), y - rowH / 2 + gap, rect.width(), rect.bottom() - y), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-               QStringLiteral("Each plot: the LUT's output as its input runs from 0 to 1 along that axis."));
+               texts.note);
 }
 
 }
@@ -393,6 +393,11 @@ QImage render(const ImageFiles::PreviewJob &job, QString *why)
         if (picture.isNull())
             return QImage();
     }
+    return render(job, std::move(picture), Texts());
+}
+
+QImage render(const ImageFiles::PreviewJob &job, QImage picture, const Texts &texts)
+{
     const Layout l = layout(job.size, picture.isNull() ? 0.0 : double(picture.width()) / picture.height());
     const QImage before = picture.isNull() ? chart(l.before.size())
                                            : picture.scaled(l.before.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)
@@ -404,15 +409,13 @@ QImage render(const ImageFiles::PreviewJob &job, QString *why)
     page.fill(pageColour);
     QPainter p(&page);
     drawHeader(p, l, job);
-    drawPicture(p, l.beforeLabel, l.before, QStringLiteral("Before"), before);
-    drawPicture(p, l.afterLabel, l.after, QStringLiteral("After"), after);
+    drawPicture(p, l.beforeLabel, l.before, texts.before, before);
+    drawPicture(p, l.afterLabel, l.after, texts.after, after);
     const int textPixels = std::max(9, int(std::lround(std::min(job.size.height() * 0.019, job.size.width() * 0.0105))));
     const Curves curves = curvesOf(job, std::clamp(l.plots[0].width(), 64, 512));
-    const QString titles[4] = {QStringLiteral("Grey axis"), QStringLiteral("Red axis"), QStringLiteral("Green axis"),
-                               QStringLiteral("Blue axis")};
     for (int axis = 0; axis < 4; ++axis)
-        drawPlot(p, l.plots[axis], titles[axis], curves, axis, textPixels);
-    drawLegend(p, l.legend, textPixels);
+        drawPlot(p, l.plots[axis], texts.axes[axis], curves, axis, textPixels);
+    drawLegend(p, l.legend, textPixels, texts);
     p.end();
     return page;
 }

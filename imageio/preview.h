@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 #include "formats/imagefiles.h"
 
@@ -35,8 +36,22 @@ struct ChartBands {
 ChartBands chartBands(const QSize &size);
 QImage chart(const QSize &size);
 
+// The words drawn on a preview.
+struct Texts {
+    QString before = QStringLiteral("Before");
+    QString after = QStringLiteral("After");
+    QString axes[4] = {QStringLiteral("Grey axis"), QStringLiteral("Red axis"), QStringLiteral("Green axis"),
+                       QStringLiteral("Blue axis")};
+    QString legend[4] = {QStringLiteral("R out"), QStringLiteral("G out"), QStringLiteral("B out"),
+                         QStringLiteral("output = input")};
+    QString note = QStringLiteral("Each plot: the LUT's output as its input runs from 0 to 1 along that axis.");
+};
+
 // The whole preview; a null image with `why` when the user's image cannot be read.
 QImage render(const ImageFiles::PreviewJob &job, QString *why);
+// The same for a picture already decoded (job.imagePath is not read; a null picture shows the
+// chart), in the given words.
+QImage render(const ImageFiles::PreviewJob &job, QImage picture, const Texts &texts);
 
 }
 

@@ -36,6 +36,11 @@ QStringList arguments(int argc, char **argv);
 // tell), so that a read splits itself only over cores it would really get.
 int idleCores(int cores);
 
+// Let the calling thread give way to the program's other threads when the cores are busy (a
+// worker beside a window that must keep answering); nothing where a system cannot lower one
+// thread alone.
+void lowerThreadPriority();
+
 // Ask for large pages behind a large table that is filled out of order (a hint; nothing where
 // the system has none).
 void adviseHugePages(void *begin, std::size_t bytes);

@@ -4,16 +4,22 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #ifdef __APPLE__
 #include <mach-o/dyld.h>
+#include <pthread.h>
+#endif
+#ifdef __linux__
+#include <sys/syscall.h>
 #endif
 
 namespace Platform {
@@ -77,6 +83,20 @@ int idleCores(int cores)
     if (running <= 0)
         return cores;
     return int(std::max<long>(1, std::min<long>(cores, cores - (running - 1))));
+}
+
+void lowerThreadPriority()
+{
+#if defined(__linux__)
+    // On Linux the nice value belongs to each thread: this one alone is made nicer.
+    const id_t thread = id_t(::syscall(SYS_gettid));
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, thread, std::min(19, nice + 5));
+#elif defined(__APPLE__)
+    ::pthread_set_qos_class_self_np(QOS_CLASS_UTILITY, 0);
+#endif
 }
 
 void adviseHugePages(void *begin, std::size_t bytes)

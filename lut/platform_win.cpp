@@ -60,6 +60,11 @@ int idleCores(int cores)
     return cores;
 }
 
+void lowerThreadPriority()
+{
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
 void adviseHugePages(void *, std::size_t)
 {
 }

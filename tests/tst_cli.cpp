@@ -351,8 +351,8 @@ void TestCli::formatsTable()
     QCOMPARE(r.code, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'));
     QCOMPARE(lines.at(0).split(QLatin1Char(' '), Qt::SkipEmptyParts), (QStringList{"id", "extensions", "dim", "read", "write", "label"}));
-    // Every format of the registry, the dispatch ids first and in order.
-    QCOMPARE(lines.size(), formatCount() + 1 + 9);
+    // Every format of the registry, the dispatch ids first and in order, then the notes (10 lines).
+    QCOMPARE(lines.size(), formatCount() + 1 + 10);
     // Formats without an id are named in the id column.
     for (int id = 0; id < formatCount(); ++id) {
         const Formats::Format &format = formatOf(id);

@@ -1,4 +1,4 @@
-#include "cli/imageapply.h"
+#include "engine/imageapply.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,7 +7,7 @@
 
 #include "calc/lutcalc.h"
 #include "calc/transform.h"
-#include "cli/workers.h"
+#include "engine/workers.h"
 #include "lut/read_lutfile.h"
 
 namespace ImageApply {

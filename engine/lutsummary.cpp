@@ -1,4 +1,4 @@
-#include "cli/lutsummary.h"
+#include "engine/lutsummary.h"
 
 #include <QStringList>
 

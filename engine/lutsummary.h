@@ -1,5 +1,5 @@
-#ifndef CLI_LUTSUMMARY_H
-#define CLI_LUTSUMMARY_H
+#ifndef ENGINE_LUTSUMMARY_H
+#define ENGINE_LUTSUMMARY_H
 
 #include <QString>
 

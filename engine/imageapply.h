@@ -1,5 +1,5 @@
-#ifndef CLI_IMAGEAPPLY_H
-#define CLI_IMAGEAPPLY_H
+#ifndef ENGINE_IMAGEAPPLY_H
+#define ENGINE_IMAGEAPPLY_H
 
 #include "formats/imagefiles.h"
 

@@ -1,5 +1,5 @@
-#ifndef CLI_WORKERS_H
-#define CLI_WORKERS_H
+#ifndef ENGINE_WORKERS_H
+#define ENGINE_WORKERS_H
 
 #include <thread>
 #include <vector>
