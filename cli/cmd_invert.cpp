@@ -10,11 +10,7 @@
 
 namespace {
 
-QString general(double v)
-{
-    char buffer[NumFormat::maxLength];
-    return QString::fromLatin1(buffer, int(NumFormat::general6(buffer, v) - buffer));
-}
+using LutIO::general;
 
 QString colour(const float *v)
 {
@@ -30,12 +26,7 @@ QString boxText(const LutTransform &t)
 {
     float min[3], max[3];
     t.domain(min, max);
-    if (min[0] == min[1] && min[1] == min[2] && max[0] == max[1] && max[1] == max[2])
-        return QStringLiteral("%1 to %2").arg(general(min[0]), general(max[0]));
-    QStringList parts;
-    for (int c = 0; c < 3; ++c)
-        parts << QStringLiteral("%1 %2 to %3").arg(QLatin1Char("RGB"[c])).arg(general(min[c]), general(max[c]));
-    return parts.join(QStringLiteral(", "));
+    return LutIO::domainText(min, max);
 }
 
 // The three channel lines of a round trip, as compare prints a comparison.

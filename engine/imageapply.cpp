@@ -7,6 +7,7 @@
 
 #include "calc/lutcalc.h"
 #include "calc/transform.h"
+#include "engine/pixelapply.h"
 #include "engine/workers.h"
 #include "lut/read_lutfile.h"
 
@@ -14,15 +15,7 @@ namespace ImageApply {
 
 namespace {
 
-// A value of the nominal range 0..1 as the nearest code of 0..full; NaN gives 0.
-inline quint32 toCode(float v, float full)
-{
-    if (!(v > 0.0f))
-        return 0;
-    if (v >= 1.0f)
-        return quint32(full);
-    return quint32(v * full + 0.5f);
-}
+using PixelApply::toCode;
 
 // Rows are handed out in small bands so that both threads stay busy to the end.
 template <typename RowFn>

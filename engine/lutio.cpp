@@ -41,26 +41,9 @@ QString fixed(float v)
     return QString::fromLatin1(buf, int(NumFormat::fixed6(buf, double(v)) - buf));
 }
 
-QString general(double v)
-{
-    char buf[NumFormat::maxLength];
-    return QString::fromLatin1(buf, int(NumFormat::general6(buf, v) - buf));
-}
-
 QString colour(const float *v)
 {
     return fixed(v[0]) + QLatin1Char(' ') + fixed(v[1]) + QLatin1Char(' ') + fixed(v[2]);
-}
-
-// "0 to 4" or "R -0.1 to 1.2, G 0 to 1, B 0 to 1".
-QString domainText(const float *min, const float *max)
-{
-    if (min[0] == min[1] && min[1] == min[2] && max[0] == max[1] && max[1] == max[2])
-        return QStringLiteral("%1 to %2").arg(general(min[0]), general(max[0]));
-    QStringList parts;
-    for (int c = 0; c < 3; ++c)
-        parts << QStringLiteral("%1 %2 to %3").arg(QLatin1Char("RGB"[c])).arg(general(min[c]), general(max[c]));
-    return parts.join(QStringLiteral(", "));
 }
 
 std::shared_ptr<Read_LUTFile> newModel(int size3D, int size1D, QString *why)
@@ -323,6 +306,22 @@ void measure(const LutTransform &source, const Read_LUTFile &output, Loss &loss)
         loss.reasons.clear();
 }
 
+}
+
+QString general(double v)
+{
+    char buf[NumFormat::maxLength];
+    return QString::fromLatin1(buf, int(NumFormat::general6(buf, v) - buf));
+}
+
+QString domainText(const float *min, const float *max)
+{
+    if (min[0] == min[1] && min[1] == min[2] && max[0] == max[1] && max[1] == max[2])
+        return QStringLiteral("%1 to %2").arg(general(min[0]), general(max[0]));
+    QStringList parts;
+    for (int c = 0; c < 3; ++c)
+        parts << QStringLiteral("%1 %2 to %3").arg(QLatin1Char("RGB"[c])).arg(general(min[c]), general(max[c]));
+    return parts.join(QStringLiteral(", "));
 }
 
 QString Loss::text() const

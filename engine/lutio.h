@@ -35,6 +35,11 @@ struct Orders {
 // "rgb" or "bgr", any case; false for anything else.
 bool parseOrder(const QString &text, Order &order);
 
+// A number as the messages print it (six significant digits), and an input box as "0 to 4",
+// or "R -0.1 to 1.2, G 0 to 1, B 0 to 1" when the channels differ.
+QString general(double v);
+QString domainText(const float *min, const float *max);
+
 LUTFILE_ST inputSide(const QString &path, const Formats::Format &format, const Orders &orders);
 LUTFILE_ST outputSide(const QString &path, const Formats::Format &format, const Orders &orders, qint64 scale);
 

@@ -61,15 +61,7 @@ void applyValues(const LutTransform &lut, T *pixels, std::size_t count, int chan
     });
 }
 
-// A value of the nominal range 0..1 as the nearest code of 0..full; NaN gives 0.
-inline quint32 toCode(float v, float full)
-{
-    if (!(v > 0.0f))
-        return 0;
-    if (v >= 1.0f)
-        return quint32(full);
-    return quint32(v * full + 0.5f);
-}
+using PixelApply::toCode;
 
 template <typename T>
 void applyCodes(const LutTransform &lut, T *pixels, std::size_t count, int channels, int threads)

@@ -22,6 +22,16 @@ void apply(const LutTransform &lut, double *pixels, std::size_t count, int chann
 void apply(const LutTransform &lut, quint8 *pixels, std::size_t count, int channels, int threads);
 void apply(const LutTransform &lut, quint16 *pixels, std::size_t count, int channels, int threads);
 
+// A value of the nominal range 0..1 as the nearest code of 0..full; NaN gives 0.
+inline quint32 toCode(float v, float full)
+{
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return quint32(full);
+    return quint32(v * full + 0.5f);
+}
+
 }
 
 #endif

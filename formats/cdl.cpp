@@ -157,25 +157,13 @@ bool Parser::children(int depth, const std::function<bool(const QString &)> &chi
 
 bool Parser::skip(int depth, QString *text, int limit)
 {
-    int open = 1;
-    while (!xml_.atEnd()) {
-        switch (xml_.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (depth + open + 1 > LutLimits::maxXmlDepth)
-                return failHere(QStringLiteral("elements nested deeper than %1").arg(LutLimits::maxXmlDepth));
-            ++open;
-            break;
-        case QXmlStreamReader::EndElement:
-            if (--open == 0)
-                return true;
-            break;
-        case QXmlStreamReader::Characters:
-            if (text && text->size() <= limit)
-                text->append(xml_.text());
-            break;
-        default:
-            break;
-        }
+    switch (XmlText::skipElement(xml_, depth, text, limit)) {
+    case XmlText::Skipped::End:
+        return true;
+    case XmlText::Skipped::TooDeep:
+        return failHere(QStringLiteral("elements nested deeper than %1").arg(LutLimits::maxXmlDepth));
+    case XmlText::Skipped::DocumentEnd:
+        break;
     }
     return xmlFail();
 }

@@ -187,25 +187,13 @@ bool Parser::children(int depth, F child, bool keepDescriptions)
 // up to 64 KiB) into `text` when given.
 bool Parser::skip(int depth, QString *text)
 {
-    int open = 1;
-    while (!xml_.atEnd()) {
-        switch (xml_.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (depth + open + 1 > LutLimits::maxXmlDepth)
-                return failHere(QStringLiteral("elements nested deeper than %1").arg(LutLimits::maxXmlDepth));
-            ++open;
-            break;
-        case QXmlStreamReader::EndElement:
-            if (--open == 0)
-                return true;
-            break;
-        case QXmlStreamReader::Characters:
-            if (text && text->size() < 65536)
-                text->append(xml_.text());
-            break;
-        default:
-            break;
-        }
+    switch (XmlText::skipElement(xml_, depth, text, 65536)) {
+    case XmlText::Skipped::End:
+        return true;
+    case XmlText::Skipped::TooDeep:
+        return failHere(QStringLiteral("elements nested deeper than %1").arg(LutLimits::maxXmlDepth));
+    case XmlText::Skipped::DocumentEnd:
+        break;
     }
     return xmlFail();
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QXmlStreamReader>
 
 #include "lut/lutlimits.h"
 
@@ -124,4 +125,29 @@ QString XmlText::escaped(const QString &text)
         }
     }
     return out;
+}
+
+XmlText::Skipped XmlText::skipElement(QXmlStreamReader &xml, int depth, QString *text, int limit)
+{
+    int open = 1;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (depth + open + 1 > LutLimits::maxXmlDepth)
+                return Skipped::TooDeep;
+            ++open;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (--open == 0)
+                return Skipped::End;
+            break;
+        case QXmlStreamReader::Characters:
+            if (text && text->size() <= limit)
+                text->append(xml.text());
+            break;
+        default:
+            break;
+        }
+    }
+    return Skipped::DocumentEnd;
 }

@@ -18,6 +18,7 @@
 #include "calc/lutcompare.h"
 #include "calc/transform.h"
 #include "engine/cliformats.h"
+#include "engine/lutinfo.h"
 #include "engine/lutio.h"
 #include "engine/pixelapply.h"
 #include "formats/faithful.h"
@@ -274,17 +275,7 @@ py::list tablesOf(const py::object &self)
     return out;
 }
 
-QStringList stepNames(const LutTransform &t)
-{
-    QStringList names;
-    for (const LutTransform::Step &s : t.steps()) {
-        if (s.node)
-            names << QString::fromLatin1(s.node->kind());
-        else
-            names << (s.shaper && s.lattice ? QStringLiteral("1D and 3D") : s.shaper ? QStringLiteral("1D") : QStringLiteral("3D"));
-    }
-    return names;
-}
+using LutInfo::stepNames;
 
 // "3D", "1D", "1D and 3D" (a shaper, then a lattice) or "chain", as info says.
 std::string dimension(const Lut &lut)
