@@ -125,7 +125,8 @@ QString FileListModel::detailsText(int row) const
     case FileEntry::Failed:
         return e.outcome;
     case FileEntry::DoneWithWarning:
-        return Texts::text(Texts::Id::LossWarning, language_).arg(e.outcome);
+        return QDir::toNativeSeparators(e.outputShown) + QStringLiteral(": ")
+            + Texts::text(Texts::Id::LossWarning, language_).arg(e.outcome);
     case FileEntry::Done:
         return QDir::toNativeSeparators(e.outputShown);
     default:
