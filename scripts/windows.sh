@@ -310,13 +310,21 @@ check_package() {
   awk 'BEGIN { print "TITLE \"graded\""; print "LUT_3D_SIZE 9"
     for (b = 0; b < 9; b++) for (g = 0; g < 9; g++) for (r = 0; r < 9; r++)
       printf "%.6f %.6f %.6f\n", (r / 8) ^ 1.3, 0.02 + 0.9 * g / 8 + 0.003 * r, (b / 8) ^ 0.7 }' > "$input"
-  local id ext failed=0 count=0 images=0 out
+  local id ext failed=0 count=0 images=0 refused=0 out lrc wrc
   while read -r id ext; do
-    out="out-$id$ext"
-    "$linux" convert "$input" -o "$t/linux-$out" --to "$id" > /dev/null
-    (unset WINEPATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null)
-    if [ ! -s "$t/$out" ]; then
-      echo "$out: not written"; failed=1
+    out="out-$id$ext" lrc=0 wrc=0
+    "$linux" convert "$input" -o "$t/linux-$out" --to "$id" > /dev/null 2> "$t/linux-$out.err" || lrc=$?
+    (unset WINEPATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null 2> "$out.err") || wrc=$?
+    if [ "$lrc" -ne 0 ]; then
+      # A format that cannot hold this LUT (a CDL, a matrix): refused by both, for the same reason.
+      if [ "$wrc" -eq 0 ] || [ -e "$t/$out" ]; then
+        echo "$out: written, though the Linux build refuses it: $(cat "$t/linux-$out.err")"; failed=1
+      elif [ "$(sed -n 's/.*: not written: //p' "$t/linux-$out.err")" != "$(tr -d '\r' < "$t/$out.err" | sed -n 's/.*: not written: //p')" ]; then
+        echo "$out: refused for another reason than the Linux build's: $(tr -d '\r' < "$t/$out.err")"; failed=1
+      fi
+      refused=$((refused + 1))
+    elif [ ! -s "$t/$out" ]; then
+      echo "$out: not written: $(tr -d '\r' < "$t/$out.err")"; failed=1
     elif [[ "$ext" =~ ^\.(png|bmp|tif|tiff|jpg|jpeg)$ ]]; then
       # Images: the same pixels (the two builds' zlib may compress differently).
       if [ "$(identify -format '%wx%h %#' "$t/$out")" != "$(identify -format '%wx%h %#' "$t/linux-$out")" ]; then
@@ -329,11 +337,13 @@ check_package() {
       echo "$out differs from the Linux build's output once CR LF becomes LF"; failed=1
     fi
     count=$((count + 1))
-  done < <("$linux" formats | awk 'NR > 1 && /(yes|no) +yes / { print $1, $2 }')
+  done < <(cd "$t" && "${cli[@]}" formats | tr -d '\r' | awk 'NR > 1 && /(yes|no) +yes / { print $1, $2 }')
   [ "$count" -gt 0 ] || { echo "no writable format listed"; exit 1; }
   [ "$failed" -eq 0 ] || exit 1
-  echo "$count writable formats: $((count - images)) text formats with CR LF line ends and the Linux build's bytes" \
-       "once CR LF becomes LF, $images image formats with the Linux build's pixels"
+  # The formats the package writes (ICC needs Little CMS, which the Windows build has not).
+  echo "$count writable formats: $((count - images - refused)) text formats with CR LF line ends and the Linux build's bytes" \
+       "once CR LF becomes LF, $images image formats with the Linux build's pixels, $refused that cannot hold a" \
+       "lattice refused as the Linux build refuses them"
 
   # A LUT on a PNG.
   convert -size 64x48 gradient:red-blue "$t/photo.png"
