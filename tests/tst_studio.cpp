@@ -349,7 +349,8 @@ void TestStudio::devicePresetConvertsAsTheCommandLine()
                                "from legal range to the full range"})
         QVERIFY2(e.outcome.contains(QLatin1String(change)), qPrintable(e.outcome));
     QCOMPARE(e.output, QDir(studioOut).filePath(QStringLiteral("day_look.vlt")));
-    QVERIFY(cell(0, FileListModel::Details).startsWith(QStringLiteral("day_look.vlt: warning: ")));
+    QCOMPARE(w->files->data(w->files->index(0, FileListModel::Details), Qt::ToolTipRole).toString(),
+             QDir::toNativeSeparators(e.output) + QStringLiteral("\nwarning: ") + e.outcome);
     QCOMPARE(TestUtil::readFile(e.output), TestUtil::readFile(path(QStringLiteral("cli/day_look.vlt"))));
 
     QVERIFY(w->close());
