@@ -270,7 +270,8 @@ pack() {
   stage="build-windows/stage/$name"
   say "Packing dist/$name.zip"
   rm -rf build-windows/stage && mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/styles"
-  cp build-windows/lutwright.exe build-windows/cli/lutwright-cli.exe build-windows/cli/lutwright-images.dll "$stage/"
+  cp build-windows/lutwright.exe build-windows/studio/lutwright-studio.exe build-windows/cli/lutwright-cli.exe \
+     build-windows/cli/lutwright-images.dll "$stage/"
   cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
   cp "$qt/plugins/imageformats/"{qjpeg,qgif,qico}.dll "$stage/imageformats/"
   cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
@@ -287,7 +288,8 @@ pack() {
 
 # The unpacked zip in an empty folder, with no other DLL path: the programs start, convert a
 # .cube to every writable format with CR LF line ends and the Linux build's numbers, apply a
-# LUT to a PNG, and the window opens (screenshot in docs/window-windows.png).
+# LUT to a PNG, the studio converts a file (picture in docs/studio-wine.png), and the window
+# opens (screenshot in docs/window-windows.png).
 check_package() {
   say "Checking the unpacked package on its own"
   local t
@@ -308,13 +310,21 @@ check_package() {
   awk 'BEGIN { print "TITLE \"graded\""; print "LUT_3D_SIZE 9"
     for (b = 0; b < 9; b++) for (g = 0; g < 9; g++) for (r = 0; r < 9; r++)
       printf "%.6f %.6f %.6f\n", (r / 8) ^ 1.3, 0.02 + 0.9 * g / 8 + 0.003 * r, (b / 8) ^ 0.7 }' > "$input"
-  local id ext failed=0 count=0 images=0 out
+  local id ext failed=0 count=0 images=0 refused=0 out lrc wrc
   while read -r id ext; do
-    out="out-$id$ext"
-    "$linux" convert "$input" -o "$t/linux-$out" --to "$id" > /dev/null
-    (unset WINEPATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null)
-    if [ ! -s "$t/$out" ]; then
-      echo "$out: not written"; failed=1
+    out="out-$id$ext" lrc=0 wrc=0
+    "$linux" convert "$input" -o "$t/linux-$out" --to "$id" > /dev/null 2> "$t/linux-$out.err" || lrc=$?
+    (unset WINEPATH; cd "$t" && "${cli[@]}" convert "$(winpath "$input")" -o "$out" --to "$id" > /dev/null 2> "$out.err") || wrc=$?
+    if [ "$lrc" -ne 0 ]; then
+      # A format that cannot hold this LUT (a CDL, a matrix): refused by both, for the same reason.
+      if [ "$wrc" -eq 0 ] || [ -e "$t/$out" ]; then
+        echo "$out: written, though the Linux build refuses it: $(cat "$t/linux-$out.err")"; failed=1
+      elif [ "$(sed -n 's/.*: not written: //p' "$t/linux-$out.err")" != "$(tr -d '\r' < "$t/$out.err" | sed -n 's/.*: not written: //p')" ]; then
+        echo "$out: refused for another reason than the Linux build's: $(tr -d '\r' < "$t/$out.err")"; failed=1
+      fi
+      refused=$((refused + 1))
+    elif [ ! -s "$t/$out" ]; then
+      echo "$out: not written: $(tr -d '\r' < "$t/$out.err")"; failed=1
     elif [[ "$ext" =~ ^\.(png|bmp|tif|tiff|jpg|jpeg)$ ]]; then
       # Images: the same pixels (the two builds' zlib may compress differently).
       if [ "$(identify -format '%wx%h %#' "$t/$out")" != "$(identify -format '%wx%h %#' "$t/linux-$out")" ]; then
@@ -327,11 +337,13 @@ check_package() {
       echo "$out differs from the Linux build's output once CR LF becomes LF"; failed=1
     fi
     count=$((count + 1))
-  done < <("$linux" formats | awk 'NR > 1 && /(yes|no) +yes / { print $1, $2 }')
+  done < <(cd "$t" && "${cli[@]}" formats | tr -d '\r' | awk 'NR > 1 && /(yes|no) +yes / { print $1, $2 }')
   [ "$count" -gt 0 ] || { echo "no writable format listed"; exit 1; }
   [ "$failed" -eq 0 ] || exit 1
-  echo "$count writable formats: $((count - images)) text formats with CR LF line ends and the Linux build's bytes" \
-       "once CR LF becomes LF, $images image formats with the Linux build's pixels"
+  # The formats the package writes (ICC needs Little CMS, which the Windows build has not).
+  echo "$count writable formats: $((count - images - refused)) text formats with CR LF line ends and the Linux build's bytes" \
+       "once CR LF becomes LF, $images image formats with the Linux build's pixels, $refused that cannot hold a" \
+       "lattice refused as the Linux build refuses them"
 
   # A LUT on a PNG.
   convert -size 64x48 gradient:red-blue "$t/photo.png"
@@ -339,8 +351,40 @@ check_package() {
   [ "$(identify -format '%wx%h' "$t/graded.png")" = 64x48 ] || { echo "apply made no 64x48 PNG"; exit 1; }
   echo "apply on a PNG: $(identify -format '%m %wx%h' "$t/graded.png")"
 
+  check_studio "$dir" "$t" "$input"
   screenshot "$dir"
   rm -rf "$t"
+}
+
+# The studio from the unpacked zip, on a virtual X screen: it adds a file, converts it to .cube
+# at 33 points into a folder, keeps a picture of its window and quits. The output has the bytes
+# of lutwright-cli.exe's, and the Linux build's once CR LF becomes LF.
+check_studio() {
+  local dir="$1" t="$2" input="$3" display xvfb rc=0 begun
+  local out="$t/studio-out" written="$t/studio-out/$(basename "$input")"
+  # As below: the programs above ran without a display, and their session ends first.
+  timeout 60 "$wineserver" -w || "$wineserver" -k 2> /dev/null || true
+  start_xvfb 1400x900x24
+  begun=$(date +%s)
+  mkdir -p docs
+  (unset WINEPATH; cd "$t" && DISPLAY="$display" timeout 600 "$wine" "$dir/lutwright-studio.exe" "$(winpath "$input")" \
+     --to cube --size 33 -d "$(winpath "$out")" --screenshot "$(winpath "$root/docs/studio-wine.png")" \
+     > "$t/studio.log" 2>&1) || rc=$?
+  stop_wine_and_xvfb
+  if [ "$rc" -ne 0 ]; then
+    echo "lutwright-studio.exe ended with exit status $rc; its output:"
+    tr -d '\r' < "$t/studio.log" | tail -20
+    exit 1
+  fi
+  [ -s "$written" ] || { echo "the studio wrote no $written"; exit 1; }
+  build/cli/lutwright-cli convert "$input" -o "$t/linux-studio.cube" --size 33 > /dev/null
+  (unset WINEPATH; cd "$t" && "$wine" "$dir/lutwright-cli.exe" convert "$(winpath "$input")" -o cli-studio.cube --size 33 > /dev/null)
+  cmp -s "$written" "$t/cli-studio.cube" || { echo "the studio's output differs from lutwright-cli.exe's"; exit 1; }
+  cmp -s <(tr -d '\r' < "$written") "$t/linux-studio.cube" ||
+    { echo "the studio's output differs from the Linux build's once CR LF becomes LF"; exit 1; }
+  [ -s docs/studio-wine.png ] || { echo "the studio kept no picture of its window"; exit 1; }
+  echo "studio: converted a file to .cube at 33 points in $(( $(date +%s) - begun )) s, the bytes of lutwright-cli.exe's;" \
+       "window: docs/studio-wine.png ($(identify -format '%wx%h' docs/studio-wine.png))"
 }
 
 # Start the window in a Wine desktop on a virtual X screen (Wine draws the title bar there) and

@@ -164,8 +164,15 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ToolTipRole) {
         if (index.column() == Name)
             return QDir::toNativeSeparators(e.path);
-        if (index.column() == State || index.column() == Details)
-            return e.state == FileEntry::Done ? QDir::toNativeSeparators(e.output) : detailsText(index.row());
+        if (index.column() == State || index.column() == Details) {
+            // A written file's tip names it (a device may have renamed it), then its warning.
+            switch (e.state) {
+            case FileEntry::Done: return QDir::toNativeSeparators(e.output);
+            case FileEntry::DoneWithWarning:
+                return QDir::toNativeSeparators(e.output) + QLatin1Char('\n') + detailsText(index.row());
+            default: return detailsText(index.row());
+            }
+        }
         // Cells too narrow for their text show it whole on hovering.
         return data(index, Qt::DisplayRole);
     }

@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <QLoggingCategory>
 
+#include <cstdio>
+
+#include "studio/commandline.h"
 #include "studio/studiowindow.h"
 
 int main(int argc, char *argv[])
@@ -15,9 +18,26 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(LUTWRIGHT_VERSION));
     // The readers' diagnostic output is for developers.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+
+    StudioCommandLine line;
+    switch (line.parse(QApplication::arguments())) {
+    case StudioCommandLine::Help:
+        line.parser().showHelp(StudioCommandLine::Ok);
+    case StudioCommandLine::Version:
+        line.parser().showVersion();
+    case StudioCommandLine::Wrong:
+        std::fprintf(stderr, "lutwright-studio: %s (see --help)\n", qPrintable(line.error()));
+        return StudioCommandLine::Usage;
+    case StudioCommandLine::Run:
+        break;
+    }
     StudioWindow window;
     window.show();
     // Files and folders named on the command line are added, as a drop would add them.
-    window.addPaths(QApplication::arguments().mid(1));
+    QObject::connect(&line, &StudioCommandLine::finished, &app, [](int status) { QApplication::exit(status); });
+    if (!line.start(window)) {
+        std::fprintf(stderr, "lutwright-studio: %s (see --help)\n", qPrintable(line.error()));
+        return StudioCommandLine::Usage;
+    }
     return app.exec();
 }

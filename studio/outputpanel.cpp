@@ -139,7 +139,7 @@ OutputPanel::OutputPanel(QWidget *parent)
     layout->addWidget(inputGroup_);
     layout->addWidget(outputGroup_);
     layout->addStretch(1);
-    offerForFormat();
+    offerForDevice();
     retranslate(language_);
 }
 
@@ -187,6 +187,13 @@ void OutputPanel::createOutput()
         fitNarrow(b);
         return b;
     };
+    deviceBox = box("device");
+    deviceBox->addItem(QString(), QString());
+    for (const Devices::Device &d : Devices::all())
+        deviceBox->addItem(QLatin1String(d.label), QLatin1String(d.name));
+    rangeBox = box("range");
+    rangeBox->addItem(QString(), Devices::rangeText(Devices::Range::Full));
+    rangeBox->addItem(QString(), Devices::rangeText(Devices::Range::Legal));
     formatBox = box("format");
     for (const Formats::Format *f : Convert::writableFormats())
         formatBox->addItem(QStringLiteral("%1 (%2)").arg(Formats::labelOf(*f), CliFormats::extensionsText(*f)),
@@ -213,6 +220,8 @@ void OutputPanel::createOutput()
     folderRow->addWidget(folderEdit, 1);
     folderRow->addWidget(browseButton);
 
+    form->addRow(caption(Id::Device), deviceBox);
+    form->addRow(caption(Id::InputRange), rangeBox);
     form->addRow(caption(Id::Format), formatBox);
     form->addRow(caption(Id::LatticeSize), sizeBox);
     form->addRow(caption(Id::Length1D), lengthBox);
@@ -224,9 +233,27 @@ void OutputPanel::createOutput()
     form->addRow(caption(Id::Folder), folderRow);
     form->addRow(caption(Id::Pattern), patternEdit);
 
+    connect(deviceBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &OutputPanel::offerForDevice);
     connect(formatBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &OutputPanel::offerForFormat);
     connect(headerlessBox, &QCheckBox::toggled, this, &OutputPanel::offerForFormat);
     connect(browseButton, &QPushButton::clicked, this, &OutputPanel::browse);
+}
+
+void OutputPanel::offerForDevice()
+{
+    const Devices::Device *d = device();
+    if (d) {
+        const QSignalBlocker block(formatBox);
+        chooseData(formatBox, QLatin1String(d->format));
+        // The device reads its format in the format's own orders.
+        outDataBox->setCurrentIndex(0);
+        outTableBox->setCurrentIndex(0);
+    }
+    formatBox->setEnabled(!d);
+    outDataBox->setEnabled(!d);
+    outTableBox->setEnabled(!d);
+    rangeBox->setEnabled(d);
+    offerForFormat();
 }
 
 void OutputPanel::offerForFormat()
@@ -234,6 +261,7 @@ void OutputPanel::offerForFormat()
     const Formats::Format *f = format();
     if (!f)
         return;
+    const Devices::Device *d = device();
     Formats::Options options;
     const Convert::FormatOptions base = Convert::optionsOf(*f, options);
     headerlessBox->setEnabled(base.headerless);
@@ -243,9 +271,15 @@ void OutputPanel::offerForFormat()
     const Convert::FormatOptions o = Convert::optionsOf(*f, options);
 
     const int size = numberIn(sizeBox, 2, LutLimits::max3DSize);
-    const bool everySize = int(o.sizes.size()) > listedSizes;
+    // A device takes its own sizes; the engine fits any other lattice to the nearest of them.
+    const bool everySize = !d && int(o.sizes.size()) > listedSizes;
     std::vector<int> sizes = o.sizes;
-    if (everySize)
+    if (d) {
+        sizes.clear();
+        for (int n : d->sizes)
+            if (n > 0)
+                sizes.push_back(n);
+    } else if (everySize)
         sizes.erase(std::remove_if(sizes.begin(), sizes.end(),
                                    [](int n) { return std::find(std::begin(commonSizes), std::end(commonSizes), n) == std::end(commonSizes); }),
                     sizes.end());
@@ -275,6 +309,11 @@ void OutputPanel::retranslate(Texts::Language language)
     for (const auto &c : captions_)
         c.first->setText(Texts::text(c.second, language));
     readAsBox->setItemText(0, Texts::text(Id::ByName, language));
+    deviceBox->setItemText(0, Texts::text(Id::NoDevice, language));
+    deviceBox->setToolTip(Texts::text(Id::DeviceTip, language));
+    rangeBox->setItemText(0, Texts::text(Id::FullRange, language));
+    rangeBox->setItemText(1, Texts::text(Id::LegalRange, language));
+    rangeBox->setToolTip(Texts::text(Id::RangeTip, language));
     for (QComboBox *b : {inDataBox, outDataBox})
         nameOrders(b, language, false);
     for (QComboBox *b : {inTableBox, outTableBox})
@@ -292,13 +331,33 @@ const Formats::Format *OutputPanel::format() const
     return Formats::byName(formatBox->currentData().toString());
 }
 
+const Devices::Device *OutputPanel::device() const
+{
+    const QString name = deviceBox->currentData().toString();
+    return name.isEmpty() ? nullptr : Devices::byName(name);
+}
+
+bool OutputPanel::setDevice(const QString &name)
+{
+    const Devices::Device *d = name.isEmpty() ? nullptr : Devices::byName(name);
+    if (!name.isEmpty() && !d)
+        return false;
+    deviceBox->setCurrentIndex(d ? deviceBox->findData(QLatin1String(d->name)) : 0);
+    return true;
+}
+
 bool OutputPanel::conversion(Convert::Settings &s, QString *error) const
 {
     s = Convert::Settings();
     s.inFormat = inputFormat();
     s.inOrders = inputOrders();
-    s.outOrders.data = orderIn(outDataBox);
-    s.outOrders.table = orderIn(outTableBox);
+    if (outDataBox->isEnabled())
+        s.outOrders.data = orderIn(outDataBox);
+    if (outTableBox->isEnabled())
+        s.outOrders.table = orderIn(outTableBox);
+    s.device = device();
+    if (s.device)
+        Devices::parseRange(rangeBox->currentData().toString(), &s.range);
     s.shape.size3D = sizeBox->isEnabled() ? numberIn(sizeBox, 2, LutLimits::max3DSize) : 0;
     s.shape.length1D = lengthBox->isEnabled() ? numberIn(lengthBox, 2, LutLimits::max1DSize) : 0;
     s.options.bits = bitsBox->isEnabled() ? bitsBox->currentData().toInt() : 0;
@@ -366,7 +425,14 @@ void OutputPanel::load(const QSettings &s)
     chooseData(inTableBox, s.value(QStringLiteral("input/table"), QString()));
     chooseData(formatBox, s.value(QStringLiteral("output/format"), QStringLiteral("cube")));
     headerlessBox->setChecked(s.value(QStringLiteral("output/headerless"), false).toBool());
-    offerForFormat();
+    chooseData(rangeBox, s.value(QStringLiteral("output/range"), Devices::rangeText(Devices::Range::Full)));
+    {
+        // A preset no longer known is no preset.
+        const QSignalBlocker block(deviceBox);
+        if (!setDevice(s.value(QStringLiteral("output/device"), QString()).toString()))
+            setDevice(QString());
+    }
+    offerForDevice();
     chooseData(bitsBox, s.value(QStringLiteral("output/bits"), 0).toInt());
     for (QComboBox *box : {sizeBox, lengthBox}) {
         const int v = s.value(box == sizeBox ? QStringLiteral("output/size") : QStringLiteral("output/length"), 0).toInt();
@@ -376,8 +442,10 @@ void OutputPanel::load(const QSettings &s)
         else if (box->isEditable() && v > 0)
             box->setEditText(QString::number(v));
     }
-    chooseData(outDataBox, s.value(QStringLiteral("output/data"), QString()));
-    chooseData(outTableBox, s.value(QStringLiteral("output/table"), QString()));
+    if (!device()) {
+        chooseData(outDataBox, s.value(QStringLiteral("output/data"), QString()));
+        chooseData(outTableBox, s.value(QStringLiteral("output/table"), QString()));
+    }
     strictBox->setChecked(s.value(QStringLiteral("output/strict"), false).toBool());
     setFolder(s.value(QStringLiteral("output/folder"), QString()).toString());
     patternEdit->setText(s.value(QStringLiteral("output/pattern"), Convert::defaultPattern()).toString());
@@ -388,6 +456,8 @@ void OutputPanel::save(QSettings &s) const
     s.setValue(QStringLiteral("input/format"), readAsBox->currentData());
     s.setValue(QStringLiteral("input/data"), inDataBox->currentData());
     s.setValue(QStringLiteral("input/table"), inTableBox->currentData());
+    s.setValue(QStringLiteral("output/device"), deviceBox->currentData());
+    s.setValue(QStringLiteral("output/range"), rangeBox->currentData());
     s.setValue(QStringLiteral("output/format"), formatKey(format()));
     s.setValue(QStringLiteral("output/size"), std::max(0, numberIn(sizeBox, 2, LutLimits::max3DSize)));
     s.setValue(QStringLiteral("output/length"), std::max(0, numberIn(lengthBox, 2, LutLimits::max1DSize)));

@@ -17,8 +17,9 @@ class QLineEdit;
 class QPushButton;
 class QSettings;
 
-// How the inputs are read and what the outputs become: the output format, the options that
-// format takes (the others disabled), the output folder and the file-name pattern.
+// How the inputs are read and what the outputs become: the output format or a device preset,
+// the options that format takes (the others disabled), the output folder and the file-name
+// pattern.
 class OutputPanel : public QWidget
 {
     Q_OBJECT
@@ -30,6 +31,10 @@ public:
     void save(QSettings &settings) const;
 
     const Formats::Format *format() const;
+    // The device preset chosen; nullptr for none.
+    const Devices::Device *device() const;
+    // Choose a preset by its name (empty: none); false when there is none of that name.
+    bool setDevice(const QString &name);
     // The engine's settings from the choices. False with `error` (for the user) when a typed
     // size is not one the format holds.
     bool conversion(Convert::Settings &settings, QString *error) const;
@@ -46,6 +51,8 @@ public:
     QComboBox *readAsBox = nullptr;
     QComboBox *inDataBox = nullptr;
     QComboBox *inTableBox = nullptr;
+    QComboBox *deviceBox = nullptr;
+    QComboBox *rangeBox = nullptr;
     QComboBox *formatBox = nullptr;
     QComboBox *sizeBox = nullptr;
     QComboBox *lengthBox = nullptr;
@@ -67,6 +74,8 @@ private:
     void createOutput();
     // Offer what the chosen format takes, keeping the current choices where it still does.
     void offerForFormat();
+    // A device fixes the format and the output orders, and takes only its sizes.
+    void offerForDevice();
     void browse();
 
     Texts::Language language_ = Texts::English;

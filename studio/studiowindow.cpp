@@ -341,6 +341,8 @@ void StudioWindow::readSettings()
 
 void StudioWindow::writeSettings()
 {
+    if (!savesSettings)
+        return;
     QSettings s;
     panel->save(s);
     s.setValue(QStringLiteral("window/lastFolder"), lastFolder_);
@@ -624,7 +626,7 @@ void StudioWindow::convertSelected()
     }
     std::vector<Convert::Request> requests = Convert::plan(inputs, [&](const QString &in) {
         return QDir(folder).filePath(Convert::patternName(pattern, in, folders.value(in), *format));
-    });
+    }, settings.device);
 
     // Each output's folder is made first; a file whose folder cannot be made fails at once.
     std::vector<Convert::Request> runnable;
@@ -688,7 +690,8 @@ void StudioWindow::fileFinished(int index, const Convert::Outcome &o)
     FileEntry::State state = FileEntry::Failed;
     switch (o.kind) {
     case Convert::Outcome::Written: {
-        QStringList lost;
+        // What was changed for the device, then what was lost, as the command line says them.
+        QStringList lost = o.deviceChanges;
         if (o.loss.any())
             lost << o.loss.text();
         if (!o.writeWarning.isEmpty())
@@ -714,8 +717,10 @@ void StudioWindow::fileFinished(int index, const Convert::Outcome &o)
     files->update(row, [&](FileEntry &e) {
         e.state = state;
         e.outcome = outcome;
-        e.output = o.written() ? r.output : QString();
-        e.outputShown = o.written() ? QDir(runFolder_).relativeFilePath(r.output) : QString();
+        // A device may have renamed the output.
+        const QString written = o.output.isEmpty() ? r.output : o.output;
+        e.output = o.written() ? written : QString();
+        e.outputShown = o.written() ? QDir(runFolder_).relativeFilePath(written) : QString();
         e.outputFormat = QString::fromLatin1(run_->format().name);
         e.outputOrders = run_->settings().outOrders;
     });

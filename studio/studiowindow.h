@@ -55,6 +55,8 @@ public:
     std::function<QString(QWidget *, const QString &, const QString &)> folderDialog;
     std::function<void(QWidget *, const QString &title, const QString &text)> showMessage;
     std::function<void(QWidget *, const QString &title, const QString &text)> showAbout;
+    // False: the choices are this run's alone, and are not saved when the window goes.
+    bool savesSettings = true;
 
     // Files, and folders searched for every readable format, added to the list.
     void addPaths(const QStringList &paths);

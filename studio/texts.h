@@ -58,6 +58,17 @@ enum Language { English = 0, Chinese = 1 };
     X(ReadAs, "Read as:", "读取格式：")                                                                            \
     X(ByName, "By the file name", "按文件名判断")                                                                  \
     X(OutputGroup, "Output", "输出")                                                                               \
+    X(Device, "Device:", "设备：")                                                                                 \
+    X(NoDevice, "None", "无")                                                                                      \
+    X(DeviceTip,                                                                                                   \
+      "A camera, monitor or LUT box: its format and lattice sizes; the file name, title and size are made to fit " \
+      "it, and each change is shown as a warning.",                                                               \
+      "摄像机、监视器或 LUT 盒：使用其格式与网格尺寸；文件名、标题和尺寸会调整为设备可接受的形式，每项调整都显示为警告。") \
+    X(InputRange, "Input range:", "输入范围：")                                                                    \
+    X(FullRange, "Full (0 – 1023)", "全范围（0 – 1023）")                                                          \
+    X(LegalRange, "Legal (64 – 940)", "有限范围（64 – 940）")                                                      \
+    X(RangeTip, "The signal range the input LUTs were made for; a device of the other range gets them rescaled.", \
+      "输入 LUT 所针对的信号范围；若设备使用另一种范围，LUT 会相应换算。")                                         \
     X(Format, "Format:", "格式：")                                                                                 \
     X(LatticeSize, "Lattice size:", "3D 网格尺寸：")                                                               \
     X(Length1D, "1D length:", "1D 长度：")                                                                         \

@@ -26,6 +26,7 @@
 #include "calc/transform.h"
 #include "clitest.h"
 #include "engine/convertjob.h"
+#include "studio/commandline.h"
 #include "studio/comparepane.h"
 #include "studio/filelist.h"
 #include "studio/outputpanel.h"
@@ -136,6 +137,8 @@ private slots:
     void cleanup();
 
     void folderConvertsAsTheCommandLine();
+    void devicePresetConvertsAsTheCommandLine_data();
+    void devicePresetConvertsAsTheCommandLine();
     void lossWarningsAndStrict_data();
     void lossWarningsAndStrict();
     void cancelLeavesOnlyWholeFiles_data();
@@ -292,6 +295,70 @@ void TestStudio::folderConvertsAsTheCommandLine()
     QVERIFY(failed >= 2);
     QVERIFY(!w->isConverting());
     QVERIFY(w->convertButton->isEnabled());
+}
+
+void TestStudio::devicePresetConvertsAsTheCommandLine_data()
+{
+    QTest::addColumn<bool>("commandLine");
+    QTest::newRow("chosen in the Output panel") << false;
+    QTest::newRow("given on the studio's command line") << true;
+}
+
+// A legal-range 33-point LUT for a 17-point full-range device, under a name the device does not
+// take: the command line's bytes, its warnings on the row, the renamed output; the preset fixes
+// the format and its sizes, and comes back after a restart.
+void TestStudio::devicePresetConvertsAsTheCommandLine()
+{
+    QFETCH(bool, commandLine);
+    // Outputs within the legal range, so that the full-range LUT made of it clips nothing.
+    const QString in = CliTest::writeCube(path(QStringLiteral("day look.cube")), 33, [](float r, float g, float b, float *o) {
+        o[0] = 0.1f + 0.8f * r * r;
+        o[1] = 0.1f + 0.8f * g;
+        o[2] = 0.1f + 0.4f * (b + r);
+    });
+    const QString studioOut = path(QStringLiteral("studio"));
+    if (commandLine) {
+        StudioCommandLine line;
+        QCOMPARE(line.parse({"lutwright-studio", in, "--device", "varicam", "--range", "legal", "-d", studioOut}),
+                 StudioCommandLine::Run);
+        QSignalSpy finished(&line, &StudioCommandLine::finished);
+        QVERIFY2(line.start(*w), qPrintable(line.error()));
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), slow);
+        QCOMPARE(finished.first().first().toInt(), int(StudioCommandLine::Ok));
+    } else {
+        addAndRead({in});
+        choose(w->panel->deviceBox, QStringLiteral("varicam"));
+        choose(w->panel->rangeBox, QStringLiteral("legal"));
+        QCOMPARE(QString::fromLatin1(w->panel->format()->name), QStringLiteral("vlt"));
+        QVERIFY(!w->panel->formatBox->isEnabled() && w->panel->formatBox->isVisible());
+        QCOMPARE(w->panel->sizeBox->count(), 2);   // Keep, 17
+        convertInto(studioOut);
+    }
+    QVERIFY(QDir().mkpath(path(QStringLiteral("cli"))));
+    const QString cliOut = path(QStringLiteral("cli/day look.vlt"));
+    const CliTest::Run cli = CliTest::run({"convert", in, "--device", "varicam", "--range", "legal", "-o", cliOut});
+    QVERIFY2(cli.code == 0, qPrintable(cli.err));
+    QStringList warnings;
+    for (const QString &line : cli.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        warnings << line.section(QStringLiteral(": warning: "), 1);
+
+    const FileEntry &e = w->files->entry(0);
+    QCOMPARE(e.state, FileEntry::DoneWithWarning);
+    QCOMPARE(e.outcome, warnings.join(QStringLiteral("; ")));
+    for (const char *change : {"the file name is changed to day_look.vlt", "its 33-point lattice is written at 17 points",
+                               "from legal range to the full range"})
+        QVERIFY2(e.outcome.contains(QLatin1String(change)), qPrintable(e.outcome));
+    QCOMPARE(e.output, QDir(studioOut).filePath(QStringLiteral("day_look.vlt")));
+    QCOMPARE(w->files->data(w->files->index(0, FileListModel::Details), Qt::ToolTipRole).toString(),
+             QDir::toNativeSeparators(e.output) + QStringLiteral("\nwarning: ") + e.outcome);
+    QCOMPARE(TestUtil::readFile(e.output), TestUtil::readFile(path(QStringLiteral("cli/day_look.vlt"))));
+
+    QVERIFY(w->close());
+    w.reset();
+    startWindow();
+    // Choices given on the command line are that run's alone.
+    QCOMPARE(w->panel->device() != nullptr, !commandLine);
+    QCOMPARE(w->panel->rangeBox->currentIndex(), commandLine ? 0 : 1);
 }
 
 void TestStudio::lossWarningsAndStrict_data()
