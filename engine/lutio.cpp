@@ -277,6 +277,12 @@ bool keepsFloats(const Formats::Format &f)
     return f.faithful && f.faithful->floats;
 }
 
+// "its process step is" or "its 3 process steps are".
+QString stepsWord(std::size_t count)
+{
+    return count == 1 ? QStringLiteral("its process step is") : QStringLiteral("its %1 process steps are").arg(count);
+}
+
 QString latticeWord(int n)
 {
     return QStringLiteral("%1-point lattice").arg(n);
@@ -466,7 +472,7 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
             else if (shaperAndLattice)
                 reasons << QStringLiteral("its 1D shaper is evaluated into a %1").arg(latticeWord(n));
             else if (!tables && !bake)
-                reasons << QStringLiteral("its %1 process steps are evaluated on a %2").arg(lut.steps().size()).arg(latticeWord(n));
+                reasons << QStringLiteral("%1 evaluated on a %2").arg(stepsWord(lut.steps().size()), latticeWord(n));
             made = bakeLattice(lut, n, dMin, dMax, why);
         }
     } else {
@@ -476,7 +482,7 @@ bool shape(const Formats::Format &target, const LutTransform &lut, const Shape &
         domainFor(target, false, min, max, options, dMin, dMax, reasons);
         if (sourceTable == 0)
             reasons << (lut.hasLattice() ? QStringLiteral("only its grey axis is kept")
-                                         : QStringLiteral("its %1 process steps are evaluated per channel").arg(lut.steps().size()));
+                                         : QStringLiteral("%1 evaluated per channel").arg(stepsWord(lut.steps().size())));
         else if (fixedLength > 0 && fixedLength != sourceTable && shape.length1D == 0)
             reasons << QStringLiteral("its %1 entries are resampled to the %2 that %3 holds")
                            .arg(sourceTable).arg(fixedLength).arg(Formats::labelOf(target));

@@ -179,8 +179,14 @@ void StudioCommandLine::converted()
     const FileListModel *files = window_->files;
     for (int r = 0; r < files->rowCount(); ++r) {
         const FileEntry &e = files->entry(r);
-        if (e.state == FileEntry::Done || e.state == FileEntry::DoneWithWarning)
+        if (e.state == FileEntry::Done)
             continue;
+        // What a written file lost is said as the command line says it.
+        if (e.state == FileEntry::DoneWithWarning) {
+            for (const QString &line : e.outcome.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                say(QStringLiteral("%1: warning: %2").arg(QDir::toNativeSeparators(e.output), line));
+            continue;
+        }
         status_ = SomeFailed;
         say(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.path), files->detailsText(r)));
     }

@@ -104,7 +104,7 @@ void TestCliDevices::preset()
     const CliTest::Run r = CliTest::run(QStringList{"convert", grade_, "--device", device, "-o", out.filePath("day look.cube")} + args);
     QVERIFY2(r.code == 0, qPrintable(r.all()));
     QCOMPARE(CliTest::filesIn(out.path()), QStringList{written});
-    QCOMPARE(r.err.count(QLatin1String(": warning: ")) - r.err.count(QLatin1String("process steps")), warnings.size());
+    QCOMPARE(r.err.count(QLatin1String(": warning: ")) - r.err.count(QLatin1String("process step")), warnings.size());
     for (const QString &w : warnings)
         QVERIFY2(r.err.contains(w), qPrintable(w + QLatin1String(" in\n") + r.err));
 
