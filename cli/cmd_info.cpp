@@ -90,7 +90,7 @@ QString describe(const QString &path, const Formats::Format &format, const LutTr
     const std::vector<Table> tables = tablesOf(lut);
     QString text = Console::shown(path) + QLatin1Char('\n');
     auto line = [&](const QString &key, const QString &value) {
-        text += QStringLiteral("  %1%2\n").arg(key, -12).arg(value);
+        text += QStringLiteral("  %1 %2\n").arg(key, -11).arg(value);
     };
     line(QStringLiteral("format"), QStringLiteral("%1 (%2)").arg(Formats::labelOf(format), CliFormats::idText(format)));
     line(QStringLiteral("dimension"), dimensionText(lut, tables));

@@ -134,6 +134,9 @@ void TestCliGrade::infoOnCdl()
     const CliTest::Run m = CliTest::run({"info", corpus("camera_to_aces.spimtx")});
     QVERIFY2(m.out.contains(QLatin1String("\n  matrix      0.754339 0.133697 0.111968 | 0.0211981 1.00541 -0.0266105 | -0.00975699 0.00450856 1.00525\n")),
              qPrintable(m.out));
+    // In a chain the numbered keys are longer than the key column: a space still parts them.
+    const CliTest::Run c = CliTest::run({"info", corpus("clf/multiple_ops.clf")});
+    QVERIFY2(c.out.contains(QLatin1String("\n  step 1 slope 1.1 1 0.8\n")), qPrintable(c.out));
 }
 
 void TestCliGrade::cdlOutputs_data()
