@@ -38,15 +38,19 @@ inline Run runProgram(const QString &program, const QStringList &args,
     p.start(program, args);
     Run r;
     if (!p.waitForFinished(120000)) {
+        const bool started = p.error() != QProcess::FailedToStart;
         p.kill();
         p.waitForFinished();
-        r.err = QStringLiteral("the program did not finish");
+        r.err = started ? QStringLiteral("the program did not finish") : QStringLiteral("the program did not start: ") + p.errorString();
         return r;
     }
     r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    // A crash is said, so that a failing comparison of the code shows it.
+    if (r.code == -1)
+        r.err = QStringLiteral("the program crashed: %1\n").arg(p.errorString());
     // Console text ends its lines with CR LF on Windows; the expectations use "\n".
     r.out = QString::fromUtf8(p.readAllStandardOutput()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    r.err = QString::fromUtf8(p.readAllStandardError()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    r.err += QString::fromUtf8(p.readAllStandardError()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return r;
 }
 

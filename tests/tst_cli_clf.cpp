@@ -43,7 +43,7 @@ void TestCliClf::info()
     QFETCH(QStringList, shown);
     QFETCH(bool, baked);
     const CliTest::Run r = CliTest::run(QStringList{"info"} + args);
-    QCOMPARE(r.code, 0);
+    QVERIFY2(r.code == 0, qPrintable(r.all()));
     for (const QString &line : shown)
         QVERIFY2(r.out.contains(QStringLiteral("\n  ") + line + QLatin1Char('\n')), qPrintable(line + QLatin1String(" in\n") + r.out));
     QCOMPARE(r.out.contains(QLatin1String("\n  baked ")), baked);
