@@ -128,17 +128,7 @@ bool Formats::Read_Hald(Read_LUTFile &lut, const QString &path, bool headerOnly,
         for (int x = 0; x < pixels.width; ++x) {
             pixelCounters(qint64(y) * pixels.width + x, n, outer, middle, inner);
             float v[3];
-            if (deep) {
-                const quint16 *p = reinterpret_cast<const quint16 *>(line) + 4 * x;
-                v[0] = p[0];
-                v[1] = p[1];
-                v[2] = p[2];
-            } else {
-                const quint32 p = reinterpret_cast<const quint32 *>(line)[x];
-                v[0] = float((p >> 16) & 0xff);
-                v[1] = float((p >> 8) & 0xff);
-                v[2] = float(p & 0xff);
-            }
+            ImageFiles::Pixels::codes(line, x, deep, v);
             lut.White3D(outer, middle, inner, v[0], v[1], v[2], lut.domainMin3D, lut.domainMax3D);
         }
     }

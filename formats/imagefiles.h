@@ -36,6 +36,22 @@ struct Pixels {
 
     uchar *row(int y) const { return bits + y * bytesPerLine; }
     bool isNull() const { return bits == nullptr; }
+    // The codes of pixel x of `line` (a row of this picture): 16-bit ones for a deep layout
+    // (Rgbx64, Rgba64), else the 8-bit ones of an Rgb32 pixel.
+    static void codes(const uchar *line, int x, bool deep, float *v)
+    {
+        if (deep) {
+            const quint16 *p = reinterpret_cast<const quint16 *>(line) + 4 * x;
+            v[0] = p[0];
+            v[1] = p[1];
+            v[2] = p[2];
+        } else {
+            const quint32 p = reinterpret_cast<const quint32 *>(line)[x];
+            v[0] = float((p >> 16) & 0xff);
+            v[1] = float((p >> 8) & 0xff);
+            v[2] = float(p & 0xff);
+        }
+    }
 };
 
 // One preview picture: a built-in chart (or the user's image) before and after a LUT, beside

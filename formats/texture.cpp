@@ -159,17 +159,7 @@ bool readDeepTiles(Read_LUTFile &lut, const Formats::Format &format, const RgbIm
         const uchar *line = pixels.row(y);
         for (int x = 0; x < pixels.width; ++x) {
             float v[3];
-            if (deep) {
-                const quint16 *p = reinterpret_cast<const quint16 *>(line) + 4 * x;
-                v[0] = p[0];
-                v[1] = p[1];
-                v[2] = p[2];
-            } else {
-                const quint32 p = reinterpret_cast<const quint32 *>(line)[x];
-                v[0] = float((p >> 16) & 0xff);
-                v[1] = float((p >> 8) & 0xff);
-                v[2] = float(p & 0xff);
-            }
+            ImageFiles::Pixels::codes(line, x, deep, v);
             lut.White3D((y / n) * across + x / n, y % n, x % n, v[0], v[1], v[2], lut.domainMin3D, lut.domainMax3D);
         }
     }
