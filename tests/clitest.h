@@ -45,9 +45,11 @@ inline Run runProgram(const QString &program, const QStringList &args,
         return r;
     }
     r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    // A crash is said, so that a failing comparison of the code shows it.
+    // A crash is said with its code (on Windows the status, such as c0000005), so that a
+    // failing comparison of the code shows it.
     if (r.code == -1)
-        r.err = QStringLiteral("the program crashed: %1\n").arg(p.errorString());
+        r.err = QStringLiteral("the program crashed (code %1): %2\n")
+                    .arg(uint(p.exitCode()), 0, 16).arg(p.errorString());
     // Console text ends its lines with CR LF on Windows; the expectations use "\n".
     r.out = QString::fromUtf8(p.readAllStandardOutput()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
     r.err += QString::fromUtf8(p.readAllStandardError()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
