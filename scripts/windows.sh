@@ -93,7 +93,7 @@ build_qt() {
   version="$(basename "$src" | sed -E 's/^qtbase-opensource-src-([0-9.]+).*/\1/')"
   qt="$cache/qt-$version-mingw-shared"
   [ -f "$qt/.complete" ] && { say "Using the cached Qt in $qt"; return; }
-  say "Building Qt $version for Windows into $qt (about 20 minutes on 2 cores)"
+  say "Building Qt $version for Windows into $qt (about 25 minutes on 2 cores)"
   # A build that was stopped goes on where it stopped.
   if [ ! -f "$qt/.configured" ]; then
     rm -rf "$qt"
