@@ -21,7 +21,7 @@ set(ZLIB_INCLUDE_DIR /usr/${triplet}/include CACHE PATH "")
 find_program(LUTWRIGHT_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(LUTWRIGHT_WINE NAMES wine64 wine)
 # Debian's Wine has no preloader to hold the addresses a Windows process needs, so with address
-# randomisation about one start in a few hundred fails ("failed to map the shared user data:
+# randomisation about one start in 1,400 fails ("failed to map the shared user data:
 # c0000018"). Without randomisation the layout is the same on every start.
 find_program(LUTWRIGHT_SETARCH setarch)
 if(LUTWRIGHT_WINE AND LUTWRIGHT_SETARCH)

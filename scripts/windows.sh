@@ -33,7 +33,7 @@ say() { printf '== %s\n' "$*"; }
 
 # Every Wine process this starts runs without address randomisation (inherited by children):
 # Debian's Wine has no preloader to hold the addresses a Windows process needs, and with
-# randomisation about one start in a few hundred fails ("failed to map the shared user data:
+# randomisation about one start in 1,400 fails ("failed to map the shared user data:
 # c0000018"), which under ctest is a test that fails at random.
 if [ -z "${LUTWRIGHT_NO_ASLR:-}" ] && setarch -R true 2> /dev/null; then
   exec env LUTWRIGHT_NO_ASLR=1 setarch -R bash "$root/scripts/windows.sh" "$@"

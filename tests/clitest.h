@@ -44,10 +44,11 @@ inline Run runProgram(const QString &program, const QStringList &args,
         r.err = started ? QStringLiteral("the program did not finish") : QStringLiteral("the program did not start: ") + p.errorString();
         return r;
     }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    const bool crashed = p.exitStatus() == QProcess::CrashExit;
+    r.code = crashed ? -1 : p.exitCode();
     // A crash is said with its code (on Windows the status, such as c0000005), so that a
     // failing comparison of the code shows it.
-    if (r.code == -1)
+    if (crashed)
         r.err = QStringLiteral("the program crashed (code %1): %2\n")
                     .arg(uint(p.exitCode()), 0, 16).arg(p.errorString());
     // Console text ends its lines with CR LF on Windows; the expectations use "\n".
